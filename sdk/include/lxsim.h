@@ -1,0 +1,60 @@
+// Control of the simulated camera rig of the stand-in LentraSDK library.
+//
+// This C API is not part of the camera SDK: it lets tests (and users' own tests) replace the rig,
+// inject faults into any SDK function, switch frame pacing and read call counts. The Python
+// package wraps it in `pylentrasdk.sim`. Every function is safe to call from any thread.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "LentraSDK.h"
+
+extern "C" {
+
+// Replaces the rig with the JSON description `json` (text) or the file at `path`. Returns 0, or
+// a negative status with the reason in lxsim_last_error(); on failure the current rig stays.
+// Cameras of the replaced rig are closed; handles to them answer LX_STATUS_INVALID_HANDLE.
+LENTRASDK_API int lxsim_load_description(const char* json);
+LENTRASDK_API int lxsim_load_description_file(const char* path);
+// Back to the start-up rig (LENTRASDK_SIM's description, or the embedded default), with faults
+// and call counts cleared and real-time pacing.
+LENTRASDK_API int lxsim_reset(void);
+// The embedded default rig's description (JSON text, owned by the library).
+LENTRASDK_API const char* lxsim_default_description(void);
+// Why the last failing lxsim_ call of this thread failed ("" if none).
+LENTRASDK_API const char* lxsim_last_error(void);
+
+// The next `count` calls of the SDK function named `function` skip their work and answer as
+// `fault_json` says. Keys (all optional):
+//   "status"  the int result (default 0); for LxGetImage, "result" the LX_CAPTURE_RESULT value,
+//             for LxUpgradeSensorFW the LX_UPGRADE_RESULT value.
+//   "value"   what the function stores in its output: a number (numbers and enumerations), a
+//             string, a list of strings (LxDiscoverCameraDevices), a list of numbers (IMU
+//             vectors, the two bytes of LxGenericI2CRead), a list of format objects
+//             {"width","height","framerate","format","index"} (LxGetFormatList), an object of
+//             field values (records), a list of numbers (LxGetRange-style: min,max,step,def), or
+//             a list [value, aux] (image-processing getters).
+//   "text_hex" the output text as hex bytes (to hand back text that is not valid UTF-8).
+//   "empty"   true: hand back an empty handle or an emptied record owner.
+//   "size"    LxGetImage: the received size to report (nothing is written to the buffer).
+//   "progress" a list of progress values to report (firmware upgrades).
+//   "throw"   a message: throw std::runtime_error with it (LxResetActiveRoutes).
+// Returns 0, or LX_STATUS_INVALID_ARGUMENT for an unknown function name or malformed JSON.
+LENTRASDK_API int lxsim_inject(const char* function, int count, const char* fault_json);
+LENTRASDK_API void lxsim_clear_faults(void);
+
+// Frame pacing: 0 real time (frames at the format's rate, capped by the maximum-FPS setting),
+// 1 free run (a frame as fast as it can be made).
+LENTRASDK_API int lxsim_set_pacing(int mode);
+LENTRASDK_API int lxsim_get_pacing(void);
+
+// Calls of the named SDK function since the last reset (negative for an unknown name).
+LENTRASDK_API long lxsim_call_count(const char* function);
+LENTRASDK_API void lxsim_reset_call_counts(void);
+
+// Reads back the frame number stamped into a captured frame of the given pixel format and size
+// (MJPG frames are decoded first). Returns the number, or -1 when no stamp can be read.
+LENTRASDK_API long lxsim_read_frame_number(const uint8_t* data, size_t size, int format,
+                                           int width, int height);
+}
