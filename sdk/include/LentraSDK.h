@@ -329,10 +329,10 @@ using LxProgress = std::function<void(int)>;
 LENTRASDK_API void HelloLentraSDK();
 LENTRASDK_API int LxSetLogFile(std::string path);
 LENTRASDK_API void LxSetLogLevel(LX_LOG_LEVEL level);
-// Fills `names` with one name per camera; a name's position is the index for
-// LxInitialCameraDevice. Returns the number of cameras found (>= 0) or a status.
+// Replaces the content of `names` with one name per camera of the rig, in a fixed order; a
+// name's position is the index for LxInitialCameraDevice. No camera is not a failure.
 LENTRASDK_API int LxDiscoverCameraDevices(std::vector<std::string>& names);
-// The camera at `index` of the last discovery (the same object every time), or empty.
+// The camera at `index` of the discovery list (the same object every time), or empty.
 LENTRASDK_API LxCameraHandle LxInitialCameraDevice(int index);
 
 // Device, identity, formats, streaming, capture.
