@@ -1,0 +1,183 @@
+// The SDK's records as Python classes. Records cross by copy; only LxIntrinsics can be made
+// (zero-filled) and changed from Python, the others come out of SDK calls and are read-only.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+
+#include <pybind11/numpy.h>
+
+#include "bindings.h"
+
+namespace lentra_binding {
+namespace {
+
+// The boot-data headers are packed, so their fields may be misaligned: a C++ reference to one
+// is not valid. Each field is described by offset and size and read by copying its bytes.
+enum class FieldKind {
+    Unsigned,  // 1, 2 or 4 bytes in host order -> int
+    Bytes,     // always the whole field, NUL bytes included
+    Text,      // up to the first NUL within the field, strict UTF-8
+    TwoDigit,  // each byte in decimal, at least two digits, no separator
+};
+
+struct Field {
+    const char* name;
+    std::size_t offset;
+    std::size_t size;
+    FieldKind kind;
+};
+
+std::uint32_t read_unsigned(const unsigned char* p, std::size_t size) {
+    switch (size) {
+    case 1:
+        return *p;
+    case 2: {
+        std::uint16_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    default: {
+        std::uint32_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    }
+}
+
+template <typename Record>
+const unsigned char* at(const Record& r, const Field& f) {
+    return reinterpret_cast<const unsigned char*>(&r) + f.offset;
+}
+
+template <typename Record>
+void def_packed_fields(py::class_<Record, std::unique_ptr<Record>>& cls,
+                       std::initializer_list<Field> fields) {
+    for (const Field& f : fields) {
+        switch (f.kind) {
+        case FieldKind::Unsigned:
+            cls.def_property_readonly(
+                f.name, [f](const Record& r) { return read_unsigned(at(r, f), f.size); });
+            break;
+        case FieldKind::Bytes:
+            cls.def_property_readonly(f.name, [f](const Record& r) {
+                return py::bytes(reinterpret_cast<const char*>(at(r, f)), f.size);
+            });
+            break;
+        case FieldKind::Text:
+            cls.def_property_readonly(f.name, [f](const Record& r) {
+                const char* text = reinterpret_cast<const char*>(at(r, f));
+                const void* nul = std::memchr(text, '\0', f.size);
+                std::size_t n = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text)
+                                    : f.size;
+                // py::str decodes strictly: invalid UTF-8 raises UnicodeDecodeError.
+                return py::str(text, n);
+            });
+            break;
+        case FieldKind::TwoDigit:
+            cls.def_property_readonly(f.name, [f](const Record& r) {
+                std::string out;
+                for (std::size_t i = 0; i < f.size; ++i) {
+                    char digits[4];
+                    std::snprintf(digits, sizeof digits, "%02u", unsigned{at(r, f)[i]});
+                    out += digits;
+                }
+                return out;
+            });
+            break;
+        }
+    }
+}
+
+#define LX_PACKED_FIELD(Record, member, kind) \
+    Field { #member, offsetof(Record, member), sizeof(Record::member), FieldKind::kind }
+
+}  // namespace
+
+void init_format_record(py::module_& m) {
+    // The leading index is the SDK's own and stays hidden; copies carry it along untouched.
+    py::class_<LxFormat>(m, "LxFormat")
+        .def_readonly("width", &LxFormat::width)
+        .def_readonly("height", &LxFormat::height)
+        .def_readonly("framerate", &LxFormat::framerate)
+        .def_readonly("format", &LxFormat::format);
+}
+
+void init_header_records(py::module_& m) {
+    py::class_<LxHeaderV2, std::unique_ptr<LxHeaderV2>> v2(m, "LxHeaderV2");
+    def_packed_fields(v2, {
+                              LX_PACKED_FIELD(LxHeaderV2, headerVersion, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV2, contentOffset, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV2, productName, Text),
+                              LX_PACKED_FIELD(LxHeaderV2, productVersion, Unsigned),
+                          });
+
+    py::class_<LxHeaderV3, std::unique_ptr<LxHeaderV3>> v3(m, "LxHeaderV3");
+    def_packed_fields(v3, {
+                              LX_PACKED_FIELD(LxHeaderV3, headerVersion, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, contentOffset, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, sensorType, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, sensorFuseId, Bytes),
+                              LX_PACKED_FIELD(LxHeaderV3, productName, Text),
+                              LX_PACKED_FIELD(LxHeaderV3, lensId, Bytes),
+                              LX_PACKED_FIELD(LxHeaderV3, fixChecksum, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, qrFwVersion, TwoDigit),
+                              LX_PACKED_FIELD(LxHeaderV3, vendorFwVersion, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, customNumber, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, recordYear, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, recordMonth, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, recordDay, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, recordHour, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, recordMinute, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, recordSecond, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, mipiDatarate, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, contentLen, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, contentChecksum, Unsigned),
+                              LX_PACKED_FIELD(LxHeaderV3, totalChecksum, Unsigned),
+                          });
+}
+
+#undef LX_PACKED_FIELD
+
+void init_imu_ispu_record(py::module_& m) {
+    py::class_<LxImuIspu>(m, "LxImuIspu")
+        .def_readonly("x", &LxImuIspu::x)
+        .def_readonly("y", &LxImuIspu::y)
+        .def_readonly("z", &LxImuIspu::z)
+        .def_readonly("w", &LxImuIspu::w)
+        .def_readonly("yaw", &LxImuIspu::yaw)
+        .def_readonly("pitch", &LxImuIspu::pitch)
+        .def_readonly("roll", &LxImuIspu::roll);
+}
+
+void init_intrinsics_record(py::module_& m) {
+    constexpr std::size_t kCoeffs = std::extent<decltype(LxIntrinsics::coeffs)>::value;
+    using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>;
+
+    py::class_<LxIntrinsics>(m, "LxIntrinsics")
+        .def(py::init([]() { return LxIntrinsics{}; }))  // every byte zero
+        .def_readwrite("w", &LxIntrinsics::w)
+        .def_readwrite("h", &LxIntrinsics::h)
+        .def_readwrite("fx", &LxIntrinsics::fx)
+        .def_readwrite("fy", &LxIntrinsics::fy)
+        .def_readwrite("cx", &LxIntrinsics::cx)
+        .def_readwrite("cy", &LxIntrinsics::cy)
+        .def_readwrite("model", &LxIntrinsics::model)
+        .def_property(
+            "coeffs",
+            // A copy, so changing the array never changes the record behind the caller's back.
+            [](const LxIntrinsics& r) { return py::array_t<float>(kCoeffs, r.coeffs); },
+            [](LxIntrinsics& r, const py::object& value) {
+                FloatArray a(value);  // NumPy's own conversion; its errors propagate unchanged
+                if (static_cast<std::size_t>(a.size()) != kCoeffs) {
+                    throw std::runtime_error("coeffs must have 5 elements");
+                }
+                std::memcpy(r.coeffs, a.data(), sizeof r.coeffs);
+            });
+}
+
+}  // namespace lentra_binding
