@@ -7,15 +7,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "LentraSDK.h"
 
 namespace lentra {
 
-// What the camera's image controls do to the picture. Neutral values leave the pattern as drawn.
+// What the camera's image controls do to the picture. Neutral values leave the pattern as drawn;
+// values outside the ranges below are clamped to them (an unknown special effect is none).
 struct ImageAdjustments {
-    int brightness = 0;      // added to luma, -255..255
+    int brightness = 0;      // added to R, G and B, -255..255
     int contrast = 100;      // percent of the original contrast around mid-grey, 0..400
     int saturation = 100;    // percent of the original chroma, 0..400 (0 gives grey)
     int gamma = 100;         // gamma x 100, 10..1000 (100 = linear)
@@ -29,7 +31,8 @@ struct ImageAdjustments {
 };
 
 // The exact byte count of one frame, or for MJPG the largest a frame can be. 0 for a format
-// that carries no frames (LX_IMAGE_FORMAT_NONE, unknown values) or a size of 0.
+// that carries no frames (LX_IMAGE_FORMAT_NONE, unknown values), a size of 0, or a side above
+// 16384 pixels.
 size_t frameByteCount(LX_IMAGE_FORMAT format, int width, int height);
 
 class FrameGenerator {
@@ -41,14 +44,14 @@ public:
 
     // Prepares frames of this format, size and look. Returns false (and keeps nothing) for a
     // format without frames or a size the pattern cannot be drawn at (width or height < 16, odd
-    // width for the 4:2:2 and 4:2:0 formats, odd height for NV12).
+    // width for the 4:2:2 and 4:2:0 formats, odd height for NV12, a side above 16384).
     bool configure(LX_IMAGE_FORMAT format, int width, int height, const ImageAdjustments& adj);
     bool configuredFor(LX_IMAGE_FORMAT format, int width, int height,
                        const ImageAdjustments& adj) const;
 
     // Writes frame `number` to `dst`, which holds `capacity` bytes. Returns the frame's byte
     // count, or 0 when the generator is not configured or the frame does not fit (nothing is
-    // written then).
+    // written then). An MJPG frame needs only its own size, not frameByteCount's bound.
     size_t generate(uint32_t number, uint8_t* dst, size_t capacity);
 
 private:
