@@ -1,0 +1,41 @@
+"""Python bindings for the LentraSDK camera SDK.
+
+Every name of the compiled module ``pyLentraSDK`` (enumerations and their members, records,
+handles and functions) is an attribute of this package, so ``pylentrasdk.LxOpen(cam)`` works.
+Control of the simulated camera rig is in ``pylentrasdk.sim``.
+"""
+
+try:
+    from . import pyLentraSDK as _binding
+except ImportError as error:  # pragma: no cover - only on a broken installation
+    raise ImportError(
+        "pylentrasdk: the compiled module pyLentraSDK could not be loaded ({}). "
+        "Build and install the package (tools/setup.sh, or pip install .) and import it from "
+        "the installed location, not from the source folder.".format(error)
+    ) from error
+
+
+def _export_binding_names():
+    # Taken from the module at import time rather than listed by hand, so every name the
+    # binding registers is exported.
+    names = [name for name in dir(_binding) if not name.startswith("_")]
+    globals().update((name, getattr(_binding, name)) for name in names)
+    return names
+
+
+__all__ = _export_binding_names()
+
+
+def __getattr__(name):
+    # The version is looked up on first use: reading distribution metadata is the slowest part
+    # of importing the package, and most programs never ask.
+    if name == "__version__":
+        from importlib.metadata import PackageNotFoundError, version
+
+        try:
+            found = version("pylentrasdk")
+        except PackageNotFoundError:  # pragma: no cover - not installed as a distribution
+            found = "0+unknown"
+        globals()["__version__"] = found
+        return found
+    raise AttributeError("module {!r} has no attribute {!r}".format(__name__, name))

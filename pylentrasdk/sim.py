@@ -1,0 +1,280 @@
+"""Control of the simulated camera rig behind pylentrasdk.
+
+The LentraSDK library shipped with this package simulates a rig of cameras. This module drives
+that simulation from Python: describe the rig, inject faults into SDK functions, choose how fast
+frames come, count calls and read back the frame number stamped into a captured frame.
+See docs/simulation.md for examples.
+
+It talks to the very library instance that the binding uses (the library file beside the
+binding module), so a fault injected here is what the next ``pylentrasdk`` call meets.
+"""
+
+import contextlib
+import ctypes
+import glob
+import json
+import os
+
+import numpy
+
+from . import pyLentraSDK as _binding
+
+__all__ = [
+    "SimError",
+    "load",
+    "load_file",
+    "reset",
+    "default_description",
+    "inject",
+    "clear_faults",
+    "set_pacing",
+    "get_pacing",
+    "free_run",
+    "call_count",
+    "reset_call_counts",
+    "read_frame_number",
+]
+
+
+class SimError(RuntimeError):
+    """A simulation control call was refused; the message says why."""
+
+
+_PACING_MODES = {"realtime": 0, "free-run": 1}
+
+# File names the SDK library can have beside the binding module, per platform.
+_LIBRARY_PATTERNS = ("libLentraSDK.so*", "libLentraSDK*.dylib", "LentraSDK*.dll")
+
+
+def _find_library():
+    folder = os.path.dirname(os.path.abspath(_binding.__file__))
+    for pattern in _LIBRARY_PATTERNS:
+        found = sorted(glob.glob(os.path.join(folder, pattern)))
+        if found:
+            return found[0]
+    raise ImportError(
+        "pylentrasdk.sim: no LentraSDK library beside the binding module in {}".format(folder)
+    )
+
+
+def _load_library():
+    path = _find_library()
+    # Loading by path yields the instance the binding already has in memory (the binding module
+    # finds its library in its own folder), so both share one simulated rig.
+    library = ctypes.CDLL(path)
+    try:
+        library.lxsim_reset
+    except AttributeError:
+        raise ImportError(
+            "pylentrasdk.sim needs the simulated LentraSDK library, but this package is built "
+            "against another LentraSDK library ({}) that has no simulation control".format(path)
+        ) from None
+    return library
+
+
+def _declare(library):
+    c_char_p, c_int, c_long = ctypes.c_char_p, ctypes.c_int, ctypes.c_long
+    signatures = {
+        "lxsim_load_description": (c_int, [c_char_p]),
+        "lxsim_load_description_file": (c_int, [c_char_p]),
+        "lxsim_reset": (c_int, []),
+        "lxsim_default_description": (c_char_p, []),
+        "lxsim_last_error": (c_char_p, []),
+        "lxsim_inject": (c_int, [c_char_p, c_int, c_char_p]),
+        "lxsim_clear_faults": (None, []),
+        "lxsim_set_pacing": (c_int, [c_int]),
+        "lxsim_get_pacing": (c_int, []),
+        "lxsim_call_count": (c_long, [c_char_p]),
+        "lxsim_reset_call_counts": (None, []),
+        "lxsim_read_frame_number": (
+            c_long,
+            [ctypes.c_void_p, ctypes.c_size_t, c_int, c_int, c_int],
+        ),
+    }
+    for name, (restype, argtypes) in signatures.items():
+        function = getattr(library, name)
+        function.restype = restype
+        function.argtypes = argtypes
+    return library
+
+
+_lib = _declare(_load_library())
+
+
+def _check(status, what):
+    if status < 0:
+        message = (_lib.lxsim_last_error() or b"").decode("utf-8", "replace")
+        raise SimError(message or "{} failed with status {}".format(what, status))
+    return status
+
+
+def _text(value, what):
+    if isinstance(value, bytes):
+        return value
+    if isinstance(value, str):
+        return value.encode("utf-8")
+    raise TypeError("{} must be str, not {}".format(what, type(value).__name__))
+
+
+def _plain(value):
+    """The JSON form of a fault value: enumeration members become their int, arrays lists."""
+    if isinstance(value, dict):
+        return {str(k): _plain(v) for k, v in value.items()}
+    if isinstance(value, (list, tuple)):
+        return [_plain(v) for v in value]
+    if hasattr(type(value), "__members__") and hasattr(value, "value"):
+        return int(value)  # a binding enumeration member
+    if hasattr(value, "tolist"):
+        return _plain(value.tolist())  # NumPy arrays and scalars
+    return value
+
+
+def load(description):
+    """Replace the rig with a description (a dict, or JSON text). Cameras of the old rig are
+    closed and their handles answer with an invalid-handle status. On failure the current rig
+    stays and SimError says what is wrong with the description."""
+    if not isinstance(description, (str, bytes)):
+        description = json.dumps(_plain(description))
+    _check(_lib.lxsim_load_description(_text(description, "description")), "load")
+
+
+def load_file(path):
+    """Replace the rig with the description in a JSON file (see load)."""
+    _check(_lib.lxsim_load_description_file(os.fsencode(path)), "load_file")
+
+
+def reset():
+    """Back to the start-up rig (LENTRASDK_SIM's file, or the built-in default) with no faults,
+    call counts at zero and real-time pacing."""
+    _check(_lib.lxsim_reset(), "reset")
+
+
+def default_description():
+    """The built-in default rig's description, as a dict (a fresh copy each call)."""
+    return json.loads(_lib.lxsim_default_description().decode("utf-8"))
+
+
+def inject(
+    function,
+    *,
+    status=None,
+    result=None,
+    value=None,
+    text=None,
+    empty=None,
+    size=None,
+    progress=None,
+    throw=None,
+    count=1
+):
+    """Make the next `count` calls of the SDK function `function` skip their work and answer as
+    given:
+
+    status    the int the function returns
+    result    the LX_CAPTURE_RESULT of LxGetImage or the LX_UPGRADE_RESULT of LxUpgradeSensorFW
+              (a member or its int)
+    value     what the function stores in its output: a number or member, a str, a list of
+              str (device names), a list of numbers, a list of format dicts, a dict of record
+              fields, or [value, aux] for the image-processing getters
+    text      the output text: str, or bytes for text that need not be valid UTF-8
+    empty     True: hand back an empty handle, or empty the header record owner
+    size      LxGetImage: the received size to report (nothing is written into the frame)
+    progress  the progress values a firmware upgrade reports
+    throw     a message for LxResetActiveRoutes to throw as an exception
+    """
+    fault = {}
+    for key, given in (("status", status), ("result", result), ("size", size)):
+        if given is not None:
+            fault[key] = int(given)
+    if value is not None:
+        fault["value"] = _plain(value)
+    if text is not None:
+        if isinstance(text, str):
+            text = text.encode("utf-8")
+        if not isinstance(text, (bytes, bytearray)):
+            raise TypeError("text must be str or bytes, not {}".format(type(text).__name__))
+        fault["text_hex"] = bytes(text).hex()
+    if empty is not None:
+        fault["empty"] = bool(empty)
+    if progress is not None:
+        fault["progress"] = [int(p) for p in progress]
+    if throw is not None:
+        fault["throw"] = str(throw)
+    _check(
+        _lib.lxsim_inject(_text(function, "function"), int(count), json.dumps(fault).encode()),
+        "inject",
+    )
+
+
+def clear_faults():
+    """Drop every injected fault that has not been used up."""
+    _lib.lxsim_clear_faults()
+
+
+def set_pacing(mode):
+    """"realtime": frames come at the format's rate (capped by the maximum-FPS setting);
+    "free-run": each frame as fast as it can be made (benchmarks, fast tests)."""
+    try:
+        code = _PACING_MODES[mode]
+    except (KeyError, TypeError):
+        raise ValueError(
+            "pacing must be one of {}, not {!r}".format(", ".join(_PACING_MODES), mode)
+        ) from None
+    _check(_lib.lxsim_set_pacing(code), "set_pacing")
+
+
+def get_pacing():
+    """The current pacing mode, "realtime" or "free-run"."""
+    code = _lib.lxsim_get_pacing()
+    for name, known in _PACING_MODES.items():
+        if known == code:
+            return name
+    raise SimError("unknown pacing mode {}".format(code))
+
+
+@contextlib.contextmanager
+def free_run():
+    """Free-run pacing inside a with block; the previous pacing comes back afterwards."""
+    previous = get_pacing()
+    set_pacing("free-run")
+    try:
+        yield
+    finally:
+        set_pacing(previous)
+
+
+def call_count(function):
+    """How many times the SDK function `function` has been called since the last reset."""
+    count = _lib.lxsim_call_count(_text(function, "function"))
+    if count < 0:
+        message = (_lib.lxsim_last_error() or b"").decode("utf-8", "replace")
+        raise SimError(message or "unknown SDK function {!r}".format(function))
+    return count
+
+
+def reset_call_counts():
+    """Set every function's call count back to zero."""
+    _lib.lxsim_reset_call_counts()
+
+
+def read_frame_number(frame, fmt, width=None, height=None):
+    """The frame number stamped into a captured frame, or None when none can be read.
+
+    `frame` is the array (or bytes) from LxGetImage; `fmt` is the LxFormat it was captured
+    with, or an LX_IMAGE_FORMAT member together with `width` and `height`.
+    """
+    if isinstance(fmt, _binding.LxFormat):
+        width = fmt.width if width is None else width
+        height = fmt.height if height is None else height
+        fmt = fmt.format
+    if not isinstance(fmt, _binding.LX_IMAGE_FORMAT):
+        raise TypeError("fmt must be an LxFormat or an LX_IMAGE_FORMAT member")
+    if width is None or height is None:
+        raise TypeError("width and height are needed with an LX_IMAGE_FORMAT member")
+    if isinstance(frame, (bytes, bytearray, memoryview)):
+        data = numpy.frombuffer(frame, dtype=numpy.uint8)
+    else:
+        data = numpy.ascontiguousarray(frame).reshape(-1).view(numpy.uint8)
+    pointer = data.ctypes.data if data.size else None
+    number = _lib.lxsim_read_frame_number(pointer, data.size, int(fmt), int(width), int(height))
+    return None if number < 0 else number
