@@ -425,7 +425,8 @@ class pyLentraCtl:
         for record in records:
             if record.format == LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_NONE:
                 continue
-            line = "[%2d]: %5d x %4d %5s %4dfps" % (
+            # str.format, not "%5s": Cython compiles "%5s" to a left-aligned field.
+            line = "[{:2d}]: {:5d} x {:4d} {:>5} {:4d}fps".format(
                 i, record.width, record.height, self.FormattoStr(record.format), record.framerate)
             print(line)
             formats.append(line)
