@@ -1,0 +1,213 @@
+"""A NumPy rendering of the simulated cameras' test pattern (sdk/docs/test-pattern.md).
+
+It is written from the documentation, not from the library, so that comparing a captured frame
+with `expected_frame` checks both the frames and the page that describes them.
+"""
+
+import math
+
+import numpy as np
+
+BARS = np.array(
+    [
+        (191, 191, 191),
+        (191, 191, 0),
+        (0, 191, 191),
+        (0, 191, 0),
+        (191, 0, 191),
+        (191, 0, 0),
+        (0, 0, 191),
+        (0, 0, 0),
+    ],
+    dtype=np.int64,
+)
+ELEMENT = (255, 128, 0)
+
+NEUTRAL = {
+    "brightness": 0,
+    "contrast": 100,
+    "saturation": 100,
+    "gamma": 100,
+    "flip_horizontal": False,
+    "flip_vertical": False,
+    "special_effect": 0,
+}
+
+RAW_FORMATS = ("YUY2", "UYVY", "NV12", "BGRA", "BGRX", "BGR", "RGB", "RGB16")
+
+
+class Layout:
+    def __init__(self, width, height):
+        self.width, self.height = width, height
+        self.cell = max(4, 2 * (min(width, height) // 128))
+        self.bar_rows = 2 * (height // 3)
+        self.side = 4 * self.cell
+        self.has_stamp = 10 * self.cell <= width and 10 * self.cell <= height
+        self.step = max(1, width // 256)
+        self.positions = (width - self.side) // 2 + 1
+        self.y0 = min(
+            self.bar_rows + 2 * (max(0, height - self.bar_rows - self.side) // 4),
+            height - self.side,
+        )
+
+    def element_origin(self, number, flip_horizontal=False, flip_vertical=False):
+        x = 2 * ((number * self.step) % self.positions)
+        y = self.y0
+        if flip_horizontal:
+            x = self.width - x - self.side
+        if flip_vertical:
+            y = self.height - y - self.side
+        return x, y
+
+
+def _clip(a):
+    return np.clip(a, 0, 255)
+
+
+def _div100(a):
+    return (a + 50) // 100
+
+
+def _luma(rgb):
+    return (77 * rgb[..., 0] + 150 * rgb[..., 1] + 29 * rgb[..., 2] + 128) // 256
+
+
+def adjust(rgb, adjustments):
+    """Applies the documented colour adjustments to an int array of shape (..., 3)."""
+    a = dict(NEUTRAL, **(adjustments or {}))
+    contrast = min(max(a["contrast"], 0), 400)
+    brightness = min(max(a["brightness"], -255), 255)
+    saturation = min(max(a["saturation"], 0), 400)
+    gamma = min(max(a["gamma"], 10), 1000)
+    effect = a["special_effect"] if 0 <= a["special_effect"] <= 3 else 0
+
+    v = np.asarray(rgb, dtype=np.int64)
+    v = _clip(128 + _div100((v - 128) * contrast))
+    v = _clip(v + brightness)
+    grey = _luma(v)[..., None]
+    v = _clip(grey + _div100((v - grey) * saturation))
+    table = np.array(
+        [min(255, max(0, math.floor(255 * math.pow(i / 255, 100 / gamma) + 0.5))) for i in range(256)],
+        dtype=np.int64,
+    )
+    v = table[v]
+    y = _luma(v)
+    if effect == 1:
+        v = np.stack([y, y, y], axis=-1)
+    elif effect == 2:
+        v = 255 - v
+    elif effect == 3:
+        v = np.stack([np.minimum(255, y + 32), y, np.maximum(0, y - 32)], axis=-1)
+    return v
+
+
+def stamp_cells(number):
+    """8 x 8 booleans (row, column): True where the stamp cell is white."""
+    cells = np.zeros((8, 8), dtype=bool)
+    for k in range(32):
+        bit = (number >> (31 - k)) & 1
+        row, column = k // 4, 2 * (k % 4)
+        cells[row, column] = bool(bit)
+        cells[row, column + 1] = not bit
+    return cells
+
+
+def picture(width, height, number, adjustments=None):
+    """The RGB picture of frame `number`, shape (height, width, 3), dtype int64."""
+    a = dict(NEUTRAL, **(adjustments or {}))
+    layout = Layout(width, height)
+    x = np.arange(width)
+    bars = BARS[8 * x // width]
+    g = 255 * x // (width - 1)
+    ramp = np.stack([g, g, g], axis=-1)
+    image = np.empty((height, width, 3), dtype=np.int64)
+    image[: layout.bar_rows] = bars
+    image[layout.bar_rows :] = ramp
+    image = adjust(image, a)
+    if a["flip_horizontal"]:
+        image = image[:, ::-1]
+    if a["flip_vertical"]:
+        image = image[::-1]
+    image = np.array(image)
+
+    ex, ey = layout.element_origin(number, a["flip_horizontal"], a["flip_vertical"])
+    image[ey : ey + layout.side, ex : ex + layout.side] = adjust(np.array(ELEMENT), a)
+
+    if layout.has_stamp:
+        c = layout.cell
+        for (row, column), white in np.ndenumerate(stamp_cells(number)):
+            top, left = c * (1 + row), c * (1 + column)
+            image[top : top + c, left : left + c] = 255 if white else 0
+    return image
+
+
+def to_yuv(image):
+    """BT.601 limited-range Y, U, V planes (int64) of an RGB picture."""
+    r, g, b = image[..., 0], image[..., 1], image[..., 2]
+    y = ((66 * r + 129 * g + 25 * b + 128) >> 8) + 16
+    u = ((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128
+    v = ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128
+    return y, u, v
+
+
+def encode(image, fmt):
+    """The bytes of an RGB picture in the raw pixel format named `fmt` (e.g. "YUY2")."""
+    height, width = image.shape[:2]
+    r, g, b = image[..., 0], image[..., 1], image[..., 2]
+    if fmt in ("YUY2", "UYVY", "NV12"):
+        y, u, v = to_yuv(image)
+        if fmt == "NV12":
+            def block(p):
+                return (p[0::2, 0::2] + p[0::2, 1::2] + p[1::2, 0::2] + p[1::2, 1::2] + 2) // 4
+
+            chroma = np.stack([block(u), block(v)], axis=-1).reshape(height // 2, width)
+            out = np.concatenate([y.reshape(-1), chroma.reshape(-1)])
+        else:
+            pu = (u[:, 0::2] + u[:, 1::2] + 1) // 2
+            pv = (v[:, 0::2] + v[:, 1::2] + 1) // 2
+            y0, y1 = y[:, 0::2], y[:, 1::2]
+            order = (y0, pu, y1, pv) if fmt == "YUY2" else (pu, y0, pv, y1)
+            out = np.stack(order, axis=-1)
+    elif fmt in ("BGRA", "BGRX"):
+        out = np.stack([b, g, r, np.full_like(r, 255)], axis=-1)
+    elif fmt == "BGR":
+        out = np.stack([b, g, r], axis=-1)
+    elif fmt == "RGB":
+        out = np.stack([r, g, b], axis=-1)
+    elif fmt == "RGB16":
+        word = ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)
+        out = np.stack([word & 0xFF, word >> 8], axis=-1)
+    else:
+        raise ValueError("no raw layout for {}".format(fmt))
+    return np.asarray(out, dtype=np.uint8).reshape(-1)
+
+
+def expected_frame(fmt, width, height, number, adjustments=None):
+    """The exact bytes of raw frame `number`, as a flat uint8 array."""
+    return encode(picture(width, height, number, adjustments), fmt)
+
+
+def mean_luma(frame, fmt, width, height):
+    """Mean brightness of a raw frame: Y for the YUV formats, the mean of R, G, B otherwise."""
+    data = np.asarray(frame, dtype=np.uint8).reshape(-1)
+    if fmt in ("YUY2", "UYVY"):
+        return float(data[0 if fmt == "YUY2" else 1 :: 2].mean())
+    if fmt == "NV12":
+        return float(data[: width * height].mean())
+    return float(decode_rgb(data, fmt, width, height).mean())
+
+
+def decode_rgb(frame, fmt, width, height):
+    """An RGB-family raw frame as an int array of shape (height, width, 3)."""
+    data = np.asarray(frame, dtype=np.uint8).reshape(-1).astype(np.int64)
+    if fmt in ("BGRA", "BGRX"):
+        return data.reshape(height, width, 4)[..., 2::-1]
+    if fmt == "BGR":
+        return data.reshape(height, width, 3)[..., ::-1]
+    if fmt == "RGB":
+        return data.reshape(height, width, 3)
+    if fmt == "RGB16":
+        word = data.reshape(height, width, 2)
+        word = word[..., 0] | (word[..., 1] << 8)
+        return np.stack([(word >> 11) << 3, ((word >> 5) & 0x3F) << 2, (word & 0x1F) << 3], axis=-1)
+    raise ValueError("{} is not an RGB-family format".format(fmt))
