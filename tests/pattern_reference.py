@@ -120,15 +120,17 @@ def picture(width, height, number, adjustments=None):
     bars = BARS[8 * x // width]
     g = 255 * x // (width - 1)
     ramp = np.stack([g, g, g], axis=-1)
-    image = np.empty((height, width, 3), dtype=np.int64)
-    image[: layout.bar_rows] = bars
-    image[layout.bar_rows :] = ramp
-    image = adjust(image, a)
+    # Adjustments act on each colour alone, so adjusting one row of each band is enough.
+    bars, ramp = adjust(bars, a), adjust(ramp, a)
     if a["flip_horizontal"]:
-        image = image[:, ::-1]
+        bars, ramp = bars[::-1], ramp[::-1]
+    image = np.empty((height, width, 3), dtype=np.int64)
     if a["flip_vertical"]:
-        image = image[::-1]
-    image = np.array(image)
+        image[: height - layout.bar_rows] = ramp
+        image[height - layout.bar_rows :] = bars
+    else:
+        image[: layout.bar_rows] = bars
+        image[layout.bar_rows :] = ramp
 
     ex, ey = layout.element_origin(number, a["flip_horizontal"], a["flip_vertical"])
     image[ey : ey + layout.side, ex : ex + layout.side] = adjust(np.array(ELEMENT), a)
