@@ -1,0 +1,155 @@
+"""The installed console tool in a real pseudo-terminal, driven with keys like a person would."""
+import re
+import sys
+
+import pytest
+
+import pylentrasdk
+from pylentrasdk import LX_IMAGE_FORMAT
+from tool_terminal import ToolTerminal
+
+pytest.importorskip("termios")
+
+CAMERA_MENU = ["Device Information", "List Formats", "Image operations",
+               " < Back to Device List", "exit"]
+BACK = " < Back to Camera Control and Management Tool"
+
+# The tool runs under a shell that reports its exit status and the terminal's settings after
+# it ends; the trap keeps the shell itself alive through Ctrl-C.
+SHELL_SCRIPT = 'trap : INT; "$0" -m pylentrasdk; echo "STATUS=$?"; stty -a; echo DONE'
+
+
+@pytest.fixture
+def terminal(tmp_path):
+    started = []
+
+    def start():
+        term = ToolTerminal(["sh", "-c", SHELL_SCRIPT, sys.executable], cwd=str(tmp_path))
+        started.append(term)
+        return term
+
+    yield start
+    for term in started:
+        term.close()
+
+
+def ended(term):
+    """Waits for the end; returns the tool's exit status and whether echo was on afterwards."""
+    term.wait_for("DONE")
+    text = term.text().replace("\n", " ")
+    status = int(re.search(r"STATUS=(\d+)", text).group(1))
+    term.finish()
+    return status, " echo " in text and " -echo " not in text
+
+
+def cameras():
+    status, names = pylentrasdk.LxDiscoverCameraDevices()
+    kinds = {}
+    for index, name in enumerate(names):
+        cam = pylentrasdk.LxInitialCameraDevice(index)
+        kinds[pylentrasdk.LxGetDeviceProductType(cam)[1].name] = name
+    return list(names), kinds
+
+
+def smallest(member):
+    """The USB camera's smallest format of a pixel format, with its index in the tool's list."""
+    names, kinds = cameras()
+    cam = pylentrasdk.LxInitialCameraDevice(names.index(kinds["LXCAM_PRODUCT_TYPE_KAVL"]))
+    status, records = pylentrasdk.LxGetFormatList(cam)
+    listed = [r for r in records if r.format != LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_NONE]
+    index = min((r.width * r.height, i) for i, r in enumerate(listed) if r.format == member)[1]
+    return index, listed[index]
+
+
+def test_walk_through_the_menus(terminal):
+    names, kinds = cameras()
+    usb = kinds["LXCAM_PRODUCT_TYPE_KAVL"]
+    term = terminal()
+    term.wait_for("[?] pyLentraCtl:")
+    assert term.menu_entries() == ["Device List", "exit"]
+
+    term.choose("Device List")
+    term.wait_for("[?] Cameras List:")
+    assert term.menu_entries() == names
+
+    term.choose(usb)
+    term.wait_for("[?] Camera Control and Management Tool:")
+    assert term.menu_entries() == CAMERA_MENU
+
+    term.choose("Device Information")
+    term.wait_for("Device Information:")
+    term.wait_for(BACK)
+    assert "Device Name:  " + usb in term.text()
+    assert "Interface Type:  USB" in term.text()
+    term.choose(BACK)
+
+    term.choose("List Formats")
+    term.wait_for("[?] Format List:")
+    assert re.search(r"\[ 0\]: +\d+ x +\d+ +\w+ +\d+fps", term.text())
+    term.choose(BACK)
+
+    term.choose(" < Back to Device List")
+    term.wait_for("[?] Cameras List:")
+    term.choose(usb)
+    term.choose("exit")
+    assert ended(term) == (0, True)
+
+
+def test_save_raw_and_jpeg_frames(terminal, tmp_path):
+    names, kinds = cameras()
+    usb = kinds["LXCAM_PRODUCT_TYPE_KAVL"]
+    raw_index, raw = smallest(LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2)
+    jpeg_index, jpeg = smallest(LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_MJPG)
+    term = terminal()
+    term.choose("Device List")
+    term.choose(usb)
+
+    term.choose("Image operations")
+    term.choose("Save Image")
+    term.wait_for("Choose a format index:")
+    term.type_line(str(raw_index))
+    term.wait_for("Enter the File Path")
+    term.type_line("frame.raw")
+    term.wait_for("to skip:")
+    term.type_line("1")
+    term.wait_for("to save:")
+    term.type_line("2")
+    term.wait_for("Save the image to frame_2.raw")
+    term.choose(" << Back to Camera Control and Management Tool")
+
+    term.choose("Image operations")
+    term.choose("Save Image")
+    term.wait_for("Choose a format index:")
+    term.type_line(str(jpeg_index))
+    term.wait_for("Valid extension: npy, raw, jpg, jpeg")
+    term.type_line("picture.jpg")
+    term.type_line("0")
+    term.type_line("1")
+    term.wait_for("Save the image to picture.jpg")
+    term.choose("exit")
+    assert ended(term) == (0, True)
+
+    for name in ("frame_1.raw", "frame_2.raw"):
+        assert (tmp_path / name).stat().st_size == raw.width * raw.height * 2
+    Image = pytest.importorskip("PIL.Image")
+    with Image.open(tmp_path / "picture.jpg") as picture:
+        assert picture.format == "JPEG"
+        assert picture.size == (jpeg.width, jpeg.height)
+
+
+@pytest.mark.parametrize("where", ["menu", "typed input"])
+def test_ctrl_c_ends_the_tool_cleanly(terminal, where):
+    names, kinds = cameras()
+    term = terminal()
+    term.choose("Device List")
+    if where == "typed input":
+        term.choose(kinds["LXCAM_PRODUCT_TYPE_KAVL"])
+        term.choose("Image operations")
+        term.choose("Save Image")
+        term.wait_for("Choose a format index:")
+    else:
+        term.wait_for("[?] Cameras List:")
+    term.press("ctrl-c")
+    status, echo = ended(term)
+    assert (status, echo) == (0, True)
+    assert "Exiting..." in term.text()
