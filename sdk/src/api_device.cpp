@@ -1,0 +1,197 @@
+// The SDK's library, discovery, device, format, streaming and capture functions.
+#include <cstdio>
+
+#include "api_common.h"
+#include "rig.h"
+
+using lentra::Camera;
+using lentra::DeviceDescription;
+using lentra::onCamera;
+namespace sim = lentra::sim;
+
+namespace {
+
+using Needs = Camera::Needs;
+using PT = LX_CAMERA_PRODUCT_TYPE;
+using State = Camera::State;
+
+// Identity is known on a closed camera too.
+int identity(const LxCameraHandle& cam, const char* function, std::string& out,
+             std::string DeviceDescription::*field) {
+    return onCamera(cam, function, Needs::Handle, [&](const DeviceDescription& d, State&) {
+        out = d.*field;
+        return LX_STATUS_OK;
+    });
+}
+
+// A firmware version: only on an open camera that has that firmware.
+int firmwareVersion(const LxCameraHandle& cam, const char* function, std::string& out,
+                    bool (*carries)(const DeviceDescription&),
+                    std::string lentra::FirmwareDescription::*field) {
+    return onCamera(cam, function, Needs::Open, [&](const DeviceDescription& d, State&) {
+        const std::string& version = d.firmware.*field;
+        if (!d.lentra || !carries(d) || version.empty())
+            return lentra::log::failed(function, LX_STATUS_NOT_SUPPORTED, "the camera has no such firmware");
+        out = version;
+        return LX_STATUS_OK;
+    });
+}
+
+bool isUsb(const DeviceDescription& d) {
+    return d.interface == LX_CAMERA_INTERFACE_TYPE::INTERFACE_USB;
+}
+bool isKavrFamily(const DeviceDescription& d) {
+    return d.productType == PT::LXCAM_PRODUCT_TYPE_KAVR || d.productType == PT::LXCAM_PRODUCT_TYPE_KAVN;
+}
+bool isKavl(const DeviceDescription& d) { return d.productType == PT::LXCAM_PRODUCT_TYPE_KAVL; }
+
+template <int (Camera::*operation)()>
+int onDevice(const LxCameraHandle& cam, const char* function) {
+    Camera* camera = lentra::cameraFrom(cam);
+    if (!camera) return lentra::log::failed(function, LX_STATUS_INVALID_HANDLE, "empty camera handle");
+    return (camera->*operation)();
+}
+
+}  // namespace
+
+void HelloLentraSDK() {
+    if (sim::enter(__func__)) return;
+    std::fputs("Hello LentraSDK " LENTRASDK_VERSION "\n", stdout);
+    std::fflush(stdout);
+}
+
+int LxSetLogFile(std::string path) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    return lentra::log::setFile(path);
+}
+
+void LxSetLogLevel(LX_LOG_LEVEL level) {
+    if (sim::enter(__func__)) return;
+    lentra::log::setLevel(level);
+}
+
+int LxDiscoverCameraDevices(std::vector<std::string>& names) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(names);
+    auto rig = lentra::currentRig();
+    names.clear();
+    for (const auto& camera : rig->cameras()) names.push_back(camera->description().name);
+    return LX_STATUS_OK;
+}
+
+LxCameraHandle LxInitialCameraDevice(int index) {
+    // The one failure a handle can carry is being empty.
+    if (sim::enter(__func__)) return nullptr;
+    auto camera = lentra::currentRig()->camera(index);
+    if (!camera) lentra::log::failed(__func__, LX_STATUS_INVALID_ARGUMENT, "no camera has that index");
+    return camera;
+}
+
+int LxOpen(LxCameraHandle cam) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    return onDevice<&Camera::open>(cam, __func__);
+}
+
+int LxClose(LxCameraHandle cam) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    return onDevice<&Camera::close>(cam, __func__);
+}
+
+int LxIsLentraCamera(LxCameraHandle cam) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    return onCamera(cam, __func__, Needs::Handle,
+                    [](const DeviceDescription& d, State&) { return d.lentra ? 0 : 1; });
+}
+
+int LxGetDeviceName(LxCameraHandle cam, std::string& name) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(name);
+    return identity(cam, __func__, name, &DeviceDescription::name);
+}
+
+int LxGetDevicePath(LxCameraHandle cam, std::string& path) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(path);
+    return identity(cam, __func__, path, &DeviceDescription::path);
+}
+
+int LxGetDeviceInterfaceType(LxCameraHandle cam, LX_CAMERA_INTERFACE_TYPE& type) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(type);
+    return onCamera(cam, __func__, Needs::Handle, [&type](const DeviceDescription& d, State&) {
+        type = d.interface;
+        return LX_STATUS_OK;
+    });
+}
+
+int LxGetDeviceProductType(LxCameraHandle cam, LX_CAMERA_PRODUCT_TYPE& type) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(type);
+    return onCamera(cam, __func__, Needs::Handle, [&type](const DeviceDescription& d, State&) {
+        type = d.productType;
+        return LX_STATUS_OK;
+    });
+}
+
+int LxGetHardwareID(LxCameraHandle cam, std::string& id) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(id);
+    return identity(cam, __func__, id, &DeviceDescription::hardwareId);
+}
+
+int LxGetUSBDeviceSpeed(LxCameraHandle cam, LX_USB_DEVICE_SPEED& speed) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(speed);
+    return onCamera(cam, __func__, Needs::Handle, [&speed](const DeviceDescription& d, State&) {
+        if (!isUsb(d)) return lentra::log::failed("LxGetUSBDeviceSpeed", LX_STATUS_NOT_SUPPORTED, "not a USB camera");
+        speed = d.usbSpeed;
+        return LX_STATUS_OK;
+    });
+}
+
+int LxGetFormatList(LxCameraHandle cam, std::vector<LxFormat>& formats) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(formats);
+    Camera* camera = lentra::cameraFrom(cam);
+    if (!camera) return lentra::log::failed(__func__, LX_STATUS_INVALID_HANDLE, "empty camera handle");
+    return camera->formatList(formats);
+}
+
+int LxSetFormat(LxCameraHandle cam, LxFormat format) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    Camera* camera = lentra::cameraFrom(cam);
+    if (!camera) return lentra::log::failed(__func__, LX_STATUS_INVALID_HANDLE, "empty camera handle");
+    return camera->setFormat(format);
+}
+
+int LxStartStreaming(LxCameraHandle cam) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    return onDevice<&Camera::startStreaming>(cam, __func__);
+}
+
+int LxStopStreaming(LxCameraHandle cam) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    return onDevice<&Camera::stopStreaming>(cam, __func__);
+}
+
+LX_CAPTURE_RESULT LxGetImage(LxCameraHandle cam, uint8_t* buffer, int& size, uint16_t timeout_ms) {
+    if (auto fault = sim::enter(__func__)) return fault->capture(size);
+    Camera* camera = lentra::cameraFrom(cam);
+    if (!camera) {
+        lentra::log::failed(__func__, static_cast<int>(LX_CAPTURE_RESULT::LX_OTHER_ERROR), "empty camera handle");
+        return LX_CAPTURE_RESULT::LX_OTHER_ERROR;
+    }
+    return camera->capture(buffer, size, timeout_ms);
+}
+
+int LxResetUVC(LxCameraHandle cam) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    return onDevice<&Camera::resetUvc>(cam, __func__);
+}
+
+int LxGetUSBFirmwareVersion(LxCameraHandle cam, std::string& version) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(version);
+    return firmwareVersion(cam, __func__, version, isUsb, &lentra::FirmwareDescription::usb);
+}
+
+int LxGetKAVRFirmwareVersion(LxCameraHandle cam, std::string& version) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(version);
+    return firmwareVersion(cam, __func__, version, isKavrFamily, &lentra::FirmwareDescription::kavr);
+}
+
+int LxGetSensorFirmwareVersion(LxCameraHandle cam, std::string& version) {
+    if (auto fault = sim::enter(__func__)) return fault->answer(version);
+    return firmwareVersion(cam, __func__, version, isKavl, &lentra::FirmwareDescription::sensor);
+}
