@@ -93,6 +93,18 @@ void def_packed_fields(py::class_<Record, std::unique_ptr<Record>>& cls,
     }
 }
 
+// An enumeration field is read as a member object that refers to the field inside the record
+// (and keeps the record alive), so it follows later assignments to the field. pybind11's own
+// enum conversion always copies, hence the generic instance cast here.
+template <typename Record, typename E>
+py::cpp_function enum_field_getter(E Record::*field) {
+    return py::cpp_function([field](py::handle self) {
+        Record& record = self.cast<Record&>();
+        return py::reinterpret_steal<py::object>(py::detail::type_caster_base<E>::cast(
+            &(record.*field), py::return_value_policy::reference_internal, self));
+    });
+}
+
 #define LX_PACKED_FIELD(Record, member, kind) \
     Field { #member, offsetof(Record, member), sizeof(Record::member), FieldKind::kind }
 
@@ -104,7 +116,7 @@ void init_format_record(py::module_& m) {
         .def_readonly("width", &LxFormat::width)
         .def_readonly("height", &LxFormat::height)
         .def_readonly("framerate", &LxFormat::framerate)
-        .def_readonly("format", &LxFormat::format);
+        .def_property_readonly("format", enum_field_getter(&LxFormat::format));
 }
 
 void init_header_records(py::module_& m) {
@@ -166,7 +178,8 @@ void init_intrinsics_record(py::module_& m) {
         .def_readwrite("fy", &LxIntrinsics::fy)
         .def_readwrite("cx", &LxIntrinsics::cx)
         .def_readwrite("cy", &LxIntrinsics::cy)
-        .def_readwrite("model", &LxIntrinsics::model)
+        .def_property("model", enum_field_getter(&LxIntrinsics::model),
+                      [](LxIntrinsics& r, LX_DISTORTION_MODEL model) { r.model = model; })
         .def_property(
             "coeffs",
             // A copy, so changing the array never changes the record behind the caller's back.
