@@ -86,10 +86,9 @@ def adjust(rgb, adjustments):
     v = _clip(v + brightness)
     grey = _luma(v)[..., None]
     v = _clip(grey + _div100((v - grey) * saturation))
-    table = np.array(
-        [min(255, max(0, math.floor(255 * math.pow(i / 255, 100 / gamma) + 0.5))) for i in range(256)],
-        dtype=np.int64,
-    )
+    exponent = 100 / gamma
+    table = [math.floor(255 * math.pow(i / 255, exponent) + 0.5) for i in range(256)]
+    table = _clip(np.array(table, dtype=np.int64))
     v = table[v]
     y = _luma(v)
     if effect == 1:
