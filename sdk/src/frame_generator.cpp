@@ -134,7 +134,8 @@ bool FrameGenerator::configure(LX_IMAGE_FORMAT format, int width, int height,
         im->requested = adj;
         im->info = info;
         im->layout = patternLayout(width, height);
-        im->planeOffset[1] = planeRowBytes(info->planes[0], width) * planeRows(info->planes[0], height);
+        im->planeOffset[1] =
+            planeRowBytes(info->planes[0], width) * planeRows(info->planes[0], height);
         im->rawBytes = rawFrameBytes(*info, width, height);
 
         const ImageAdjustments look = clampedAdjustments(adj);
@@ -153,7 +154,8 @@ bool FrameGenerator::configure(LX_IMAGE_FORMAT format, int width, int height,
         im->splitRow = im->flipV ? height - barRows : barRows;
 
         const PatternLayout& l = im->layout;
-        im->element = encodeSegment(*info, std::vector<Rgb>(size_t(l.elementSide), adjust(kElementColour)));
+        im->element =
+            encodeSegment(*info, std::vector<Rgb>(size_t(l.elementSide), adjust(kElementColour)));
         im->white = encodeSegment(*info, std::vector<Rgb>(size_t(l.cell), kStampWhite));
         im->black = encodeSegment(*info, std::vector<Rgb>(size_t(l.cell), kStampBlack));
 
@@ -231,7 +233,8 @@ long readFrameNumber(const uint8_t* data, size_t size, LX_IMAGE_FORMAT format, i
         return readStamp(layout, [&](int x, int y) { return int(luma[size_t(y) * width + x]); });
     }
     if (size < rawFrameBytes(*info, width, height)) return -1;
-    return readStamp(layout, [&](int x, int y) { return info->brightness(data, width, height, x, y); });
+    return readStamp(layout,
+                     [&](int x, int y) { return info->brightness(data, width, height, x, y); });
 }
 
 }  // namespace lentra

@@ -43,8 +43,8 @@ struct PixelFormatInfo {
     int widthMultiple;   // the width must be a multiple of this
     int heightMultiple;  // and the height of this
     // Encodes `count` pixels (a multiple of widthMultiple) into row[0] (and row[1] for a
-    // second plane). Rows of a plane with rowDivisor 2 are written for every call; the caller
-    // keeps one of every two.
+    // second plane). A chroma row shared by two frame rows (NV12) is encoded as if both rows
+    // held these pixels, which is how the pattern uses it.
     void (*encode)(const Rgb* pixels, int count, uint8_t* const row[2]);
     // The brightness (0..255) of pixel (x, y) of a whole frame: luma for YUV formats, the
     // mean of R, G and B for RGB formats. Null for MJPG, which is decoded first.
