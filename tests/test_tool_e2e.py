@@ -55,7 +55,9 @@ def smallest(member):
     """The USB camera's smallest format of a pixel format, with its index in the tool's list."""
     names, kinds = cameras()
     cam = pylentrasdk.LxInitialCameraDevice(names.index(kinds["LXCAM_PRODUCT_TYPE_KAVL"]))
+    pylentrasdk.LxOpen(cam)
     status, records = pylentrasdk.LxGetFormatList(cam)
+    pylentrasdk.LxClose(cam)
     listed = [r for r in records if r.format != LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_NONE]
     index = min((r.width * r.height, i) for i, r in enumerate(listed) if r.format == member)[1]
     return index, listed[index]

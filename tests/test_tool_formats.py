@@ -87,6 +87,7 @@ class TestSetFormat:
               fmt(1280, 720, 30, F.LX_IMAGE_FORMAT_UYVY))
         formatList, formats = tool.GetFormatList(usb_cam)
         capsys.readouterr()
+        pylentrasdk.sim.inject("LxSetFormat", status=0)  # the camera does not offer these
         typed("1")
         result, record = tool.SetFormat(usb_cam, formatList, formats)
         assert applied == [record] and record is formatList[1]
