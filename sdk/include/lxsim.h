@@ -53,6 +53,12 @@ LENTRASDK_API int lxsim_get_pacing(void);
 LENTRASDK_API long lxsim_call_count(const char* function);
 LENTRASDK_API void lxsim_reset_call_counts(void);
 
+// Captures from the camera at `index` of the current rig exactly as LxGetImage does (the call is
+// counted and faults apply) and returns its LX_CAPTURE_RESULT. It exists for tests written with
+// ctypes, which calls it without holding the Python interpreter lock, so that several threads can
+// capture, stop or close at once; `size` is LxGetImage's in-out byte count.
+LENTRASDK_API int lxsim_capture(int index, uint8_t* buffer, int* size, uint16_t timeout_ms);
+
 // Reads back the frame number stamped into a captured frame of the given pixel format and size
 // (MJPG frames are decoded first). Returns the number, or -1 when no stamp can be read.
 LENTRASDK_API long lxsim_read_frame_number(const uint8_t* data, size_t size, int format,

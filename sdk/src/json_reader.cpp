@@ -56,8 +56,9 @@ int64_t JsonObject::integer(const char* key, int64_t def, int64_t min, int64_t m
                              : "must be an integer from " + std::to_string(min) + " to " +
                                    std::to_string(max);
     if (v->is_number_unsigned()) {
+        // nlohmann keeps every non-negative integer as unsigned.
         auto u = v->get<uint64_t>();
-        if (u > static_cast<uint64_t>(max)) fail(key, why);
+        if (u > static_cast<uint64_t>(max) || static_cast<int64_t>(u) < min) fail(key, why);
         return static_cast<int64_t>(u);
     }
     if (!v->is_number_integer()) fail(key, why);

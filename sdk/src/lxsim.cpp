@@ -92,6 +92,11 @@ long lxsim_call_count(const char* function) { return lentra::sim::callCount(func
 
 void lxsim_reset_call_counts(void) { lentra::sim::resetCallCounts(); }
 
+int lxsim_capture(int index, uint8_t* buffer, int* size, uint16_t timeout_ms) {
+    if (!size) return static_cast<int>(LX_CAPTURE_RESULT::LX_OTHER_ERROR);
+    return static_cast<int>(LxGetImage(lentra::currentRig()->camera(index), buffer, *size, timeout_ms));
+}
+
 long lxsim_read_frame_number(const uint8_t* data, size_t size, int format, int width, int height) {
     if (!data) return -1;
     return lentra::readFrameNumber(data, size, static_cast<LX_IMAGE_FORMAT>(format), width, height);

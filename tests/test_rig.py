@@ -1,0 +1,291 @@
+"""The simulated rig: descriptions, their checking, LENTRASDK_SIM, and replacing the rig."""
+import copy
+import json
+import os
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+
+import pylentrasdk as lx
+from pylentrasdk import sim
+
+F = lx.LX_IMAGE_FORMAT
+
+
+def names():
+    status, found = lx.LxDiscoverCameraDevices()
+    assert status == 0
+    return list(found)
+
+
+def small_rig(**device):
+    """A one-camera rig; keyword arguments override the camera's entries."""
+    camera = {
+        "name": "Bench Camera",
+        "formats": [{"width": 64, "height": 48, "framerate": 30, "format": "YUY2"}],
+    }
+    camera.update(device)
+    return {"devices": [camera]}
+
+
+class TestDefaultRig:
+    def test_cameras_in_order(self):
+        found = names()
+        assert len(found) == 3 and "AR0822" in found[0]
+        kinds = [lx.LxGetDeviceProductType(lx.LxInitialCameraDevice(i))[1] for i in range(3)]
+        P = lx.LX_CAMERA_PRODUCT_TYPE
+        assert kinds == [P.LXCAM_PRODUCT_TYPE_KAVL, P.LXCAM_PRODUCT_TYPE_KAVN,
+                         P.LXCAM_PRODUCT_TYPE_GENERIC_CAMERA]
+
+    def test_usb_camera_lists_a_format_without_frames_second(self):
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0
+        status, formats = lx.LxGetFormatList(cam)
+        assert status == 0 and formats[1].format == F.LX_IMAGE_FORMAT_NONE
+        kinds = {f.format for f in formats}
+        assert {F.LX_IMAGE_FORMAT_MJPG, F.LX_IMAGE_FORMAT_YUY2, F.LX_IMAGE_FORMAT_UYVY,
+                F.LX_IMAGE_FORMAT_NV12} <= kinds
+        assert (3840, 2160, 15) in {(f.width, f.height, f.framerate) for f in formats}
+
+    def test_default_description_reloads_unchanged(self):
+        description = sim.default_description()
+        before = names()
+        sim.load(description)
+        assert names() == before
+
+
+class TestDescriptions:
+    def test_loaded_rig_replaces_the_cameras(self):
+        sim.load({"devices": [{"name": "One"}, {"name": "Two", "interface": "MIPI_CSI2"}]})
+        assert names() == ["One", "Two"]
+        cam = lx.LxInitialCameraDevice(1)
+        assert lx.LxGetDeviceInterfaceType(cam) == (0, lx.INTERFACE_MIPI_CSI2)
+        assert lx.LxInitialCameraDevice(2) is None
+
+    def test_missing_keys_take_their_defaults(self):
+        sim.load({"devices": [{"formats": [{}, {"format": "NONE"}]}]})
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxGetDeviceName(cam) == (0, "Simulated Camera 0")
+        assert lx.LxGetDevicePath(cam) == (0, "/dev/video0")
+        assert lx.LxGetDeviceProductType(cam) == (0, lx.LXCAM_PRODUCT_TYPE_KAVL)
+        assert lx.LxGetUSBDeviceSpeed(cam) == (0, lx.USB_DEVICE_SPEED_SUPER)
+        assert lx.LxIsLentraCamera(cam) == 0
+        assert lx.LxOpen(cam) == 0
+        status, formats = lx.LxGetFormatList(cam)
+        assert [(f.width, f.height, f.framerate, f.format) for f in formats] == [
+            (640, 480, 30, F.LX_IMAGE_FORMAT_MJPG), (0, 0, 0, F.LX_IMAGE_FORMAT_NONE)]
+
+    def test_generic_cameras_are_not_the_makers_by_default(self):
+        sim.load({"devices": [{"product_type": "GENERIC"}]})
+        assert lx.LxIsLentraCamera(lx.LxInitialCameraDevice(0)) == 1
+
+    def test_empty_rig(self):
+        sim.load({})
+        assert names() == []
+        assert lx.LxInitialCameraDevice(0) is None
+
+    def test_load_file(self, tmp_path):
+        path = tmp_path / "rig.json"
+        path.write_text(json.dumps(small_rig(name="From File")))
+        sim.load_file(str(path))
+        assert names() == ["From File"]
+
+    def test_unreadable_and_malformed_files(self, tmp_path):
+        before = names()
+        missing = tmp_path / "missing.json"
+        with pytest.raises(sim.SimError, match="missing.json: cannot read the file"):
+            sim.load_file(str(missing))
+        broken = tmp_path / "broken.json"
+        broken.write_text('{"devices": [{"name": 5}]}')
+        with pytest.raises(sim.SimError) as refused:
+            sim.load_file(str(broken))
+        assert str(refused.value) == "{}: devices[0].name: must be a text".format(broken)
+        assert names() == before
+
+
+MIPI = {"interface": "MIPI_CSI2", "product_type": "KAVN"}
+MALFORMED = [
+    (small_rig(formats=[{"width": 15}]),
+     "devices[0].formats[0].width: must be an even integer from 16 to 8192"),
+    (small_rig(formats=[{"width": 8194}]),
+     "devices[0].formats[0].width: must be an even integer from 16 to 8192"),
+    (small_rig(formats=[{"height": 47, "format": "NV12"}]),
+     "devices[0].formats[0].height: must be even for NV12"),
+    (small_rig(formats=[{"framerate": 0}]),
+     "devices[0].formats[0].framerate: must be an integer from 1 to 1000"),
+    (small_rig(formats=[{"format": "H264"}]),
+     'devices[0].formats[0].format: must be one of "MJPG", "YUY2", "UYVY", "NV12", "BGRA", '
+     '"BGRX", "BGR", "RGB16", "RGB" or "NONE"'),
+    (small_rig(nmae="typo"), "devices[0].nmae: unknown key"),
+    (small_rig(interface="USB3"),
+     'devices[0].interface: must be one of "USB", "MIPI_CSI2" or "ETHERNET"'),
+    (small_rig(name=""), "devices[0].name: must not be empty"),
+    (small_rig(lentra="yes"), "devices[0].lentra: must be true or false"),
+    (small_rig(usb_speed="SUPER", **MIPI), "devices[0].usb_speed: only a USB camera has a USB speed"),
+    (small_rig(firmware={"usb": "1.0"}, **MIPI),
+     "devices[0].firmware.usb: only a USB camera has USB firmware"),
+    (small_rig(firmware={"sensor": "1.0"}, **MIPI),
+     "devices[0].firmware.sensor: only a KAVL camera has sensor firmware"),
+    (small_rig(firmware={"kavr": "1.0"}), "devices[0].firmware.kavr: only a KAVR or KAVN camera has KAVR firmware"),
+    (small_rig(product_type="GENERIC", firmware={"usb": "1.0"}),
+     "devices[0].firmware.usb: only the maker's cameras have firmware versions"),
+    (small_rig(isp_controls={"ISP_IMAGE_BRIGHTNES": {}}),
+     "devices[0].isp_controls.ISP_IMAGE_BRIGHTNES: not a control name of this kind"),
+    (small_rig(uvc_controls={"ISP_IMAGE_BRIGHTNESS": {}}),
+     "devices[0].uvc_controls.ISP_IMAGE_BRIGHTNESS: not a control name of this kind"),
+    (small_rig(isp_controls={"ISP_IMAGE_GAMMA": {"min": 100, "max": 300, "default": 50}}),
+     "devices[0].isp_controls.ISP_IMAGE_GAMMA.default: must be an integer from 100 to 300"),
+    (small_rig(isp_controls={"ISP_IMAGE_ZOOM": {"min": 5, "max": 1}}),
+     "devices[0].isp_controls.ISP_IMAGE_ZOOM.max: must not be below min"),
+    (small_rig(isp_controls={"ISP_IMAGE_ZOOM": {"step": 0}}),
+     "devices[0].isp_controls.ISP_IMAGE_ZOOM.step: must be an integer from 1 to 2147483647"),
+    (small_rig(max_fps=0), "devices[0].max_fps: must be an integer from 1 to 255"),
+    (small_rig(current_exposure=2 ** 32), "devices[0].current_exposure: must be an integer from 0 to 4294967295"),
+    (small_rig(header_version=1), "devices[0].header_version: must be 0 (no boot data), 2 or 3"),
+    (small_rig(boot_data={"product_name": "x"}), "devices[0].boot_data: needs header_version 2 or 3"),
+    (small_rig(header_version=3, boot_data={"lens_id": "xyz0"}),
+     "devices[0].boot_data.lens_id: must be a hexadecimal text of at most 16 bytes"),
+    (small_rig(imu={"accelerometer": [1, 2]}), "devices[0].imu.accelerometer: must be a list of 3 numbers"),
+    (small_rig(registers={"ap1302": {"0x10000": 1}}),
+     "devices[0].registers.ap1302.0x10000: must be a decimal or 0x-prefixed hexadecimal number up to 65535"),
+    (small_rig(registers={"i2c": [{"bus": 256}]}),
+     "devices[0].registers.i2c[0].bus: must be an integer from 0 to 255"),
+    (small_rig(intrinsics={"coeffs": [0, 0, 0, 0]}), "devices[0].intrinsics.coeffs: must be a list of 5 numbers"),
+    (small_rig(osp_profile={"flag": "ENABLE_AND_SAVE"}),
+     'devices[0].osp_profile.flag: must be one of "DISABLED", "ENABLED" or "ENABLED_AND_SAVE"'),
+    ({"devices": [{"name": "fine"}, {"formats": {}}]}, "devices[1].formats: must be a list"),
+    ({"devices": [{"name": "fine"}, 7]}, "devices[1]: must be an object"),
+    ({"platform": {"media_graph": {"entities": [{"name": "a"}],
+                                    "links": [{"source": "a", "sink": "b"}]}}},
+     "platform.media_graph.links[0].sink: names no entity of the graph"),
+    ({"platform": {"media_graph": {"entities": [{"name": "a", "pads": 2}, {"name": "b"}],
+                                    "links": [{"source": "a", "source_pad": 2, "sink": "b"}]}}},
+     "platform.media_graph.links[0].source_pad: is beyond the entity's pads"),
+    ({"platform": {"media_graph": {"entities": [{"name": "a"}, {"name": "a"}]}}},
+     "platform.media_graph.entities[1].name: names another entity already"),
+    ([], "the description: must be an object"),
+]
+
+
+class TestMalformedDescriptions:
+    @pytest.mark.parametrize("description, message", MALFORMED)
+    def test_refused_whole_with_one_message(self, description, message):
+        sim.load(small_rig(name="Kept"))
+        with pytest.raises(sim.SimError) as refused:
+            sim.load(description)
+        assert str(refused.value) == message
+        assert names() == ["Kept"]
+
+    def test_not_json(self):
+        with pytest.raises(sim.SimError, match="^not valid JSON: "):
+            sim.load('{"devices": [')
+        assert len(names()) == 3
+
+    def test_the_default_description_is_itself_valid(self):
+        # Every entry of the embedded rig passes the same checks as a user's description.
+        description = copy.deepcopy(sim.default_description())
+        sim.load(json.dumps(description))
+        assert len(names()) == 3
+
+
+class TestControlsShapeFrames:
+    """Control values given in a description change the frames (brightness, saturation, flip)."""
+
+    FORMAT = {"width": 64, "height": 48, "framerate": 30, "format": "YUY2"}
+
+    def frame(self, **controls):
+        isp = {
+            "ISP_IMAGE_BRIGHTNESS": {"min": 0, "max": 255, "default": 128},
+            "ISP_IMAGE_SATURATION": {"min": 0, "max": 255, "default": 128},
+            "ISP_IMAGE_FLIP_MODE": {"min": 0, "max": 3, "default": 0},
+        }
+        for name, value in controls.items():
+            isp[name]["value"] = value
+        sim.load(small_rig(formats=[self.FORMAT], isp_controls=isp))
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0 and lx.LxStartStreaming(cam) == 0
+        status, formats = lx.LxGetFormatList(cam)
+        with sim.free_run():
+            result, frame = lx.LxGetImage(cam, 1000, formats[0])
+        assert result == lx.LX_SUCCESS
+        return frame
+
+    def test_brightness_raises_luma(self):
+        neutral = self.frame()[0::2].astype(int).mean()
+        brighter = self.frame(ISP_IMAGE_BRIGHTNESS=200)[0::2].astype(int).mean()
+        assert brighter > neutral + 20
+
+    def test_saturation_zero_gives_neutral_chroma(self):
+        chroma = self.frame(ISP_IMAGE_SATURATION=0)[1::2]
+        assert np.all(np.abs(chroma.astype(int) - 128) <= 1)
+
+    def test_flip_changes_the_picture(self):
+        assert not np.array_equal(self.frame(), self.frame(ISP_IMAGE_FLIP_MODE=1))
+
+
+class TestReplacingTheRig:
+    @pytest.mark.parametrize("replace", [
+        lambda: sim.load(small_rig()),
+        lambda: sim.reset(),
+    ], ids=["load", "reset"])
+    def test_old_handles_answer_as_invalid(self, replace):
+        old = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(old) == 0 and lx.LxStartStreaming(old) == 0
+        status, formats = lx.LxGetFormatList(old)
+        replace()
+        assert lx.LxGetDeviceName(old) == (lx_invalid(), "")
+        assert lx.LxOpen(old) == lx_invalid()
+        assert lx.LxClose(old) == lx_invalid()
+        assert lx.LxStopStreaming(old) == lx_invalid()
+        assert lx.LxIsLentraCamera(old) == lx_invalid()
+        result, frame = lx.LxGetImage(old, 100, formats[0])
+        assert result == lx.LX_OTHER_ERROR and frame.size == 0
+        # The new rig's camera at that index is a different, closed device.
+        new = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(new) == 0
+
+    def test_a_refused_description_keeps_the_cameras_attached(self):
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0
+        with pytest.raises(sim.SimError):
+            sim.load(small_rig(max_fps=1000))
+        assert lx.LxClose(cam) == 0
+
+
+def lx_invalid():
+    return -2  # LX_STATUS_INVALID_HANDLE
+
+
+def discover_in_subprocess(env_value, tmp_path):
+    """Runs discovery in a fresh interpreter with LENTRASDK_SIM set; returns (names, stderr)."""
+    env = dict(os.environ, LENTRASDK_SIM=env_value)
+    code = "import pylentrasdk as lx; print('|'.join(lx.LxDiscoverCameraDevices()[1]))"
+    done = subprocess.run([sys.executable, "-c", code], env=env, cwd=str(tmp_path),
+                          capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    return done.stdout.strip().split("|"), done.stderr
+
+
+class TestEnvironment:
+    def test_description_file_replaces_the_default_rig(self, tmp_path):
+        path = tmp_path / "rig.json"
+        path.write_text(json.dumps({"devices": [{"name": "Env A"}, {"name": "Env B"}]}))
+        found, err = discover_in_subprocess(str(path), tmp_path)
+        assert found == ["Env A", "Env B"] and err == ""
+
+    def test_malformed_file_falls_back_to_the_default_rig(self, tmp_path):
+        path = tmp_path / "rig.json"
+        path.write_text(json.dumps(small_rig(formats=[{"width": 17}])))
+        found, err = discover_in_subprocess(str(path), tmp_path)
+        assert len(found) == 3 and "AR0822" in found[0]
+        assert err == ("LentraSDK: LENTRASDK_SIM={}: devices[0].formats[0].width: must be an even "
+                       "integer from 16 to 8192; using the default rig\n".format(path))
+
+    def test_missing_file_falls_back_to_the_default_rig(self, tmp_path):
+        path = tmp_path / "nowhere.json"
+        found, err = discover_in_subprocess(str(path), tmp_path)
+        assert len(found) == 3
+        assert err.startswith("LentraSDK: LENTRASDK_SIM={}: cannot read the file".format(path))
+        assert err.endswith("; using the default rig\n")
