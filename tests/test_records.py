@@ -1,0 +1,143 @@
+"""Records and handles: construction, read-only fields, LxIntrinsics assignment and coeffs."""
+import numpy as np
+import pytest
+
+import pylentrasdk as lx
+from conftest import formats_of, made_formats
+
+RADTAN = lx.LX_DISTORTION_MODEL.LX_DIST_MODEL_RADTAN
+
+
+def public_attributes(cls):
+    return [name for name in vars(cls) if not name.startswith("_")]
+
+
+class TestConstruction:
+    @pytest.mark.parametrize(
+        "cls", ["LxFormat", "LxHeaderV2", "LxHeaderV3", "LxImuIspu", "LxCamera", "LxRoute"]
+    )
+    def test_only_the_sdk_makes_them(self, cls):
+        with pytest.raises(TypeError, match="No constructor defined"):
+            getattr(lx, cls)()
+
+    def test_new_intrinsics_are_all_zero(self):
+        k = lx.LxIntrinsics()
+        assert (k.w, k.h, k.fx, k.fy, k.cx, k.cy) == (0, 0, 0.0, 0.0, 0.0, 0.0)
+        assert k.model == lx.LX_DISTORTION_MODEL.LX_DIST_NONE
+        assert k.coeffs.tolist() == [0.0] * 5
+        with pytest.raises(TypeError):
+            lx.LxIntrinsics(1)
+
+    def test_handles_expose_nothing(self):
+        assert public_attributes(lx.LxCamera) == []
+        assert public_attributes(lx.LxRoute) == []
+
+
+def test_attribute_names_in_record_order():
+    assert public_attributes(lx.LxFormat) == ["width", "height", "framerate", "format"]
+    assert public_attributes(lx.LxHeaderV2) == [
+        "headerVersion", "contentOffset", "productName", "productVersion"]
+    assert public_attributes(lx.LxHeaderV3) == [
+        "headerVersion", "contentOffset", "sensorType", "sensorFuseId", "productName", "lensId",
+        "fixChecksum", "qrFwVersion", "vendorFwVersion", "customNumber", "recordYear",
+        "recordMonth", "recordDay", "recordHour", "recordMinute", "recordSecond", "mipiDatarate",
+        "contentLen", "contentChecksum", "totalChecksum"]
+    assert public_attributes(lx.LxImuIspu) == ["x", "y", "z", "w", "yaw", "pitch", "roll"]
+
+
+class TestFormat:
+    def test_fields_are_read_only_copies_of_the_sdk_record(self, kavl_camera):
+        fmt = formats_of(kavl_camera)[0]
+        assert fmt.width > 0 and fmt.height > 0 and fmt.framerate > 0
+        assert type(fmt.format) is lx.LX_IMAGE_FORMAT
+        for name in ("width", "height", "framerate", "format"):
+            with pytest.raises(AttributeError):
+                setattr(fmt, name, getattr(fmt, name))
+        assert not hasattr(fmt, "index")
+
+    def test_full_unsigned_16_bit_range(self):
+        (fmt,) = made_formats((65535, 40000, lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_RGB))
+        assert (fmt.width, fmt.height, fmt.format) == (
+            65535, 40000, lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_RGB)
+
+    def test_hidden_index_travels_with_the_record(self, kavl_camera):
+        # LxSetFormat accepts only the SDK's own records, recognised by their hidden index.
+        for fmt in formats_of(kavl_camera)[:3]:
+            assert lx.LxSetFormat(kavl_camera, fmt) == 0
+
+
+class TestIntrinsicsAssignment:
+    @pytest.mark.parametrize(
+        "name, value, stored",
+        [
+            ("w", 1920, 1920),
+            ("h", -2**31, -2**31),
+            ("fx", 1, 1.0),
+            ("cy", np.float64(0.1), float(np.float32(0.1))),
+            ("model", RADTAN, RADTAN),
+        ],
+    )
+    def test_accepted(self, name, value, stored):
+        k = lx.LxIntrinsics()
+        setattr(k, name, value)
+        assert getattr(k, name) == stored
+
+    @pytest.mark.parametrize(
+        "name, value",
+        [("w", 1.5), ("w", 2**31), ("h", "3"), ("fx", "1.0"), ("cx", None), ("model", 1)],
+    )
+    def test_wrong_kinds_raise_and_leave_the_field(self, name, value):
+        k = lx.LxIntrinsics()
+        before = getattr(k, name)
+        with pytest.raises(TypeError):
+            setattr(k, name, value)
+        assert getattr(k, name) == before
+
+    def test_model_refers_into_the_record(self):
+        k = lx.LxIntrinsics()
+        model = k.model
+        k.model = RADTAN
+        assert model == RADTAN
+        del k  # the member keeps its record alive
+        assert model.value == 1
+
+
+class TestCoeffs:
+    @pytest.mark.parametrize(
+        "value",
+        [
+            [1, 2, 3, 4, 5],
+            (1.0, 2.0, 3.0, 4.0, 5.0),
+            np.arange(1, 6, dtype=np.int64),
+            np.array([[1, 2, 3, 4, 5]], dtype=np.float64),
+            np.repeat(np.arange(1, 6), 2)[::2],  # a strided view
+        ],
+    )
+    def test_anything_numpy_converts(self, value):
+        k = lx.LxIntrinsics()
+        k.coeffs = value
+        coeffs = k.coeffs
+        assert coeffs.dtype == np.float32 and coeffs.shape == (5,)
+        assert coeffs.tolist() == [1.0, 2.0, 3.0, 4.0, 5.0]
+
+    @pytest.mark.parametrize("value", [[1, 2, 3, 4], [1, 2, 3, 4, 5, 6], [], np.zeros((2, 5))])
+    def test_wrong_count_raises_and_leaves_the_record(self, value):
+        k = lx.LxIntrinsics()
+        k.coeffs = [9, 9, 9, 9, 9]
+        with pytest.raises(RuntimeError, match="^coeffs must have 5 elements$"):
+            k.coeffs = value
+        assert k.coeffs.tolist() == [9.0] * 5
+
+    def test_unconvertible_value_leaves_the_record(self):
+        k = lx.LxIntrinsics()
+        with pytest.raises((TypeError, ValueError)):
+            k.coeffs = ["a", "b", "c", "d", "e"]
+        assert k.coeffs.tolist() == [0.0] * 5
+
+    def test_reading_gives_an_independent_copy(self):
+        k = lx.LxIntrinsics()
+        k.coeffs = [1, 2, 3, 4, 5]
+        coeffs = k.coeffs
+        coeffs[0] = 100
+        assert k.coeffs[0] == 1.0
+        assert k.coeffs is not k.coeffs
