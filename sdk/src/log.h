@@ -17,7 +17,7 @@ void write(LX_LOG_LEVEL level, const std::string& message);
 void debug(const std::string& message);
 void warn(const std::string& message);
 
-// Sends the log to `path` (appending). LX_STATUS_IO_ERROR when the file cannot be opened; the
+// Sends the log to `path` (appending; spdlog makes missing folders). LX_STATUS_IO_ERROR when the file cannot be opened; the
 // log then stays where it was.
 int setFile(const std::string& path);
 // Levels outside LX_LOG_LEVEL are ignored.
