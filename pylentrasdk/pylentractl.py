@@ -247,7 +247,8 @@ class pyLentraCtl:
                 return index
 
     def ValidProperty(self, propName, minVal, maxVal):
-        prompt = "\n(Range of " + str(propName) + ": " + str(minVal) + "-" + str(maxVal) + ")\nEnter a value: "
+        bounds = str(minVal) + "-" + str(maxVal)
+        prompt = "\n(Range of " + str(propName) + ": " + bounds + ")\nEnter a value: "
         while True:
             text = input(prompt)
             if text == "":
@@ -259,7 +260,7 @@ class pyLentraCtl:
                 print("The input must be a number.")
                 continue
             if value < minVal or value > maxVal:
-                print("The value is out of range. " + str(propName) + " Range: " + str(minVal) + "-" + str(maxVal))
+                print("The value is out of range. " + str(propName) + " Range: " + bounds)
                 continue
             return value
 
@@ -312,7 +313,7 @@ class pyLentraCtl:
         for attempt in range(_PROMPT_ATTEMPTS):
             answers = self.OptionTerminal([inquirer.List("pyLentraCtl", **keywords)])
             if answers:
-                return answers["pyLentraCtl"]
+                return answers.get("pyLentraCtl")
         print("The prompt failed " + str(_PROMPT_ATTEMPTS) + " times in a row. Exiting...")
         sys.exit(1)
 

@@ -16,35 +16,22 @@ def refusals(output, prompt):
 
 
 class TestGetValidIndex:
-    def test_accepts_each_index_below_the_limit(self, tool, typed):
-        for text in ("0", "1", "2"):
-            typed(text)
-            assert tool.GetValidIndex("? ", 3) == int(text)
-
     @pytest.mark.parametrize("text, message", [
+        ("0", None), ("2", None),
         ("3", OUT_OF_RANGE),
-        ("-1", NOT_POSITIVE),
-        ("+1", NOT_POSITIVE),
-        (" 1", NOT_POSITIVE),
-        ("", NOT_POSITIVE),
-        ("1.0", NOT_POSITIVE),
+        ("-1", NOT_POSITIVE), ("+1", NOT_POSITIVE), (" 1", NOT_POSITIVE), ("", NOT_POSITIVE),
         # Digits for str.isdigit that int() refuses: refused, not a crash.
-        ("\u00b2", NOT_POSITIVE),
-        ("1\u00b2", NOT_POSITIVE),
+        ("\u00b2", NOT_POSITIVE), ("1\u00b2", NOT_POSITIVE),
     ])
-    def test_refuses_and_asks_again(self, tool, typed, capsys, text, message):
-        typed(text, "2")
-        assert tool.GetValidIndex("Pick: ", 3) == 2
+    def test_accepts_or_refuses_and_asks_again(self, tool, typed, capsys, text, message):
+        typed(text, "1")
+        assert tool.GetValidIndex("Pick: ", 3) == (1 if message else int(text))
         out = capsys.readouterr().out
-        assert refusals(out, "Pick: ") == [message]
-        assert out.count("Pick: ") == 2
+        assert refusals(out, "Pick: ") == ([message] if message else [])
 
     def test_nothing_to_choose_from_asks_nothing(self, tool, typed, capsys):
-        typed()  # reading would raise EOFError
         assert tool.GetValidIndex("Pick: ", 0) is None
-        out = capsys.readouterr().out
-        assert "There is nothing to choose from." in out
-        assert "Pick: " not in out
+        assert capsys.readouterr().out == "There is nothing to choose from.\n"
 
 
 class TestValidProperty:
@@ -82,8 +69,7 @@ class TestValidProperty:
 class TestValidFilePath:
     @pytest.mark.parametrize("path, tag", [
         ("test.raw", "img"), ("a.b.npy", "img"), (".raw", "img"),
-        ("test.jpeg", "jpg"), ("test.npy", "jpg"), ("test.jpg", "jpg"),
-        ("c.bin", "bin"), ("c.json", "json"), ("r.yaml", "yaml"), ("any.thing", "other"),
+        ("test.jpeg", "jpg"), ("test.npy", "jpg"), ("c.bin", "bin"), ("any.thing", "other"),
     ])
     def test_accepts(self, tool, capsys, path, tag):
         assert tool.ValidFilePath(path, tag) is True
@@ -92,10 +78,8 @@ class TestValidFilePath:
     @pytest.mark.parametrize("path, tag, message", [
         ("", "img", "File Path must be a non-empty string."),
         (None, "img", "File Path must be a non-empty string."),
-        (42, "img", "File Path must be a non-empty string."),
         ("config", "bin", "Filename must include a file extension."),
         ("test.RAW", "img", "Filename must include a file extension.(npy, raw)"),
-        ("test.jpg", "img", "Filename must include a file extension.(npy, raw)"),
         ("dir.d/file", "img", "Filename must include a file extension.(npy, raw)"),
         ("test.png", "jpg", "Filename must include a file extension.(npy, raw, jpg, jpeg)"),
         ("c.json", "bin", "Filename must include a file extension.(bin)"),
@@ -124,11 +108,12 @@ class TestTerminal:
         tool.clearConsole()
         assert clears == ["clear", "cls"]
 
-    def test_echo_untouched_when_standard_input_is_no_terminal(self, tool):
+    @pytest.mark.parametrize("system", [os.name, "nt"])
+    def test_echo_untouched_without_a_terminal(self, tool, monkeypatch, system):
         # Standard input is a StringIO here: it has no terminal attributes to change.
-        old = tool.DisableEcho()
-        assert old is None
-        tool.EnableEcho(old)
+        monkeypatch.setattr(os, "name", system)
+        assert tool.DisableEcho() is None
+        tool.EnableEcho(None)
 
     def test_echo_off_and_back_on_a_terminal(self, tool, monkeypatch):
         termios = pytest.importorskip("termios")
@@ -146,11 +131,6 @@ class TestTerminal:
         finally:
             os.close(primary)
             os.close(secondary)
-
-    def test_no_terminal_handling_outside_posix(self, tool, monkeypatch):
-        monkeypatch.setattr(os, "name", "nt")
-        assert tool.DisableEcho() is None
-        tool.EnableEcho(None)
 
     def test_documented_methods(self):
         assert pylentractl.pyLentraCtl.DisableEcho.__doc__ == (
