@@ -22,6 +22,9 @@ YUY2_64x48 = 64 * 48 * 2
 def _library():
     folder = os.path.dirname(lx.pyLentraSDK.__file__)
     library = ctypes.CDLL(sorted(glob.glob(os.path.join(folder, "libLentraSDK.so*")))[0])
+    library.lxsim_inject.restype = ctypes.c_int
+    library.lxsim_inject.argtypes = [ctypes.c_char_p, ctypes.c_int, ctypes.c_char_p]
+    library.lxsim_last_error.restype = ctypes.c_char_p
     library.lxsim_capture.restype = ctypes.c_int
     library.lxsim_capture.argtypes = [ctypes.c_int, ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
                                       ctypes.c_uint16]
@@ -365,6 +368,59 @@ class TestConcurrentCaptures:
         assert thread.is_alive()
         thread.join(30)
         assert results[0][0] == SUCCESS
+
+
+class TestInjectedAnswers:
+    def test_faults_queue_in_order_then_the_real_answer_returns(self):
+        cam = lx.LxInitialCameraDevice(0)
+        sim.inject("LxOpen", status=-8, count=2)
+        sim.inject("LxOpen", status=-9)
+        assert [lx.LxOpen(cam) for _ in range(4)] == [-8, -8, -9, 0]
+
+    def test_a_fault_answers_before_the_handle_is_looked_at(self):
+        sim.inject("LxGetDeviceName", text="Ghost")
+        assert lx.LxGetDeviceName(None) == (0, "Ghost")
+
+    def test_outputs_the_fault_leaves_out_are_untouched(self):
+        sim.inject("LxGetDeviceName", status=-1)
+        assert lx.LxGetDeviceName(lx.LxInitialCameraDevice(0)) == (-1, "")
+
+    def test_values_that_are_no_member(self):
+        sim.inject("LxGetDeviceInterfaceType", value=7)
+        status, kind = lx.LxGetDeviceInterfaceType(lx.LxInitialCameraDevice(0))
+        assert status == 0 and int(kind) == 7
+
+    def test_names_and_formats_replace_the_lists(self):
+        sim.inject("LxDiscoverCameraDevices", value=["A", "B"], status=-1)
+        status, names = lx.LxDiscoverCameraDevices()
+        assert status == -1 and list(names) == ["A", "B"]
+        sim.inject("LxGetFormatList", value=[])
+        assert lx.LxGetFormatList(None) == (0, [])
+
+    def test_capture_reports_the_given_size_and_writes_nothing(self, bench):
+        fmt = lx.LxGetFormatList(bench)[1][0]
+        sim.inject("LxGetImage", result=int(lx.LX_SUCCESS), size=16)
+        result, frame = lx.LxGetImage(bench, 1000, fmt)
+        assert result == lx.LX_SUCCESS and frame.tolist() == [0] * 16
+        sim.inject("LxGetImage", result=int(lx.LX_TIMEOUT))
+        result, frame = lx.LxGetImage(bench, 1000, fmt)
+        assert result == lx.LX_TIMEOUT and frame.size == 0
+
+    @pytest.mark.parametrize("function, count, fault, message", [
+        ("LxOpen", 1, '{"throw": "x"}', "throw: LxOpen does not throw; only the route functions do"),
+        ("LxOpen", 1, '{"statu": 1}', "statu: unknown key"),
+        ("LxOpen", 1, '{"status": "bad"}', "status: must be an integer from -2147483648 to 2147483647"),
+        ("LxOpen", 1, '{"status": ', "not valid JSON: "),
+        ("LxOpen", 0, '{}', "count: must be at least 1"),
+        ("LxGetFormatList", 1, '{"value": [{"widht": 5}]}', "value[0].widht: is not a field of any record"),
+        ("LxGetFormatList", 1, '{"value": [1, "a"]}',
+         "value: a list must hold only numbers, only texts or only objects"),
+        ("LxNoSuchFunction", 1, '{}', 'no SDK function is named "LxNoSuchFunction"'),
+    ])
+    def test_malformed_faults_are_refused(self, function, count, fault, message):
+        assert _lib.lxsim_inject(function.encode(), count, fault.encode()) == INVALID_ARGUMENT
+        assert _lib.lxsim_last_error().decode().startswith(message)
+        assert lx.LxOpen(lx.LxInitialCameraDevice(0)) == 0  # nothing was queued
 
 
 class TestLibrary:
