@@ -3,7 +3,8 @@
 // This is the stand-in library's public header. It declares the SDK's enumerations, records,
 // handles, status codes and its 77 functions, with the same names and signatures as the maker's
 // library, so that a program (and our Python binding) built against it runs unchanged against
-// either. The stand-in simulates a rig of cameras; see sdk/README.md for the rig description.
+// either. The stand-in simulates a rig of cameras; see sdk/docs/rig-description.md for the rig
+// description.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 // The SDK's library, discovery, device, format, streaming and capture functions.
 #include <cstdio>
+#include <utility>
 
 #include "api_common.h"
 #include "rig.h"
@@ -45,11 +46,13 @@ bool isKavrFamily(const DeviceDescription& d) {
 }
 bool isKavl(const DeviceDescription& d) { return d.productType == PT::LXCAM_PRODUCT_TYPE_KAVL; }
 
-template <int (Camera::*operation)()>
-int onDevice(const LxCameraHandle& cam, const char* function) {
+// Runs one of the camera's own operations (those that manage the stream themselves).
+template <typename... Params, typename... Args>
+int onDevice(const LxCameraHandle& cam, const char* function, int (Camera::*operation)(Params...),
+             Args&&... args) {
     Camera* camera = lentra::cameraFrom(cam);
     if (!camera) return lentra::log::failed(function, LX_STATUS_INVALID_HANDLE, "empty camera handle");
-    return (camera->*operation)();
+    return (camera->*operation)(std::forward<Args>(args)...);
 }
 
 }  // namespace
@@ -88,12 +91,12 @@ LxCameraHandle LxInitialCameraDevice(int index) {
 
 int LxOpen(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return onDevice<&Camera::open>(cam, __func__);
+    return onDevice(cam, __func__, &Camera::open);
 }
 
 int LxClose(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return onDevice<&Camera::close>(cam, __func__);
+    return onDevice(cam, __func__, &Camera::close);
 }
 
 int LxIsLentraCamera(LxCameraHandle cam) {
@@ -144,26 +147,22 @@ int LxGetUSBDeviceSpeed(LxCameraHandle cam, LX_USB_DEVICE_SPEED& speed) {
 
 int LxGetFormatList(LxCameraHandle cam, std::vector<LxFormat>& formats) {
     if (auto fault = sim::enter(__func__)) return fault->answer(formats);
-    Camera* camera = lentra::cameraFrom(cam);
-    if (!camera) return lentra::log::failed(__func__, LX_STATUS_INVALID_HANDLE, "empty camera handle");
-    return camera->formatList(formats);
+    return onDevice(cam, __func__, &Camera::formatList, formats);
 }
 
 int LxSetFormat(LxCameraHandle cam, LxFormat format) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    Camera* camera = lentra::cameraFrom(cam);
-    if (!camera) return lentra::log::failed(__func__, LX_STATUS_INVALID_HANDLE, "empty camera handle");
-    return camera->setFormat(format);
+    return onDevice(cam, __func__, &Camera::setFormat, format);
 }
 
 int LxStartStreaming(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return onDevice<&Camera::startStreaming>(cam, __func__);
+    return onDevice(cam, __func__, &Camera::startStreaming);
 }
 
 int LxStopStreaming(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return onDevice<&Camera::stopStreaming>(cam, __func__);
+    return onDevice(cam, __func__, &Camera::stopStreaming);
 }
 
 LX_CAPTURE_RESULT LxGetImage(LxCameraHandle cam, uint8_t* buffer, int& size, uint16_t timeout_ms) {
@@ -178,7 +177,7 @@ LX_CAPTURE_RESULT LxGetImage(LxCameraHandle cam, uint8_t* buffer, int& size, uin
 
 int LxResetUVC(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return onDevice<&Camera::resetUvc>(cam, __func__);
+    return onDevice(cam, __func__, &Camera::resetUvc);
 }
 
 int LxGetUSBFirmwareVersion(LxCameraHandle cam, std::string& version) {
