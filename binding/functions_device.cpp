@@ -3,6 +3,21 @@
 #include "adapters.h"
 
 namespace lentra_binding {
+namespace {
+
+// Device names cross as UTF-8 like every text result: a name that is not valid UTF-8 raises
+// UnicodeDecodeError right after the SDK call, not later when the list happens to be read.
+struct DecodedNames {
+    std::tuple<int, std::vector<std::string>> operator()(int status,
+                                                         std::vector<std::string>&& names) const {
+        for (const std::string& name : names) {
+            py::str{name};  // decodes strictly; throws error_already_set on invalid UTF-8
+        }
+        return {status, std::move(names)};
+    }
+};
+
+}  // namespace
 
 void init_library_functions(py::module_& m) {
     m.def("HelloLentraSDK", &HelloLentraSDK, "A function that prints Hello LentraSDK and version");
@@ -11,7 +26,7 @@ void init_library_functions(py::module_& m) {
 }
 
 void init_device_functions(py::module_& m) {
-    m.def("LxDiscoverCameraDevices", returning_outputs(&LxDiscoverCameraDevices),
+    m.def("LxDiscoverCameraDevices", returning_outputs(&LxDiscoverCameraDevices, DecodedNames{}),
           "Discover available camera devices");
     m.def("LxInitialCameraDevice", &LxInitialCameraDevice, "Initialize camera device by index");
     m.def("LxOpen", &LxOpen, "Open camera device");

@@ -182,6 +182,13 @@ class TestIdentity:
             getattr(lx, name)(kavl_camera)
         assert sim.call_count(name) == before + 1
 
+    def test_invalid_utf8_device_name_raises_after_discovery(self):
+        before = sim.call_count("LxDiscoverCameraDevices")
+        sim.inject("LxDiscoverCameraDevices", value=["Good camera"], text=b"bad \xff")
+        with pytest.raises(UnicodeDecodeError):
+            lx.LxDiscoverCameraDevices()
+        assert sim.call_count("LxDiscoverCameraDevices") == before + 1
+
     @pytest.mark.parametrize("name", ENUM_GETTERS)
     def test_enumeration_results(self, name, kavl_camera):
         member = ENUM_GETTERS[name]
