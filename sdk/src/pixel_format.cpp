@@ -24,27 +24,22 @@ PairYuv pairYuv(Rgb a, Rgb b) {
                    static_cast<uint8_t>((p.v + q.v + 1) >> 1)};
 }
 
-void encodeYuy2(const Rgb* px, int count, uint8_t* const row[2]) {
+// Packed 4:2:2: each pixel pair becomes four bytes; the template arguments are the byte
+// positions of Y0, U, Y1 and V within them (YUY2 and UYVY differ only there).
+template <int Y0, int U, int Y1, int V>
+void encodePacked422(const Rgb* px, int count, uint8_t* const row[2]) {
     uint8_t* out = row[0];
     for (int x = 0; x + 1 < count; x += 2, out += 4) {
         const PairYuv p = pairYuv(px[x], px[x + 1]);
-        out[0] = p.y0;
-        out[1] = p.u;
-        out[2] = p.y1;
-        out[3] = p.v;
+        out[Y0] = p.y0;
+        out[U] = p.u;
+        out[Y1] = p.y1;
+        out[V] = p.v;
     }
 }
 
-void encodeUyvy(const Rgb* px, int count, uint8_t* const row[2]) {
-    uint8_t* out = row[0];
-    for (int x = 0; x + 1 < count; x += 2, out += 4) {
-        const PairYuv p = pairYuv(px[x], px[x + 1]);
-        out[0] = p.u;
-        out[1] = p.y0;
-        out[2] = p.v;
-        out[3] = p.y1;
-    }
-}
+constexpr auto encodeYuy2 = encodePacked422<0, 1, 2, 3>;
+constexpr auto encodeUyvy = encodePacked422<1, 0, 3, 2>;
 
 // NV12 chroma is the mean over 2x2 pixels. The generator only ever encodes rows whose two
 // source lines are equal (bands and rectangles start and end on even rows), where that mean
