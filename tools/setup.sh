@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-debs=(g++ pkg-config nlohmann-json3-dev libspdlog-dev libyaml-cpp-dev libturbojpeg0-dev)
+debs=(g++ pkg-config nlohmann-json3-dev libspdlog-dev libyaml-cpp-dev libturbojpeg0-dev zlib1g-dev)
 missing=()
 for p in "${debs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
