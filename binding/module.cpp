@@ -23,8 +23,9 @@ PYBIND11_MODULE(pyLentraSDK, m) {
     lb::init_camera_handle(m);
     lb::init_device_functions(m);  // discovery, identity, formats, streaming, capture, firmware
 
-    // Next, in this order: register access, firmware and boot-data functions; image-processing
-    // and stream-control functions; LxExportSensorConfig and LxDecodeSensorConfig.
+    // Next: register access, firmware and boot-data functions.
+    lb::init_control_functions(m);  // image processing and stream control
+    // Next: LxExportSensorConfig and LxDecodeSensorConfig.
 
     lb::init_route_handle(m);
 

@@ -24,6 +24,11 @@ BARS = np.array(
 ELEMENT = (255, 128, 0)
 
 NEUTRAL = {
+    "level": 100,
+    "warmth": 0,
+    "zoom": 100,
+    "pan": 0,
+    "tilt": 0,
     "brightness": 0,
     "contrast": 100,
     "saturation": 100,
@@ -79,9 +84,14 @@ def adjust(rgb, adjustments):
     brightness = min(max(a["brightness"], -255), 255)
     saturation = min(max(a["saturation"], 0), 400)
     gamma = min(max(a["gamma"], 10), 1000)
-    effect = a["special_effect"] if 0 <= a["special_effect"] <= 3 else 0
+    effect = a["special_effect"] if 0 <= a["special_effect"] <= 4 else 0
+    level = min(max(a["level"], 0), 1000)
+    warmth = min(max(a["warmth"], -128), 127)
 
     v = np.asarray(rgb, dtype=np.int64)
+    v = _clip(_div100(v * level))
+    v = v + np.array([warmth, 0, -warmth])
+    v = _clip(v)
     v = _clip(128 + _div100((v - 128) * contrast))
     v = _clip(v + brightness)
     grey = _luma(v)[..., None]
@@ -92,12 +102,39 @@ def adjust(rgb, adjustments):
     v = table[v]
     y = _luma(v)
     if effect == 1:
-        v = np.stack([y, y, y], axis=-1)
+        bw = np.where(y >= 128, 255, 0)
+        v = np.stack([bw, bw, bw], axis=-1)
     elif effect == 2:
-        v = 255 - v
+        v = np.stack([y, y, y], axis=-1)
     elif effect == 3:
-        v = np.stack([np.minimum(255, y + 32), y, np.maximum(0, y - 32)], axis=-1)
+        v = 255 - v
+    elif effect == 4:
+        s = 255 - (255 - y) // 3
+        v = np.stack([s, s, s], axis=-1)
     return v
+
+
+def _toward_zero(a, b):
+    return abs(a) // b * (1 if a >= 0 else -1)
+
+
+class CropAxis:
+    """Which picture pixels zoom, pan or tilt show along one axis."""
+
+    def __init__(self, side, zoom, shift):
+        self.side = side
+        self.length = max(1, side * 100 // zoom)
+        room = (side - self.length) // 2
+        self.start = room + _toward_zero(shift * room, 100)
+
+    def picture_at(self, v):
+        return self.start + v * self.length // self.side
+
+    def frame_span(self, first, count):
+        def through(v):
+            out = (v - self.start) * self.side // self.length
+            return 2 * (min(max(out, 0), self.side) // 2)
+        return through(first), through(first + count)
 
 
 def stamp_cells(number):
@@ -115,7 +152,10 @@ def picture(width, height, number, adjustments=None):
     """The RGB picture of frame `number`, shape (height, width, 3), dtype int64."""
     a = dict(NEUTRAL, **(adjustments or {}))
     layout = Layout(width, height)
-    x = np.arange(width)
+    zoom = min(max(a["zoom"], 100), 800)
+    cx = CropAxis(width, zoom, min(max(a["pan"], -100), 100))
+    cy = CropAxis(height, zoom, -min(max(a["tilt"], -100), 100))
+    x = cx.picture_at(np.arange(width))
     bars = BARS[8 * x // width]
     g = 255 * x // (width - 1)
     ramp = np.stack([g, g, g], axis=-1)
@@ -124,15 +164,23 @@ def picture(width, height, number, adjustments=None):
     if a["flip_horizontal"]:
         bars, ramp = bars[::-1], ramp[::-1]
     image = np.empty((height, width, 3), dtype=np.int64)
+    split = next((y for y in range(height) if cy.picture_at(y) >= layout.bar_rows), height)
+    split = min(height, split + split % 2)
     if a["flip_vertical"]:
-        image[: height - layout.bar_rows] = ramp
-        image[height - layout.bar_rows :] = bars
+        image[: height - split] = ramp
+        image[height - split :] = bars
     else:
-        image[: layout.bar_rows] = bars
-        image[layout.bar_rows :] = ramp
+        image[:split] = bars
+        image[split:] = ramp
 
-    ex, ey = layout.element_origin(number, a["flip_horizontal"], a["flip_vertical"])
-    image[ey : ey + layout.side, ex : ex + layout.side] = adjust(np.array(ELEMENT), a)
+    ex, ey = layout.element_origin(number)
+    x0, x1 = cx.frame_span(ex, layout.side)
+    y0, y1 = cy.frame_span(ey, layout.side)
+    if a["flip_horizontal"]:
+        x0, x1 = width - x1, width - x0
+    if a["flip_vertical"]:
+        y0, y1 = height - y1, height - y0
+    image[y0:y1, x0:x1] = adjust(np.array(ELEMENT), a)
 
     if layout.has_stamp:
         c = layout.cell

@@ -212,20 +212,61 @@ CONTROL_CASES = {
         {"flip_horizontal": True, "flip_vertical": True},
         lambda adjusted, neutral: np.array_equal(adjusted[-1], neutral[0][::-1]),
     ),
-    "monochrome": (
+    "black and white": (
         {"ISP_IMAGE_SPECIAL_EFFECT_MODE": control(0, 1, 0, 4)},
         {"special_effect": 1},
-        lambda adjusted, neutral: (adjusted == adjusted[..., :1]).all(),
+        lambda adjusted, neutral: set(np.unique(adjusted[0])) <= {0, 255},
+    ),
+    "greyscale": (
+        {"ISP_IMAGE_SPECIAL_EFFECT_MODE": control(0, 2, 0, 4)},
+        {"special_effect": 2},
+        lambda adjusted, neutral: (adjusted == adjusted[..., :1]).all()
+        and len(np.unique(adjusted[0])) > 2,
     ),
     "negative": (
         {"ISP_IMAGE_SPECIAL_EFFECT_MODE": control(0, 3, 0, 4)},
-        {"special_effect": 2},
+        {"special_effect": 3},
         lambda adjusted, neutral: np.array_equal(adjusted[0], 255 - neutral[0]),
     ),
-    "sepia": (
+    "sketch": (
         {"ISP_IMAGE_SPECIAL_EFFECT_MODE": control(0, 4, 0, 4)},
-        {"special_effect": 3},
-        lambda adjusted, neutral: (adjusted[0, :, 0] > adjusted[0, :, 2]).all(),
+        {"special_effect": 4},
+        lambda adjusted, neutral: (adjusted[0] >= 170).all() and mean(adjusted) > mean(neutral),
+    ),
+    "exposure time": (
+        {"ISP_IMAGE_EXPOSURE_MODE": control(0, 0, 0, 2),
+         "ISP_IMAGE_EXPOSURE_TIME": control(10000, 20000, 1, 33000)},
+        {"level": 200},
+        lambda adjusted, neutral: mean(adjusted) > mean(neutral) + 30,
+    ),
+    "gain": (
+        {"ISP_IMAGE_EXPOSURE_GAIN": control(4, 2, 1, 64)},
+        {"level": 50},
+        lambda adjusted, neutral: mean(adjusted) < mean(neutral) - 30,
+    ),
+    "white balance": (
+        {"ISP_IMAGE_WHITEBALANCE_MODE": control(0, 0, 0, 1),
+         "ISP_IMAGE_WHITEBALANCE_TEMPERATURE": control(5000, 6500, 2800, 6500)},
+        {"warmth": 75},
+        lambda adjusted, neutral: mean(adjusted[..., 0]) - mean(adjusted[..., 2])
+        > mean(neutral[..., 0]) - mean(neutral[..., 2]) + 40,
+    ),
+    "zoom": (
+        {"ISP_IMAGE_ZOOM": control(100, 200, 100, 800)},
+        {"zoom": 200},
+        # Twice as large: the middle half of the picture, so the two outer bars on each side
+        # are gone and each bar is twice as wide.
+        lambda adjusted, neutral: np.array_equal(adjusted[0, 0], neutral[0, 80])
+        and np.array_equal(adjusted[0, -1], neutral[0, 239]),
+    ),
+    "pan and tilt": (
+        {"ISP_IMAGE_ZOOM": control(100, 200, 100, 800),
+         "ISP_IMAGE_PAN": control(0, 100, -100, 100),
+         "ISP_IMAGE_TILT": control(0, -100, -100, 100)},
+        {"zoom": 200, "pan": 100, "tilt": -100},
+        # The bottom right quarter: the ramp's light end fills the last row.
+        lambda adjusted, neutral: np.array_equal(adjusted[-1, -1], neutral[-1, -1])
+        and (adjusted[-1, :, 0] >= 127).all(),
     ),
 }
 

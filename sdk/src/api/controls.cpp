@@ -1,126 +1,222 @@
-// The SDK's image-processing and stream-control functions.
-//
-// Not offered by this library yet: each answers after the fault hook and the handle check.
+// The SDK's image-processing and stream-control functions: each finds the open camera and
+// hands the work to its controls model (controls/controls_model.h) or, for the timestamp and
+// frame counter, to the stream.
 #include "api/common.h"
+#include "files/read_file.h"
 
-using lentra::notSupported;
+using lentra::Camera;
+using lentra::Needs;
+using lentra::onCamera;
+namespace log = lentra::log;
 namespace sim = lentra::sim;
 
-int LxSetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES, int32_t, int32_t) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+namespace {
+
+// The controls' refusals are ordinary outcomes: logged at debug level like every failure.
+int answer(const char* function, int status, const char* why) {
+    return status == LX_STATUS_OK ? status : log::failed(function, status, why);
 }
 
-int LxGetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES, int32_t& value,
+const char* refusal(int status) {
+    switch (status) {
+        case LX_STATUS_NOT_SUPPORTED: return "the camera lacks this control";
+        case LX_STATUS_READ_ONLY: return "the control is read-only";
+        case LX_STATUS_INVALID_ARGUMENT: return "the value is out of range";
+        default: return "refused";
+    }
+}
+
+// A profile file is a few kilobytes of text; anything much larger is not one.
+constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20;
+
+}  // namespace
+
+int LxSetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, int32_t value, int32_t aux) {
+    if (auto fault = sim::enter(__func__)) return fault->answer();
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        const int status = c.controls().setUvc(prop, value, aux);
+        return answer(__func__, status, refusal(status));
+    });
+}
+
+int LxGetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, int32_t& value,
                             int32_t& aux) {
     if (auto fault = sim::enter(__func__)) return fault->answer(value, aux);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().uvcValue(prop, value, aux), "the camera lacks this control");
+    });
 }
 
-int LxGetUVCImageProcessingRange(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES, int32_t& min,
+int LxGetUVCImageProcessingRange(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, int32_t& min,
                                  int32_t& max, int32_t& step, int32_t& def) {
     if (auto fault = sim::enter(__func__)) return fault->answer(min, max, step, def);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        lentra::PropertyRange r{};
+        const int status = c.controls().uvcRange(prop, r);
+        if (status == LX_STATUS_OK) min = r.min, max = r.max, step = r.step, def = r.def;
+        return answer(__func__, status, "the camera lacks this control");
+    });
 }
 
-int LxSetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES, int32_t) {
+int LxSetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, int32_t value) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        const int status = c.controls().setIsp(prop, value);
+        return answer(__func__, status, refusal(status));
+    });
 }
 
 int LxSetISPImageProcessingDefault(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().restoreIspDefaults(), "the camera has no ISP controls");
+    });
 }
 
-int LxGetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES, int32_t& value,
+int LxGetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, int32_t& value,
                             int32_t& aux) {
     if (auto fault = sim::enter(__func__)) return fault->answer(value, aux);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().ispValue(prop, value, aux), "the camera lacks this control");
+    });
 }
 
-int LxGetISPImageProcessingRange(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES, int32_t& min,
+int LxGetISPImageProcessingRange(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, int32_t& min,
                                  int32_t& max, int32_t& step, int32_t& def) {
     if (auto fault = sim::enter(__func__)) return fault->answer(min, max, step, def);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        lentra::PropertyRange r{};
+        const int status = c.controls().ispRange(prop, r);
+        if (status == LX_STATUS_OK) min = r.min, max = r.max, step = r.step, def = r.def;
+        return answer(__func__, status, "the camera lacks this control");
+    });
 }
 
 int LxGetCurrentGain(LxCameraHandle cam, uint8_t& gain) {
     if (auto fault = sim::enter(__func__)) return fault->answer(gain);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().currentGain(gain), "the camera reports no gain");
+    });
 }
 
 int LxGetCurrentExposure(LxCameraHandle cam, uint32_t& exposure) {
     if (auto fault = sim::enter(__func__)) return fault->answer(exposure);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().currentExposure(exposure), "the camera reports no exposure");
+    });
 }
 
 int LxGetMaxFPS(LxCameraHandle cam, uint8_t& fps) {
     if (auto fault = sim::enter(__func__)) return fault->answer(fps);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().maxFps(fps), "the camera has no frame-rate cap");
+    });
 }
 
-int LxSetMaxFPS(LxCameraHandle cam, uint8_t) {
+int LxSetMaxFPS(LxCameraHandle cam, uint8_t fps) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().setMaxFps(fps), "no cap on this camera, or a cap of 0");
+    });
 }
 
 int LxGetThroughPut(LxCameraHandle cam, uint16_t& throughput) {
     if (auto fault = sim::enter(__func__)) return fault->answer(throughput);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().throughput(throughput), "the camera has no throughput setting");
+    });
 }
 
-int LxSetThroughPut(LxCameraHandle cam, uint16_t) {
+int LxSetThroughPut(LxCameraHandle cam, uint16_t throughput) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().setThroughput(throughput),
+                      "no throughput setting on this camera, or a throughput of 0");
+    });
 }
 
 int LxGetOSPProfileFlag(LxCameraHandle cam, LX_OSP_PROFILE_FLAG& flag) {
     if (auto fault = sim::enter(__func__)) return fault->answer(flag);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().ospFlag(flag), "the camera has no OSP profiles");
+    });
 }
 
-int LxSetOSPProfileFlag(LxCameraHandle cam, LX_OSP_PROFILE_FLAG) {
+int LxSetOSPProfileFlag(LxCameraHandle cam, LX_OSP_PROFILE_FLAG flag) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().setOspFlag(flag), "no OSP profiles, or not a flag");
+    });
 }
 
 int LxGetOSPProfileConfig(LxCameraHandle cam, std::string& config) {
     if (auto fault = sim::enter(__func__)) return fault->answer(config);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return answer(__func__, c.controls().ospConfig(config), "the camera has no OSP profiles");
+    });
 }
 
-int LxLoadProfileConfig(LxCameraHandle cam, std::string) {
+int LxLoadProfileConfig(LxCameraHandle cam, std::string path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        lentra::ControlsModel& controls = c.controls();
+        if (!controls.hasOsp()) return log::failed(__func__, LX_STATUS_NOT_SUPPORTED, "the camera has no OSP profiles");
+        // The whole file is checked before anything is kept: a bad one leaves the loaded profile.
+        std::string error;
+        auto text = lentra::files::readWholeFile(path, error, kMaxProfileBytes);
+        if (!text) return log::failed(__func__, LX_STATUS_IO_ERROR, (path + ": " + error).c_str());
+        lentra::ProfileParseResult parsed = lentra::parseProfileConfig(*text);
+        if (!parsed.profile) return log::failed(__func__, LX_STATUS_BAD_FILE, (path + ": " + parsed.error).c_str());
+        const int fits = lentra::checkProfileForCamera(*parsed.profile, c.description(), controls, error);
+        if (fits != LX_STATUS_OK) return log::failed(__func__, fits, (path + ": " + error).c_str());
+        return controls.keepProfile(std::move(*parsed.profile));
+    });
 }
 
 int LxActivateProfileStreaming(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        const auto& profile = c.controls().profile();
+        if (!profile) return log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
+        const auto& formats = c.description().formats;
+        const lentra::FormatDescription& s = profile->stream;
+        for (std::size_t i = 0; i < formats.size(); ++i) {
+            const lentra::FormatDescription& f = formats[i];
+            if (f.format == s.format && f.width == s.width && f.height == s.height && f.framerate == s.framerate)
+                return c.setFormat(LxFormat{static_cast<uint16_t>(i), f.width, f.height, f.framerate, f.format});
+        }
+        return log::failed(__func__, LX_STATUS_INVALID_ARGUMENT, "the camera lists no such format");
+    });
 }
 
 int LxActivateProfileImageProcessing(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        lentra::ControlsModel& controls = c.controls();
+        if (!controls.profile())
+            return log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
+        // Checked when loaded: every value names a writable control and lies in its range.
+        for (const auto& [property, value] : controls.profile()->imageProcessing) controls.setIsp(property, value);
+        return LX_STATUS_OK;
+    });
 }
 
 int LxGetTimestamp(LxCameraHandle cam, float& timestamp) {
     if (auto fault = sim::enter(__func__)) return fault->answer(timestamp);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.timestamp(timestamp); });
 }
 
 int LxResetTimestamp(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.resetTimestamp(); });
 }
 
 int LxGetFrameCount(LxCameraHandle cam, uint8_t& count) {
     if (auto fault = sim::enter(__func__)) return fault->answer(count);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.frameCount(count); });
 }
 
 int LxResetFrameCount(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.resetFrameCount(); });
 }

@@ -8,7 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "description/family_defaults.h"
 #include "description/json_reader.h"
+#include "description/profile_config.h"
 
 namespace lentra {
 
@@ -247,11 +249,24 @@ DeviceDescription parseDevice(JsonObject o, std::size_t index) {
 
     o.forEachObject("formats", [&d](JsonObject f) { d.formats.push_back(parseFormat(std::move(f))); });
     if (d.formats.size() > 0xFFFF) o.fail("formats", "must not hold more than 65535 entries");
-    if (auto isp = o.optionalObject("isp_controls")) parseControls(*isp, kIspPropertyNames, d.ispControls);
-    if (auto uvc = o.optionalObject("uvc_controls")) parseControls(*uvc, kUvcPropertyNames, d.uvcControls);
+    // What the description leaves out, the camera's product family supplies.
+    const FamilyDefaults family = familyDefaults(d.productType, d.interface, d.lentra);
+    d.ispControls = family.isp;
+    d.uvcControls = family.uvc;
+    d.maxFps = family.maxFps;
+    d.throughput = family.throughput;
+    d.ospProfile = family.ospProfile;
+    if (auto isp = o.optionalObject("isp_controls")) {
+        d.ispControls = {};
+        parseControls(*isp, kIspPropertyNames, d.ispControls);
+    }
+    if (auto uvc = o.optionalObject("uvc_controls")) {
+        d.uvcControls = {};
+        parseControls(*uvc, kUvcPropertyNames, d.uvcControls);
+    }
 
     if (o.has("max_fps")) d.maxFps = static_cast<uint8_t>(o.integer("max_fps", 30, 1, 255));
-    if (o.has("throughput")) d.throughput = static_cast<uint16_t>(o.integer("throughput", 0, 0, 0xFFFF));
+    if (o.has("throughput")) d.throughput = static_cast<uint16_t>(o.integer("throughput", 0, 1, 0xFFFF));
     if (o.has("current_gain")) d.currentGain = static_cast<uint8_t>(o.integer("current_gain", 0, 0, 255));
     if (o.has("current_exposure"))
         d.currentExposure = static_cast<uint32_t>(o.integer("current_exposure", 0, 0, 0xFFFFFFFF));
@@ -259,6 +274,10 @@ DeviceDescription parseDevice(JsonObject o, std::size_t index) {
         OspProfileDescription p;
         p.flag = osp->enumeration("flag", LX_OSP_PROFILE_FLAG::DISABLED, kOspFlagNames);
         p.config = osp->text("config", "", 65535);
+        if (!p.config.empty()) {
+            const ProfileParseResult profile = parseProfileConfig(p.config);
+            if (!profile.profile) osp->fail("config", "not a profile configuration: " + profile.error);
+        }
         osp->finish();
         d.ospProfile = p;
     }

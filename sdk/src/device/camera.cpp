@@ -19,14 +19,9 @@ LX_CAPTURE_RESULT captureFailed(LX_CAPTURE_RESULT result, const char* why) {
 
 }  // namespace
 
-Camera::Camera(DeviceDescription description) : description_(std::move(description)) {
+Camera::Camera(DeviceDescription description)
+    : description_(std::move(description)), controls_(description_) {
     State& s = state_;
-    s.controls = ControlValues::initial(description_);
-    s.maxFps = description_.maxFps;
-    s.throughput = description_.throughput;
-    s.currentGain = description_.currentGain;
-    s.currentExposure = description_.currentExposure;
-    s.ospProfile = description_.ospProfile;
     s.sensorWorkMode = description_.sensorWorkMode;
     s.registers = description_.registers;
     s.intrinsics = description_.intrinsics;
@@ -63,6 +58,7 @@ int Camera::open() {
 int Camera::close() {
     if (state_.streaming) endStreamLocked();
     state_.open = false;
+    controls_.onClose();
     return LX_STATUS_OK;
 }
 
@@ -73,9 +69,8 @@ void Camera::endStreamLocked() {
 }
 
 double Camera::frameRateLocked() const {
-    double rate = description_.formats[state_.formatIndex].framerate;
-    if (state_.maxFps) rate = std::min(rate, static_cast<double>(*state_.maxFps));
-    return rate;
+    const FormatDescription& f = description_.formats[state_.formatIndex];
+    return controls_.pacedRate(f.framerate, linkBytesPerFrame(f.format, f.width, f.height));
 }
 
 int Camera::startStreaming() {
@@ -86,6 +81,8 @@ int Camera::startStreaming() {
                            "the camera offers no format that carries frames");
     s.streaming = true;
     s.streamStart = Clock::now();
+    s.lastFrameAt = s.streamStart;
+    s.frameCount = description_.frameCountStart;
     s.clock.start(s.streamStart, frameRateLocked());
     return LX_STATUS_OK;
 }
@@ -174,8 +171,9 @@ LX_CAPTURE_RESULT Camera::capture(uint8_t* buffer, int& size, uint16_t timeoutMs
     state_.clock.delivered(frame.sequence);
     state_.frameCount = static_cast<uint8_t>(state_.frameCount + 1);
     state_.lastFrameAt = Clock::now();
+    controls_.onFrame();
     const FormatDescription format = description_.formats[state_.formatIndex];
-    const ImageAdjustments look = imageAdjustmentsFor(description_, state_.controls);
+    const ImageAdjustments look = controls_.imageAdjustments();
     lock.unlock();
 
     // The frame is made straight into the caller's buffer, outside the mutex: only this thread
@@ -203,6 +201,30 @@ LX_CAPTURE_RESULT Camera::capture(uint8_t* buffer, int& size, uint16_t timeoutMs
     }
     size = static_cast<int>(written);
     return LX_CAPTURE_RESULT::LX_SUCCESS;
+}
+
+int Camera::timestamp(float& seconds) const {
+    seconds = std::chrono::duration<float>(state_.lastFrameAt - state_.streamStart).count();
+    return LX_STATUS_OK;
+}
+
+int Camera::resetTimestamp() {
+    if (!state_.streaming)
+        return log::failed("LxResetTimestamp", LX_STATUS_NOT_STREAMING, "the camera is not streaming");
+    state_.streamStart = state_.lastFrameAt = Clock::now();
+    return LX_STATUS_OK;
+}
+
+int Camera::frameCount(uint8_t& count) const {
+    count = state_.frameCount;
+    return LX_STATUS_OK;
+}
+
+int Camera::resetFrameCount() {
+    if (!state_.streaming)
+        return log::failed("LxResetFrameCount", LX_STATUS_NOT_STREAMING, "the camera is not streaming");
+    state_.frameCount = 0;
+    return LX_STATUS_OK;
 }
 
 void Camera::detach() {

@@ -18,7 +18,7 @@
 
 #include "LentraSDK.h"
 #include "frames/frame_generator.h"
-#include "controls/image_controls.h"
+#include "controls/controls_model.h"
 #include "description/rig_description.h"
 #include "frames/stream_clock.h"
 
@@ -39,17 +39,13 @@ public:
         std::size_t formatIndex = 0;
         uint64_t streamEpoch = 0;  // advanced whenever a stream ends: waits of that stream end
         StreamClock clock;
-        ControlValues controls;
-        std::optional<uint8_t> maxFps;
-        std::optional<uint16_t> throughput;
-        std::optional<uint8_t> currentGain;
-        std::optional<uint32_t> currentExposure;
-        std::optional<OspProfileDescription> ospProfile;
         std::optional<LX_SENSOR_MODE> sensorWorkMode;
         LX_IMU_MODE imuMode = LX_IMU_MODE::DISABLE;
         RegisterDescription registers;
         std::optional<LxIntrinsics> intrinsics;
-        uint8_t frameCount = 0;  // frames delivered, wrapping at 256
+        // The stream's own counters: frames delivered (8 bits, wrapping) and the time of the
+        // latest one, both since the stream started or was last reset.
+        uint8_t frameCount = 0;
         StreamClock::Clock::time_point streamStart{};
         StreamClock::Clock::time_point lastFrameAt{};
     };
@@ -69,6 +65,7 @@ public:
     // The device state and the operations below belong to whoever holds the mutex: call them
     // only inside run()'s body.
     State& state() { return state_; }
+    ControlsModel& controls() { return controls_; }
     int open();
     int close();
     int startStreaming();
@@ -76,6 +73,10 @@ public:
     int resetUvc();
     int formatList(std::vector<LxFormat>& formats);
     int setFormat(const LxFormat& format);
+    int timestamp(float& seconds) const;
+    int resetTimestamp();
+    int frameCount(uint8_t& count) const;
+    int resetFrameCount();
 
     // Takes the mutex itself, and releases it while it waits for the frame.
     LX_CAPTURE_RESULT capture(uint8_t* buffer, int& size, uint16_t timeoutMs);
@@ -92,6 +93,7 @@ private:
     std::mutex mutex_;
     std::condition_variable streamChanged_;
     State state_;
+    ControlsModel controls_;
     // Touched only by the one capturing thread (State::capturing), outside the mutex.
     FrameGenerator generator_;
 };

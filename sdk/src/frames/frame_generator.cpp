@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <tuple>
+#include <utility>
 
 #include "frames/jpeg_codec.h"
 #include "frames/pattern_adjust.h"
@@ -45,6 +47,37 @@ size_t frameByteCount(LX_IMAGE_FORMAT format, int width, int height) {
     return isMjpg(format) ? jpegMaxBytes(width, height) : rawFrameBytes(*info, width, height);
 }
 
+// The part of the picture that zoom, pan and tilt show: on each axis, `length` picture pixels
+// from `start` are spread over the `frame` pixels of the frame.
+struct Crop {
+    struct Axis {
+        int start = 0, length = 1, frame = 1;
+        int pictureAt(int v) const { return start + int(int64_t(v) * length / frame); }
+    };
+    Axis x, y;
+};
+
+namespace {
+
+// A centred crop of 100/zoom of the side, moved by `shift` percent of the room left on either
+// side (toward the end of the axis for a positive shift).
+Crop::Axis cropAxis(int side, int zoom, int shift) {
+    Crop::Axis a;
+    a.frame = side;
+    a.length = std::max(1, int(int64_t(side) * 100 / zoom));
+    const int room = (side - a.length) / 2;
+    a.start = room + shift * room / 100;
+    return a;
+}
+
+std::vector<Rgb> throughCropRow(const std::vector<Rgb>& row, const Crop::Axis& axis) {
+    std::vector<Rgb> out(row.size());
+    for (int x = 0; x < axis.frame; ++x) out[size_t(x)] = row[size_t(axis.pictureAt(x))];
+    return out;
+}
+
+}  // namespace
+
 struct FrameGenerator::Impl {
     LX_IMAGE_FORMAT format{};
     int width = 0, height = 0;
@@ -59,7 +92,9 @@ struct FrameGenerator::Impl {
     Segment topBand, bottomBand;
     int splitRow = 0;
     Segment element, white, black;
+    int elementWidth = 0;  // pixels in `element`: the square's side through the zoom
     bool flipH = false, flipV = false;
+    Crop crop;
 
     std::vector<uint8_t> picture;  // MJPG: the RGB picture handed to the encoder
     std::unique_ptr<JpegCompressor> jpeg;
@@ -77,35 +112,49 @@ struct FrameGenerator::Impl {
         }
     }
 
-    // Paints rows [y, y + h) of the frame from column x with `segment`. x, y and h are
-    // multiples of the format's width and height multiples, so no chroma group is split.
-    void fillRect(uint8_t* frame, int x, int y, int h, const Segment& segment) const {
+    // Paints rows [y, y + h) of the frame from column x with the first w pixels of `segment`.
+    // x, y, w and h are multiples of the format's width and height multiples, so no chroma
+    // group is split.
+    void fillRect(uint8_t* frame, int x, int y, int w, int h, const Segment& segment) const {
         for (int p = 0; p < info->planeCount; ++p) {
             const PixelPlane& plane = info->planes[p];
             const size_t rowBytes = planeRowBytes(plane, width);
             const size_t xBytes = size_t(x / plane.pixelsPerGroup) * plane.bytesPerGroup;
-            const std::vector<uint8_t>& bytes = segment.bytes[p];
+            const size_t count = std::min(planeRowBytes(plane, w), segment.bytes[p].size());
+            const uint8_t* bytes = segment.bytes[p].data();
             uint8_t* out = frame + planeOffset[p] + xBytes;
             const int firstRow = y / plane.rowDivisor, endRow = (y + h) / plane.rowDivisor;
             for (int r = firstRow; r < endRow; ++r)
-                std::memcpy(out + size_t(r) * rowBytes, bytes.data(), bytes.size());
+                std::memcpy(out + size_t(r) * rowBytes, bytes, count);
         }
+    }
+
+    // The frame columns (or rows) that show picture columns [from, from + length) through the
+    // zoom crop, rounded down to even and kept inside the frame.
+    static std::pair<int, int> throughCrop(int from, int length, const Crop::Axis& axis) {
+        auto map = [&axis](int v) {
+            const int64_t out = int64_t(v - axis.start) * axis.frame / axis.length;
+            return int(2 * (std::clamp<int64_t>(out, 0, axis.frame) / 2));
+        };
+        return {map(from), map(from + length)};
     }
 
     void draw(uint32_t number, uint8_t* frame) const {
         fillBands(frame);
 
         const int side = layout.elementSide;
-        int x = layout.elementX(number), y = layout.elementY;
-        if (flipH) x = width - x - side;
-        if (flipV) y = height - y - side;
-        fillRect(frame, x, y, side, element);
+        auto [x0, x1] = throughCrop(layout.elementX(number), side, crop.x);
+        auto [y0, y1] = throughCrop(layout.elementY, side, crop.y);
+        if (flipH) std::tie(x0, x1) = std::make_pair(width - x1, width - x0);
+        if (flipV) std::tie(y0, y1) = std::make_pair(height - y1, height - y0);
+        // `element` is as wide as the square can be through the zoom; x1 - x0 may be less.
+        if (x1 > x0 && y1 > y0) fillRect(frame, x0, y0, std::min(x1 - x0, elementWidth), y1 - y0, element);
 
         // Drawn last and never flipped or adjusted, so it reads the same in every picture.
         if (!layout.hasStamp) return;
         for (int row = 0; row < kStampRows; ++row)
             for (int column = 0; column < kStampColumns; ++column)
-                fillRect(frame, layout.cellX(column), layout.cellY(row), layout.cell,
+                fillRect(frame, layout.cellX(column), layout.cellY(row), layout.cell, layout.cell,
                          stampCellWhite(number, column, row) ? white : black);
     }
 };
@@ -136,19 +185,34 @@ bool FrameGenerator::configure(LX_IMAGE_FORMAT format, int width, int height,
         im->flipV = look.flipVertical;
         const ColourAdjuster adjust(look);
 
+        // Tilt moves the crop up for a positive value, toward the picture's first rows.
+        im->crop.x = cropAxis(width, look.zoom, look.pan);
+        im->crop.y = cropAxis(height, look.zoom, -look.tilt);
+
         std::vector<Rgb> bars = barRow(width), ramp = rampRow(width);
         for (std::vector<Rgb>* row : {&bars, &ramp}) {
+            if (look.zoom != 100) *row = throughCropRow(*row, im->crop.x);
             std::transform(row->begin(), row->end(), row->begin(), adjust);
             if (im->flipH) std::reverse(row->begin(), row->end());
         }
+        // The first frame row that shows the ramp band, rounded up to even so that no 4:2:0
+        // chroma row straddles the two bands.
         const int barRows = im->layout.barRows;
+        int split = 0;
+        while (split < height && im->crop.y.pictureAt(split) < barRows) ++split;
+        split = std::min(height, split + split % 2);
         im->topBand = encodeSegment(*info, im->flipV ? ramp : bars);
         im->bottomBand = encodeSegment(*info, im->flipV ? bars : ramp);
-        im->splitRow = im->flipV ? height - barRows : barRows;
+        im->splitRow = im->flipV ? height - split : split;
 
         const PatternLayout& l = im->layout;
+        // Rounding both ends to even makes the square at most two columns wider than its
+        // scaled side.
+        im->elementWidth = std::min<int>(width, int(int64_t(l.elementSide) * width / im->crop.x.length) + 2);
+        if (look.zoom == 100) im->elementWidth = std::min(width, l.elementSide);
+        im->elementWidth -= im->elementWidth % info->widthMultiple;
         im->element =
-            encodeSegment(*info, std::vector<Rgb>(size_t(l.elementSide), adjust(kElementColour)));
+            encodeSegment(*info, std::vector<Rgb>(size_t(im->elementWidth), adjust(kElementColour)));
         im->white = encodeSegment(*info, std::vector<Rgb>(size_t(l.cell), kStampWhite));
         im->black = encodeSegment(*info, std::vector<Rgb>(size_t(l.cell), kStampBlack));
 

@@ -3,10 +3,10 @@
 namespace lentra {
 
 bool ImageAdjustments::operator==(const ImageAdjustments& o) const {
-    return brightness == o.brightness && contrast == o.contrast && saturation == o.saturation &&
+    return level == o.level && warmth == o.warmth && brightness == o.brightness && contrast == o.contrast && saturation == o.saturation &&
            gamma == o.gamma && flipHorizontal == o.flipHorizontal &&
            flipVertical == o.flipVertical && specialEffect == o.specialEffect &&
-           jpegQuality == o.jpegQuality;
+           zoom == o.zoom && pan == o.pan && tilt == o.tilt && jpegQuality == o.jpegQuality;
 }
 
 }  // namespace lentra

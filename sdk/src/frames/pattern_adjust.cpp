@@ -21,11 +21,16 @@ int lumaOf(int r, int g, int b) { return (77 * r + 150 * g + 29 * b + 128) >> 8;
 
 ImageAdjustments clampedAdjustments(const ImageAdjustments& adj) {
     ImageAdjustments c = adj;
+    c.level = std::clamp(adj.level, 0, 1000);
+    c.warmth = std::clamp(adj.warmth, -128, 127);
     c.brightness = std::clamp(adj.brightness, -255, 255);
     c.contrast = std::clamp(adj.contrast, 0, 400);
     c.saturation = std::clamp(adj.saturation, 0, 400);
     c.gamma = std::clamp(adj.gamma, 10, 1000);
-    c.specialEffect = (adj.specialEffect >= 0 && adj.specialEffect <= 3) ? adj.specialEffect : 0;
+    c.specialEffect = (adj.specialEffect >= 0 && adj.specialEffect <= 4) ? adj.specialEffect : 0;
+    c.zoom = std::clamp(adj.zoom, 100, 800);
+    c.pan = std::clamp(adj.pan, -100, 100);
+    c.tilt = std::clamp(adj.tilt, -100, 100);
     c.jpegQuality = std::clamp(adj.jpegQuality, 1, 100);
     return c;
 }
@@ -39,6 +44,9 @@ ColourAdjuster::ColourAdjuster(const ImageAdjustments& adj) : adj_(clampedAdjust
 
 Rgb ColourAdjuster::operator()(Rgb colour) const {
     int c[3] = {colour.r, colour.g, colour.b};
+    for (int& v : c) v = clip8(roundedPercent(v * adj_.level));
+    c[0] = clip8(c[0] + adj_.warmth);
+    c[2] = clip8(c[2] - adj_.warmth);
     for (int& v : c) v = clip8(128 + roundedPercent((v - 128) * adj_.contrast));
     for (int& v : c) v = clip8(v + adj_.brightness);
     const int grey = lumaOf(c[0], c[1], c[2]);
@@ -47,16 +55,17 @@ Rgb ColourAdjuster::operator()(Rgb colour) const {
 
     const int luma = lumaOf(c[0], c[1], c[2]);
     switch (adj_.specialEffect) {
-        case 1:  // monochrome
+        case 1:  // black and white: a threshold of the luma
+            c[0] = c[1] = c[2] = luma >= 128 ? 255 : 0;
+            break;
+        case 2:  // greyscale
             c[0] = c[1] = c[2] = luma;
             break;
-        case 2:  // negative
+        case 3:  // negative
             for (int& v : c) v = 255 - v;
             break;
-        case 3:  // sepia: a warm tint of the luma
-            c[0] = std::min(255, luma + 32);
-            c[1] = luma;
-            c[2] = std::max(0, luma - 32);
+        case 4:  // sketch: a faint pencil grey on white paper
+            c[0] = c[1] = c[2] = 255 - (255 - luma) / 3;
             break;
         default:
             break;

@@ -18,7 +18,8 @@ ImageAdjustments clampedAdjustments(const ImageAdjustments& adj);
 class ColourAdjuster {
 public:
     explicit ColourAdjuster(const ImageAdjustments& adj);
-    // Contrast, brightness, saturation, gamma, then the special effect, in that order.
+    // Level, white-balance cast, contrast, brightness, saturation, gamma, then the special
+    // effect, in that order.
     Rgb operator()(Rgb colour) const;
 
 private:

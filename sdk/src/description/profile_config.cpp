@@ -1,0 +1,153 @@
+#include "description/profile_config.h"
+
+#include <limits>
+#include <set>
+#include <stdexcept>
+
+#include <yaml-cpp/yaml.h>
+
+#include "description/enum_names.h"
+
+namespace lentra {
+
+namespace {
+
+struct ProfileError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void fail(const std::string& where, const std::string& why) {
+    throw ProfileError(where + ": " + why);
+}
+
+// Well-formed UTF-8 without NUL bytes: anything else is not the text a profile is.
+bool isText(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == 0) return false;
+        int extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
+        if (extra < 0 || (extra == 1 && c < 0xC2) || i + std::size_t(extra) >= s.size()) return false;
+        for (int k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(s[i + std::size_t(k)]) >> 6) != 0x2) return false;
+        i += std::size_t(extra) + 1;
+    }
+    return true;
+}
+
+// The last line that is neither blank nor a comment must be the document end marker "...":
+// a file cut short anywhere before it is refused instead of read as a smaller profile.
+bool endsWithMarker(const std::string& s) {
+    std::size_t end = s.size();
+    while (end > 0) {
+        std::size_t start = s.rfind('\n', end - 1);
+        start = start == std::string::npos ? 0 : start + 1;
+        std::string line = s.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.pop_back();
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string::npos && line[first] != '#') return line == "...";
+        if (start == 0) break;
+        end = start - 1;
+    }
+    return false;
+}
+
+int64_t integer(const YAML::Node& node, const std::string& where, int64_t lo, int64_t hi) {
+    const std::string range = "must be an integer from " + std::to_string(lo) + " to " + std::to_string(hi);
+    if (!node.IsScalar()) fail(where, range);
+    int64_t v = 0;
+    try {
+        std::size_t used = 0;
+        const std::string& text = node.Scalar();
+        v = std::stoll(text, &used, 10);
+        if (used != text.size()) fail(where, range);
+    } catch (const std::logic_error&) {
+        fail(where, range);
+    }
+    if (v < lo || v > hi) fail(where, range);
+    return v;
+}
+
+const YAML::Node& mapping(const YAML::Node& node, const std::string& where) {
+    if (!node.IsMap()) fail(where, "must be a mapping");
+    return node;
+}
+
+void onlyKeys(const YAML::Node& map, const std::string& where, const std::set<std::string>& known) {
+    for (const auto& item : map) {
+        const std::string key = item.first.IsScalar() ? item.first.Scalar() : "";
+        if (!known.count(key)) fail(where.empty() ? key : where + "." + key, "unknown key");
+    }
+}
+
+YAML::Node required(const YAML::Node& map, const std::string& where, const char* key) {
+    YAML::Node node = map[key];
+    if (!node) fail(where.empty() ? key : where + "." + key, "is missing");
+    return node;
+}
+
+FormatDescription parseStream(const YAML::Node& node) {
+    mapping(node, "streaming");
+    onlyKeys(node, "streaming", {"format", "width", "height", "framerate"});
+    FormatDescription f;
+    const YAML::Node format = required(node, "streaming", "format");
+    auto value = format.IsScalar() ? kImageFormatNames.find(format.Scalar()) : std::nullopt;
+    if (!value || *value == static_cast<int32_t>(LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NONE))
+        fail("streaming.format", "must be a pixel format that carries frames (MJPG, YUY2, ...)");
+    f.format = static_cast<LX_IMAGE_FORMAT>(*value);
+    f.width = static_cast<uint16_t>(integer(required(node, "streaming", "width"), "streaming.width", 1, 65535));
+    f.height = static_cast<uint16_t>(integer(required(node, "streaming", "height"), "streaming.height", 1, 65535));
+    f.framerate = static_cast<uint16_t>(
+        integer(required(node, "streaming", "framerate"), "streaming.framerate", 1, 65535));
+    return f;
+}
+
+}  // namespace
+
+ProfileParseResult parseProfileConfig(const std::string& text) {
+    ProfileParseResult result;
+    try {
+        if (text.empty()) fail("file", "is empty");
+        if (!isText(text)) fail("file", "is not UTF-8 text");
+        if (!endsWithMarker(text)) fail("file", "does not end with the line \"...\" (cut short?)");
+        YAML::Node top;
+        try {
+            top = YAML::Load(text);
+        } catch (const YAML::Exception& e) {
+            fail("file", std::string("is not YAML: ") + e.what());
+        }
+        if (!top.IsMap()) fail("file", "must hold a mapping");
+        onlyKeys(top, "", {"profile", "name", "comment", "streaming", "image_processing"});
+        if (integer(required(top, "", "profile"), "profile", 1, 1) != 1) fail("profile", "must be 1");
+        ProfileConfig p;
+        p.text = text;
+        if (YAML::Node name = top["name"]) {
+            if (!name.IsScalar()) fail("name", "must be a text");
+            p.name = name.Scalar();
+        }
+        p.stream = parseStream(required(top, "", "streaming"));
+        const YAML::Node isp = required(top, "", "image_processing");
+        if (!(isp.IsMap() || (isp.IsNull()))) fail("image_processing", "must be a mapping");
+        std::set<int32_t> seen;
+        for (const auto& item : isp) {
+            const std::string key = item.first.IsScalar() ? item.first.Scalar() : "";
+            const std::string where = "image_processing." + key;
+            auto property = kIspPropertyNames.find(key);
+            if (!property) fail(where, "not an ISP control name");
+            if (!seen.insert(*property).second) fail(where, "given twice");
+            const auto value = integer(item.second, where, std::numeric_limits<int32_t>::min(),
+                                       std::numeric_limits<int32_t>::max());
+            p.imageProcessing.emplace_back(static_cast<LX_ISP_IMAGE_PROPERTIES>(*property),
+                                           static_cast<int32_t>(value));
+        }
+        result.profile = std::move(p);
+    } catch (const ProfileError& e) {
+        result.error = e.what();
+    } catch (const YAML::Exception& e) {
+        result.error = std::string("file: ") + e.what();
+    }
+    return result;
+}
+
+}  // namespace lentra
