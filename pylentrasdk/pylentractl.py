@@ -104,8 +104,11 @@ _HOME_MENU = (
 
 _CAMERA_MENU = (
     ("Device Information", "DeviceInfo"),
+    ("Camera Control", "CameraControl"),
     ("List Formats", "FormatList"),
     ("Image operations", "ImageOperation"),
+    ("OSP Profile management", "OSPProfile"),
+    ("Timestamp operations", "Timestamp"),
     (" < Back to Device List", "BackToDeviceList"),
     ("exit", "ExitCamera"),
 )
@@ -121,6 +124,111 @@ _IMAGE_OPERATION_MENU = (("Save Image", "SaveImage"),) + _CAMERA_SCREEN_END
 _SAVE_IMAGE_END = (
     (" << Back to Camera Control and Management Tool", "CtlList"),
     ("exit", "ExitCamera"),
+)
+
+# Camera controls: display name -> member name of LX_ISP_IMAGE_PROPERTIES, in listing order.
+_ISP_CONTROLS = (
+    ("Brightness", "ISP_IMAGE_BRIGHTNESS"),
+    ("Contrast", "ISP_IMAGE_CONTRAST"),
+    ("Saturation", "ISP_IMAGE_SATURATION"),
+    ("Gamma", "ISP_IMAGE_GAMMA"),
+    ("Sharpness", "ISP_IMAGE_SHARPNESS"),
+    ("Backlight", "ISP_IMAGE_BACKLIGHT_COMPENSATION"),
+    ("Noise", "ISP_IMAGE_DENOISE"),
+    ("White_Balance_Mode", "ISP_IMAGE_WHITEBALANCE_MODE"),
+    ("White_Balance_Temperature", "ISP_IMAGE_WHITEBALANCE_TEMPERATURE"),
+    ("JPEG_Quality", "ISP_IMAGE_JPEG_QUALITY"),
+    ("Exposure_Mode", "ISP_IMAGE_EXPOSURE_MODE"),
+    ("Exposure_Time", "ISP_IMAGE_EXPOSURE_TIME"),
+    ("Exposure_Min_Time", "ISP_IMAGE_EXPOSURE_MIN_TIME"),
+    ("Exposure_Max_Time", "ISP_IMAGE_EXPOSURE_MAX_TIME"),
+    ("Exposure_Gain", "ISP_IMAGE_EXPOSURE_GAIN"),
+    ("Flick_Mode", "ISP_IMAGE_FLICK_MODE"),
+    ("Special_Effect", "ISP_IMAGE_SPECIAL_EFFECT_MODE"),
+    ("Flip_Mode", "ISP_IMAGE_FLIP_MODE"),
+    ("Pan_Target", "ISP_IMAGE_PAN"),
+    ("Tilt_Target", "ISP_IMAGE_TILT"),
+    ("Zoom_Target", "ISP_IMAGE_ZOOM"),
+)
+_TRIGGER_CONTROL = ("Trigger_mode", "ISP_IMAGE_TRIGGER_MODE")
+_EHDR_CONTROLS = (
+    ("eHDR_Mode", "ISP_IMAGE_EHDR_MODE"),
+    ("eHDR_Exposure_Min_Number", "ISP_EHDR_EXPOSURE_MIN_NUMBER"),
+    ("eHDR_Exposure_Max_Number", "ISP_EHDR_EXPOSURE_MAX_NUMBER"),
+    ("eHDR_Ratio_Min", "ISP_EHDR_RATIO_MIN"),
+    ("eHDR_Ratio_Max", "ISP_EHDR_RATIO_MAX"),
+    ("eHDR_Atm_Weight", "ISP_EHDR_ATM_WEIGHT"),
+    ("eHDR_Atm_Max", "ISP_EHDR_ATM_MAX"),
+)
+_EHDR_FAMILIES = ("LXCAM_PRODUCT_TYPE_KAVL", "LXCAM_PRODUCT_TYPE_KAVR", "LXCAM_PRODUCT_TYPE_KAVN")
+_EHDR_SENSORS = ("AR0821", "AR0822")
+
+# The two stream settings of the control table: their fixed bounds and how a listing shows them.
+_STREAM_SETTINGS = {
+    "Throughput": (10.0, 1000.0, "{:>8.2f}", "{:<8.2f}"),
+    "Max_FPS": (1, 120, "{:>8}", "{:<8}"),
+}
+
+_MODE_TEXTS = {
+    "White_Balance_Mode": " Manual Temperature(0), Auto(1)",
+    "Exposure_Mode": " Manual Mode(0), Auto Mode(1), Auto gain(2)",
+    "Flick_Mode": " Disable(0), 50Hz(1), 60Hz(2), Auto(3)",
+    "Special_Effect": " Normal Mode(0), Black White Mode(1), Grayscale Mode(2), Negative Mode(3),"
+                      " Sketch Mode(4)",
+    "Flip_Mode": " Normal(0), H-Mirror(1), V-Mirror(2), Rotate-180(3)",
+    "Trigger_mode": " Disable(0), Sync(1), Periodic(2), Non Periodic(3)",
+    "eHDR_Mode": " Enable(0), Disable(1)",
+}
+
+_CAMERA_CONTROL_MENU = (
+    ("Get Controls", "GetControl"),
+    ("Set Controls", "_ClearThenSetControl"),
+    (_BACK_TO_CAMERA_MENU, "_BackToCameraMenu"),
+    ("exit", "_ExitCameraWithControls"),
+)
+
+_GET_CONTROL_MENU = (
+    ("Get all controls value", "_ShowAllControls"),
+    ("Get specific control value", "GetSpecificControl"),
+    (" < Back to Camera Control Menu", "_BackToCameraControl"),
+    ("exit", "_ExitCameraWithControls"),
+)
+
+_CONTROL_VIEW_END = (
+    (" < Back to Get Controls Menu", "GetControl"),
+    (" << Back to Camera Control Menu", "_BackToCameraControl"),
+    ("exit", "_ExitCameraWithControls"),
+)
+
+_SET_CONTROL_END = (
+    (" < Back to Camera Control Menu", "_BackToCameraControl"),
+    ("exit", "_ExitCameraWithControls"),
+)
+
+_TIMESTAMP_WARNING = "[!] The reset functions must be used when the camera is streaming."
+
+_TIMESTAMP_MENU = (
+    ("Get Timestamp", "GetTimestamp"),
+    ("Get FrameCount", "GetFrameCount"),
+    ("Reset Timestamp", "ResetTimestamp"),
+    ("Reset FrameCount", "ResetFrameCount"),
+) + _CAMERA_SCREEN_END
+
+_TIMESTAMP_END = (
+    (" < Back to Timestamp Operations", "Timestamp"),
+    ("exit", "ExitCamera"),
+)
+
+_OSP_MENU = (
+    ("Get OSP Flag", "GetOSPFlag"),
+    ("Set OSP Flag", "SetOSPFlag"),
+    (_BACK_TO_CAMERA_MENU, "_BackToCameraMenu"),
+    ("exit", "_ExitCameraWithControls"),
+)
+
+_OSP_END = (
+    (" < Back to OSP Profile Management", "_BackToOSPProfile"),
+    ("exit", "_ExitCameraWithControls"),
 )
 
 # A menu whose prompt keeps failing is given up after this many attempts in a row.
@@ -304,16 +412,16 @@ class pyLentraCtl:
         finally:
             self.EnableEcho(old)
 
-    def _Ask(self, message, choices):
+    def _Ask(self, message, choices, name="pyLentraCtl"):
         """Asks one list question and returns the chosen entry. A prompt that fails is asked
         again; one that keeps failing ends the tool rather than looping forever."""
         keywords = {"choices": choices, "carousel": True}
         if message is not None:
             keywords["message"] = message
         for attempt in range(_PROMPT_ATTEMPTS):
-            answers = self.OptionTerminal([inquirer.List("pyLentraCtl", **keywords)])
+            answers = self.OptionTerminal([inquirer.List(name, **keywords)])
             if answers:
-                return answers.get("pyLentraCtl")
+                return answers.get(name)
         print("The prompt failed " + str(_PROMPT_ATTEMPTS) + " times in a row. Exiting...")
         sys.exit(1)
 
@@ -522,6 +630,227 @@ class pyLentraCtl:
                 print("Save the image to " + newfilePath)
         finally:
             pylentrasdk.LxStopStreaming(cam)
+
+
+    # -----------------------------------------------------------------------------------------
+    # Camera controls. The control table maps display names to ISP properties, and the two
+    # stream settings to the (status, value) pairs read when the table was built.
+    # -----------------------------------------------------------------------------------------
+    def _ControlTable(self, cam):
+        controls = {}
+        for name, member in _ISP_CONTROLS:
+            controls[name] = getattr(LX_ISP_IMAGE_PROPERTIES, member)
+        controls["Throughput"] = pylentrasdk.LxGetThroughPut(cam)
+        controls["Max_FPS"] = pylentrasdk.LxGetMaxFPS(cam)
+        optional = []
+        status, interface = pylentrasdk.LxGetDeviceInterfaceType(cam)
+        if status == 0 and interface == LX_CAMERA_INTERFACE_TYPE.INTERFACE_MIPI_CSI2:
+            optional.append(_TRIGGER_CONTROL)
+        typeStatus, camtype = pylentrasdk.LxGetDeviceProductType(cam)
+        nameStatus, name = pylentrasdk.LxGetDeviceName(cam)
+        families = [getattr(LX_CAMERA_PRODUCT_TYPE, family) for family in _EHDR_FAMILIES]
+        if typeStatus == 0 and nameStatus == 0 and camtype in families \
+                and any(sensor in name for sensor in _EHDR_SENSORS):
+            optional.extend(_EHDR_CONTROLS)
+        for name, member in optional:
+            controls[name] = getattr(LX_ISP_IMAGE_PROPERTIES, member)
+        return controls
+
+    def _ControlRow(self, name, value, minimum, maximum, readOnly, position=None,
+                    formats=("{:>8}", "{:<8}")):
+        row = "" if position is None else "[" + "{:>2}".format(position) + "] "
+        row += "{:<25}".format(name) + " " + "{:>8}".format(value)
+        row += " | " + formats[0].format(minimum) + " - " + formats[1].format(maximum)
+        if readOnly:
+            row += " (Read-only)"
+        return row
+
+    def _PrintControl(self, cam, controls, name, position=None):
+        """Prints the row of one control (after its read-only line); False when it could not
+        be read, after printing the failure line."""
+        prop = controls[name]
+        if name in _STREAM_SETTINGS:
+            minimum, maximum, minFormat, maxFormat = _STREAM_SETTINGS[name]
+            print(self._ControlRow(name, prop[1], minimum, maximum, False, position,
+                                   (minFormat, maxFormat)))
+            return True
+        status, value, flag = pylentrasdk.LxGetISPImageProcessing(cam, prop)
+        if status == -1:
+            if position is None:
+                print("Failed to get " + name)
+            else:
+                print("Failed to get [" + str(position) + "]: " + name)
+            return False
+        limits = pylentrasdk.LxGetISPImageProcessingRange(cam, prop)
+        if flag == 1:
+            print(name + " control is read-only")
+        print(self._ControlRow(name, value, limits[1], limits[2], flag == 1, position))
+        return True
+
+    @_screen
+    def CameraControl(self, cam):
+        controls = self._ControlTable(cam)
+        self.clearConsole()
+        return self._Menu("Camera Control", _CAMERA_CONTROL_MENU, cam, controls)
+
+    def _BackToCameraMenu(self, cam, *rest):
+        return self.CtlList(cam)
+
+    def _BackToCameraControl(self, cam, *rest):
+        return self.CameraControl(cam)
+
+    def _ExitCameraWithControls(self, cam, *rest):
+        return self.ExitCamera(cam)
+
+    def _ClearThenSetControl(self, cam, controls):
+        self.clearConsole()
+        return self.SetControl(cam, controls)
+
+    @_screen
+    def GetControl(self, cam, controls):
+        self.clearConsole()
+        return self._Menu("Get Controls", _GET_CONTROL_MENU, cam, controls)
+
+    def _ShowAllControls(self, cam, controls):
+        self.clearConsole()
+        self.GetAllControl(cam, controls)
+        return self._Menu(None, _CONTROL_VIEW_END, cam, controls)
+
+    def GetAllControl(self, cam, controls):
+        print("Available controls:")
+        print("=" * 61)
+        for position, name in enumerate(controls):
+            shown = self._PrintControl(cam, controls, name, position)
+            if shown and name in _MODE_TEXTS:
+                print(" " * 39 + " | " + " " * 6 + _MODE_TEXTS[name])
+
+    @_screen
+    def GetSpecificControl(self, cam, controls):
+        self.clearConsole()
+        names = list(controls)
+        for position, name in enumerate(names):
+            print("[" + str(position) + "] " + name)
+        propIndex = self.GetValidIndex("\nEnter a property index: ", len(names))
+        if propIndex is not None:
+            print("{:25} {:>8} | {:>8}".format("Name", "Value", "Range"))
+            self._PrintControl(cam, controls, names[propIndex])
+        return self._Menu(None, _CONTROL_VIEW_END, cam, controls)
+
+    @_screen
+    def SetControl(self, cam, controls):
+        self.GetAllControl(cam, controls)
+        names = list(controls)
+        propIndex = self.GetValidIndex("\nEnter a property index: ", len(names))
+        if propIndex is None:
+            return self._Menu(None, _SET_CONTROL_END, cam, controls)
+        propName = names[propIndex]
+        propId = controls[propName]
+        if propName in _STREAM_SETTINGS:
+            minimum, maximum = _STREAM_SETTINGS[propName][:2]
+        else:
+            status, value, flag = pylentrasdk.LxGetISPImageProcessing(cam, propId)
+            if flag == 1 or status == -1:
+                self.clearConsole()
+                if flag == 1:
+                    print(propName + " control is read-only")
+                else:
+                    print(propName + " fail to be set")
+                # Starts anew as the next screen, so attempts do not pile up on the stack.
+                return self.SetControl(cam, controls)
+            limits = pylentrasdk.LxGetISPImageProcessingRange(cam, propId)
+            minimum, maximum = limits[1], limits[2]
+        value = self.ValidProperty(propName, minimum, maximum)
+        if propName == "Throughput":
+            pylentrasdk.LxSetThroughPut(cam, value)
+        elif propName == "Max_FPS":
+            pylentrasdk.LxSetMaxFPS(cam, value)
+        elif pylentrasdk.LxSetISPImageProcessing(cam, propId, value) == 0:
+            print("Set Successfully!")
+        else:
+            print("Fail to set " + propName)
+        return self._Menu(None, _SET_CONTROL_END, cam, controls)
+
+    # -----------------------------------------------------------------------------------------
+    # OSP profile and timestamp
+    # -----------------------------------------------------------------------------------------
+    def _OSPLabels(self):
+        return {
+            LX_OSP_PROFILE_FLAG.DISABLED: "DISABLED",
+            LX_OSP_PROFILE_FLAG.ENABLED: "ENABLED",
+            LX_OSP_PROFILE_FLAG.ENABLED_AND_SAVE: "ENABLE_AND_SAVE",
+        }
+
+    @_screen
+    def OSPProfile(self, cam):
+        options = self._OSPLabels()
+        self.clearConsole()
+        return self._Menu("OSP Profile Management", _OSP_MENU, cam, options)
+
+    def _BackToOSPProfile(self, cam, *rest):
+        return self.OSPProfile(cam)
+
+    @_screen
+    def GetOSPFlag(self, cam, flag):
+        self.clearConsole()
+        status, member = pylentrasdk.LxGetOSPProfileFlag(cam)
+        # A failed read, or a value no label names, shows as UNKNOWN rather than a made-up flag.
+        label = "UNKNOWN"
+        if status == 0:
+            for known, text in flag.items():
+                if member == known:
+                    label = text
+        print("OSP Profile Flag: ", label)
+        return self._Menu("OSP Profile Management", _OSP_END, cam, flag)
+
+    @_screen
+    def SetOSPFlag(self, cam, options):
+        self.clearConsole()
+        labels = list(options.values())
+        label = self._Ask(None, labels, name="setOSP")
+        if label in labels:
+            member = list(options.keys())[labels.index(label)]
+            if pylentrasdk.LxSetOSPProfileFlag(cam, member) == 0:
+                print("Set OSP Profile Successful!")
+            else:
+                print("Fail to set OSP Profile Flag " + label)
+        return self._Menu("OSP Profile Management", _OSP_END, cam, options)
+
+    @_screen
+    def Timestamp(self, cam):
+        self.clearConsole()
+        print(_TIMESTAMP_WARNING)
+        return self._Menu("Timestamp Operations", _TIMESTAMP_MENU, cam)
+
+    def _ShowReading(self, cam, read, label, failure):
+        self.clearConsole()
+        status, value = read(cam)
+        if status == 0:
+            print(label + str(value) + "\n")
+        else:
+            print(failure)
+        return self._Menu(None, _TIMESTAMP_END, cam)
+
+    @_screen
+    def GetTimestamp(self, cam):
+        return self._ShowReading(cam, pylentrasdk.LxGetTimestamp, "Timestamp: ",
+                                 "Failed to get Timestamp")
+
+    @_screen
+    def GetFrameCount(self, cam):
+        return self._ShowReading(cam, pylentrasdk.LxGetFrameCount, "FrameCount: ",
+                                 "Failed to get FrameCount")
+
+    @_screen
+    def ResetTimestamp(self, cam):
+        self.clearConsole()
+        pylentrasdk.LxResetTimestamp(cam)
+        return self._Menu(None, _TIMESTAMP_END, cam)
+
+    @_screen
+    def ResetFrameCount(self, cam):
+        self.clearConsole()
+        pylentrasdk.LxResetFrameCount(cam)
+        return self._Menu(None, _TIMESTAMP_END, cam)
 
 
 def main():

@@ -10,8 +10,8 @@ from tool_terminal import ToolTerminal
 
 pytest.importorskip("termios")
 
-CAMERA_MENU = ["Device Information", "List Formats", "Image operations",
-               " < Back to Device List", "exit"]
+CAMERA_MENU = ["Device Information", "Camera Control", "List Formats", "Image operations",
+               "OSP Profile management", "Timestamp operations", " < Back to Device List", "exit"]
 BACK = " < Back to Camera Control and Management Tool"
 
 # The tool runs under a shell that reports its exit status and the terminal's settings after

@@ -10,8 +10,8 @@ from tool_fixtures import (BACK, CANCEL, OutOfAnswers, Raw, calls, clears,  # no
                            generic_cam, mipi_cam, prompter, tool, typed, usb_cam)
 
 NOWHERE = Raw("no such entry")
-CAMERA_MENU = ["Device Information", "List Formats", "Image operations",
-               " < Back to Device List", "exit"]
+CAMERA_MENU = ["Device Information", "Camera Control", "List Formats", "Image operations",
+               "OSP Profile management", "Timestamp operations", " < Back to Device List", "exit"]
 
 
 def exit_code(excinfo):
