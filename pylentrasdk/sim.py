@@ -86,6 +86,7 @@ def _declare(library):
         "lxsim_get_pacing": (c_int, []),
         "lxsim_call_count": (c_long, [c_char_p]),
         "lxsim_reset_call_counts": (None, []),
+        "lxsim_status_name": (c_char_p, [c_int]),
         "lxsim_read_frame_number": (
             c_long,
             [ctypes.c_void_p, ctypes.c_size_t, c_int, c_int, c_int],
