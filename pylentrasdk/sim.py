@@ -62,13 +62,11 @@ def _load_library():
     # Loading by path yields the instance the binding already has in memory (the binding module
     # finds its library in its own folder), so both share one simulated rig.
     library = ctypes.CDLL(path)
-    try:
-        library.lxsim_reset
-    except AttributeError:
+    if not hasattr(library, "lxsim_reset"):
         raise ImportError(
             "pylentrasdk.sim needs the simulated LentraSDK library, but this package is built "
             "against another LentraSDK library ({}) that has no simulation control".format(path)
-        ) from None
+        )
     return library
 
 
