@@ -335,6 +335,12 @@ COMMANDS = (
 # Command line
 # ---------------------------------------------------------------------------------------------
 class _Parser(argparse.ArgumentParser):
+    def __init__(self, *args, **kwargs):
+        # No abbreviated options: a script's "--dev" must not change meaning when an option
+        # of a new command starts the same way.
+        kwargs.setdefault("allow_abbrev", False)
+        super().__init__(*args, **kwargs)
+
     def error(self, message):
         # One line, not argparse's usage block: scripts log it, people read it.
         self.exit(EXIT_USAGE, "{}: {} (see {} --help)\n".format(self.prog, message, PROG))
