@@ -20,10 +20,10 @@ import json
 import os
 import re
 import sys
-import tempfile
 
 import pylentrasdk as lx
 from pylentrasdk import frames
+from pylentrasdk._files import write_atomically
 from pylentrasdk.status import status_name
 
 PROG = "lxctl"
@@ -107,6 +107,8 @@ def _choose_format(formats, text):
     ("1920x1080:YUY2"), the first such format when several match."""
     if text.isdigit():
         index = int(text)
+        if not formats:
+            raise Refused("no format {}: the camera offers none".format(index))
         if index >= len(formats):
             raise Refused("no format {}: the camera's formats are 0 to {} (see `lxctl formats`)"
                           .format(index, len(formats) - 1))
@@ -239,30 +241,12 @@ def _kind_of(path, fmt):
     return "raw"
 
 
-def _write_bytes(frame, path):
-    """The frame's bytes into `path` through a temporary file renamed into place."""
-    folder = os.path.dirname(os.path.abspath(path))
-    fd, temporary = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".",
-                                     suffix=".part")
-    try:
-        with os.fdopen(fd, "wb") as out:
-            out.write(frame.tobytes())
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(temporary, 0o666 & ~umask)
-        os.replace(temporary, path)
-    except BaseException:
-        with contextlib.suppress(OSError):
-            os.unlink(temporary)
-        raise
-
-
 def _save(frame, fmt, path, kind):
     try:
         if kind == "png":
             frames.to_png(frame, fmt, path)
         else:
-            _write_bytes(frame, path)
+            write_atomically(path, lambda out: out.write(frame.tobytes()))
     except OSError as error:
         raise Refused("cannot write {}: {}".format(path, error.strerror or error)) from None
     except ValueError as error:
@@ -272,8 +256,7 @@ def _save(frame, fmt, path, kind):
 class _Progress:
     """"frame 3/10" rewritten in place on standard error, when it is a terminal."""
 
-    def __init__(self, total):
-        self.total = total
+    def __init__(self):
         self.shown = sys.stderr.isatty()
 
     def show(self, text):
@@ -302,7 +285,7 @@ def _run_capture(args):
         kind = _kind_of(args.output, fmt)
         _check(lx.LxSetFormat(cam, fmt), "LxSetFormat")
         _check(lx.LxStartStreaming(cam), "LxStartStreaming")
-        progress = _Progress(args.skip + args.count)
+        progress = _Progress()
         try:
             for n in range(args.skip):
                 progress.show("skipping frame {}/{}".format(n + 1, args.skip))

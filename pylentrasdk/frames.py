@@ -20,12 +20,11 @@ A frame is given with its format: the ``LxFormat`` it was captured with, or an
 """
 
 import io
-import os
-import tempfile
 
 import numpy
 
 from . import pyLentraSDK as _binding
+from ._files import write_atomically
 
 __all__ = ["frame_size", "to_rgb", "to_bgr", "to_png"]
 
@@ -179,21 +178,4 @@ def to_png(frame, fmt, path, width=None, height=None):
     from PIL import Image
 
     rgb = to_rgb(frame, fmt, width, height)
-    target = os.fspath(path)
-    folder = os.path.dirname(os.path.abspath(target))
-    fd, temporary = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(target) + ".",
-                                     suffix=".part")
-    try:
-        with os.fdopen(fd, "wb") as out:
-            Image.fromarray(rgb).save(out, format="PNG")
-        # mkstemp makes the file private; give it the mode a plain new file would have.
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(temporary, 0o666 & ~umask)
-        os.replace(temporary, target)
-    except BaseException:
-        try:
-            os.unlink(temporary)
-        except OSError:
-            pass
-        raise
+    write_atomically(path, lambda out: Image.fromarray(rgb).save(out, format="PNG"))
