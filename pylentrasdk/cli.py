@@ -135,8 +135,9 @@ Shown = collections.namedtuple("Shown", "value lines")
 
 def _run_list(args):
     cameras = []
-    for index, name in enumerate(_camera_names()):
-        cam = _handle(index, index + 1)
+    names = _camera_names()
+    for index, name in enumerate(names):
+        cam = _handle(index, len(names))
         status, interface = lx.LxGetDeviceInterfaceType(cam)
         _check(status, "LxGetDeviceInterfaceType")
         status, product = lx.LxGetDeviceProductType(cam)
@@ -367,6 +368,10 @@ def main(argv=None):
         return EXIT_USAGE
     except Refused as error:
         sys.stderr.write("{}: {}\n".format(PROG, error))
+        return EXIT_REFUSED
+    except UnicodeDecodeError as error:
+        # The binding refuses a name or version from the camera that is not UTF-8.
+        sys.stderr.write("{}: the camera sent text that is not UTF-8 ({})\n".format(PROG, error))
         return EXIT_REFUSED
     except KeyboardInterrupt:
         sys.stderr.write("\n")

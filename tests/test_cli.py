@@ -128,6 +128,9 @@ def test_refusals_name_the_status(run, tmp_path):
     status, _, err = run("capture", "-f", "0", "-o", "f{n}.raw", "-n", "2")
     assert (status, err) == (1, "lxctl: LxGetImage: LX_TIMEOUT (-1)\n")
     assert os.listdir(str(tmp_path)) == []
+    sim.inject("LxGetDeviceName", text=b"\xff")
+    status, _, err = run("info")
+    assert status == 1 and err.startswith("lxctl: the camera sent text that is not UTF-8")
     # The camera was stopped and closed on the way out: the next command opens it again.
     assert run("capture", "-f", "0", "-o", "f{n}.raw", "-n", "2")[0] == 0
 

@@ -112,11 +112,6 @@ def test_formats_without_a_picture_and_odd_sizes_are_refused():
         frames.to_rgb(np.zeros(12, dtype=np.uint16), F.LX_IMAGE_FORMAT_RGB, 2, 2)
 
 
-def test_frames_may_be_bytes(captured):
-    frame, fmt = captured["UYVY"]
-    np.testing.assert_array_equal(frames.to_rgb(frame.tobytes(), fmt), frames.to_rgb(frame, fmt))
-
-
 @pytest.mark.parametrize("name", ["NV12", "MJPG", "RGB16"])
 def test_png_files_hold_the_picture(captured, name, tmp_path):
     frame, fmt = captured[name]
