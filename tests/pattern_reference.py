@@ -84,7 +84,8 @@ def adjust(rgb, adjustments):
     brightness = min(max(a["brightness"], -255), 255)
     saturation = min(max(a["saturation"], 0), 400)
     gamma = min(max(a["gamma"], 10), 1000)
-    effect = a["special_effect"] if 0 <= a["special_effect"] <= 4 else 0
+    effect = a["special_effect"]  # the value of ISP_IMAGE_SPECIAL_EFFECT_MODE, 0 to 4
+    effect = effect if 0 <= effect <= 4 else 0
     level = min(max(a["level"], 0), 1000)
     warmth = min(max(a["warmth"], -128), 127)
 
