@@ -5,8 +5,7 @@ import pytest
 
 import pylentrasdk
 from pylentrasdk import LX_ISP_IMAGE_PROPERTIES as ISP, LX_OSP_PROFILE_FLAG as FLAG
-from tool_fixtures import (BACK, OutOfAnswers, Raw, calls, clears, generic_cam,  # noqa: F401
-                           mipi_cam, prompter, tool, typed, usb_cam)
+from conftest import BACK, OutOfAnswers, calls
 from tool_terminal import ToolTerminal
 
 MODE_BAR = " " * 39 + " | " + " " * 6
@@ -23,28 +22,28 @@ def listing(tool, cam, capsys):
 
 
 class TestControlTable:
-    def test_usb_camera_with_ehdr_sensor(self, tool, usb_cam):
-        names = list(tool._ControlTable(usb_cam))
+    def test_kavl_cameraera_with_ehdr_sensor(self, tool, kavl_camera):
+        names = list(tool._ControlTable(kavl_camera))
         assert len(names) == 30 and names[0] == "Brightness"
         assert names[21:24] == ["Throughput", "Max_FPS", "eHDR_Mode"] and names[-1] == "eHDR_Atm_Max"
 
-    def test_mipi_camera_gets_trigger_mode_and_ehdr_needs_the_family(self, tool, mipi_cam):
+    def test_kavn_cameraera_gets_trigger_mode_and_ehdr_needs_the_family(self, tool, kavn_camera):
         pylentrasdk.sim.inject("LxGetDeviceName", text="KAVN AR0822 MIPI")
-        names = list(tool._ControlTable(mipi_cam))
+        names = list(tool._ControlTable(kavn_camera))
         assert names[23] == "Trigger_mode" and names[24:] [0] == "eHDR_Mode" and len(names) == 31
         pylentrasdk.sim.inject("LxGetDeviceProductType", value=int(
             pylentrasdk.LX_CAMERA_PRODUCT_TYPE.LXCAM_PRODUCT_TYPE_OV5640))
         pylentrasdk.sim.inject("LxGetDeviceName", text="AR0821")
-        assert list(tool._ControlTable(mipi_cam))[-1] == "Trigger_mode"
+        assert list(tool._ControlTable(kavn_camera))[-1] == "Trigger_mode"
 
-    def test_failed_queries_leave_the_optional_entries_out(self, tool, usb_cam):
+    def test_failed_queries_leave_the_optional_entries_out(self, tool, kavl_camera):
         pylentrasdk.sim.inject("LxGetDeviceName", status=-1, text="AR0822")
-        assert len(tool._ControlTable(usb_cam)) == 23
+        assert len(tool._ControlTable(kavl_camera)) == 23
 
 
 class TestListing:
-    def test_rows_mode_lines_and_read_only(self, tool, usb_cam, capsys):
-        controls, out = listing(tool, usb_cam, capsys)
+    def test_rows_mode_lines_and_read_only(self, tool, kavl_camera, capsys):
+        controls, out = listing(tool, kavl_camera, capsys)
         assert out[:2] == ["Available controls:", "=" * 61]
         assert out[2] == "[ 0] Brightness                     128 |        0 - 255     "
         assert "[21] Throughput                     500 |    10.00 - 1000.00 " in out
@@ -58,19 +57,19 @@ class TestListing:
         # The bar of a mode line stands under the bar of a row.
         assert out[2].index("|") == (MODE_BAR + "x").index("|")
 
-    def test_a_failed_reading_keeps_the_positions(self, tool, usb_cam, capsys):
-        controls = tool._ControlTable(usb_cam)
+    def test_a_failed_reading_keeps_the_positions(self, tool, kavl_camera, capsys):
+        controls = tool._ControlTable(kavl_camera)
         pylentrasdk.sim.inject("LxGetISPImageProcessing", status=-3)
-        tool.GetAllControl(usb_cam, controls)
+        tool.GetAllControl(kavl_camera, controls)
         out = lines(capsys)
         assert out[2] == "Failed to get [0]: Brightness"
         assert out[3].startswith("[ 1] Contrast ")
 
-    def test_single_view(self, tool, prompter, usb_cam, typed, capsys):
-        controls = tool._ControlTable(usb_cam)
+    def test_single_view(self, tool, prompter, kavl_camera, typed, capsys):
+        controls = tool._ControlTable(kavl_camera)
         typed("x", "40", "13")
         with pytest.raises(OutOfAnswers):
-            tool.GetSpecificControl(usb_cam, controls)
+            tool.GetSpecificControl(kavl_camera, controls)
         out = lines(capsys)
         assert "[29] eHDR_Atm_Max" in out
         assert out[-3].endswith("Name                         Value |    Range")
@@ -82,41 +81,41 @@ class TestListing:
 
 
 class TestSetting:
-    def test_read_only_is_refused_and_the_index_asked_again(self, tool, prompter, usb_cam,
+    def test_read_only_is_refused_and_the_index_asked_again(self, tool, prompter, kavl_camera,
                                                             typed, clears, capsys):
-        controls = tool._ControlTable(usb_cam)
+        controls = tool._ControlTable(kavl_camera)
         typed("13", "0", "255")
         with pytest.raises(OutOfAnswers):
-            tool.SetControl(usb_cam, controls)
+            tool.SetControl(kavl_camera, controls)
         out = lines(capsys)
         # Typed lines end the prompts' lines in a terminal; here the message follows the prompt.
         refused = [n for n, line in enumerate(out)
                    if line.endswith("Enter a property index: Exposure_Max_Time control is read-only")]
         assert len(refused) == 1 and out[refused[0] + 1] == "Available controls:"
         assert out[-1].endswith("Set Successfully!")
-        assert pylentrasdk.LxGetISPImageProcessing(usb_cam, ISP.ISP_IMAGE_BRIGHTNESS)[1] == 255
-        assert pylentrasdk.LxGetISPImageProcessing(usb_cam, ISP.ISP_IMAGE_EXPOSURE_MAX_TIME)[1] \
+        assert pylentrasdk.LxGetISPImageProcessing(kavl_camera, ISP.ISP_IMAGE_BRIGHTNESS)[1] == 255
+        assert pylentrasdk.LxGetISPImageProcessing(kavl_camera, ISP.ISP_IMAGE_EXPOSURE_MAX_TIME)[1] \
             == 33000
 
-    def test_failed_write_and_stream_settings(self, tool, prompter, usb_cam, typed, capsys):
-        controls = tool._ControlTable(usb_cam)
+    def test_failed_write_and_stream_settings(self, tool, prompter, kavl_camera, typed, capsys):
+        controls = tool._ControlTable(kavl_camera)
         pylentrasdk.sim.inject("LxSetISPImageProcessing", status=-1)
         typed("0", "3")
         with pytest.raises(OutOfAnswers):
-            tool.SetControl(usb_cam, controls)
+            tool.SetControl(kavl_camera, controls)
         assert lines(capsys)[-1].endswith("Enter a value: Fail to set Brightness")
         typed("21", "1001", "1000")
         with pytest.raises(OutOfAnswers):
-            tool.SetControl(usb_cam, controls)
+            tool.SetControl(kavl_camera, controls)
         out = lines(capsys)
         assert "(Range of Throughput: 10.0-1000.0)" in out
         assert out[-1].endswith("Enter a value: ")  # nothing printed after setting
-        assert pylentrasdk.LxGetThroughPut(usb_cam) == (0, 1000)
+        assert pylentrasdk.LxGetThroughPut(kavl_camera) == (0, 1000)
         assert prompter.asked[-1].choices == [" < Back to Camera Control Menu", "exit"]
 
-    def test_restarts_do_not_deepen_the_stack(self, tool, prompter, usb_cam, typed,
+    def test_restarts_do_not_deepen_the_stack(self, tool, prompter, kavl_camera, typed,
                                               monkeypatch):
-        controls = tool._ControlTable(usb_cam)
+        controls = tool._ControlTable(kavl_camera)
         monkeypatch.setattr(sys.modules["builtins"], "print", lambda *a, **k: None)
         typed(*(["12"] * 200 + ["0", "1"]))
         depths = []
@@ -128,50 +127,50 @@ class TestSetting:
 
         monkeypatch.setattr(tool, "GetAllControl", recording)
         with pytest.raises(OutOfAnswers):
-            tool.SetControl(usb_cam, controls)
+            tool.SetControl(kavl_camera, controls)
         assert len(depths) == 201 and depths[-1] == depths[1]
 
 
 class TestOsp:
-    def test_set_then_get(self, tool, prompter, usb_cam, capsys):
+    def test_set_then_get(self, tool, prompter, kavl_camera, capsys):
         prompter.script("ENABLE_AND_SAVE", " < Back to OSP Profile Management", "Get OSP Flag")
         with pytest.raises(OutOfAnswers):
-            tool.SetOSPFlag(usb_cam, tool._OSPLabels())
+            tool.SetOSPFlag(kavl_camera, tool._OSPLabels())
         assert prompter.asked[0].name == "setOSP"
         assert prompter.asked[0].choices == ["DISABLED", "ENABLED", "ENABLE_AND_SAVE"]
-        assert pylentrasdk.LxGetOSPProfileFlag(usb_cam) == (0, FLAG.ENABLED_AND_SAVE)
+        assert pylentrasdk.LxGetOSPProfileFlag(kavl_camera) == (0, FLAG.ENABLED_AND_SAVE)
         assert lines(capsys) == ["Set OSP Profile Successful!", "OSP Profile Flag:  ENABLE_AND_SAVE"]
 
-    def test_failures_are_not_reported_as_success(self, tool, prompter, usb_cam, capsys):
+    def test_failures_are_not_reported_as_success(self, tool, prompter, kavl_camera, capsys):
         pylentrasdk.sim.inject("LxSetOSPProfileFlag", status=-6)
         prompter.script("ENABLED")
         with pytest.raises(OutOfAnswers):
-            tool.SetOSPFlag(usb_cam, tool._OSPLabels())
+            tool.SetOSPFlag(kavl_camera, tool._OSPLabels())
         pylentrasdk.sim.inject("LxGetOSPProfileFlag", status=-6, value=1)
         with pytest.raises(OutOfAnswers):
-            tool.GetOSPFlag(usb_cam, tool._OSPLabels())
+            tool.GetOSPFlag(kavl_camera, tool._OSPLabels())
         pylentrasdk.sim.inject("LxGetOSPProfileFlag", value=9)
         with pytest.raises(OutOfAnswers):
-            tool.GetOSPFlag(usb_cam, tool._OSPLabels())
+            tool.GetOSPFlag(kavl_camera, tool._OSPLabels())
         assert lines(capsys) == ["Fail to set OSP Profile Flag ENABLED",
                                  "OSP Profile Flag:  UNKNOWN", "OSP Profile Flag:  UNKNOWN"]
 
 
 class TestTimestamp:
-    def test_menu_warns_every_time(self, tool, prompter, usb_cam, capsys):
+    def test_menu_warns_every_time(self, tool, prompter, kavl_camera, capsys):
         prompter.script("Reset FrameCount", " < Back to Timestamp Operations")
         with pytest.raises(OutOfAnswers):
-            tool.Timestamp(usb_cam)
+            tool.Timestamp(kavl_camera)
         warning = "[!] The reset functions must be used when the camera is streaming."
         assert lines(capsys) == [warning, warning]
         assert calls("LxResetFrameCount") == 1
 
-    def test_readings_and_failed_readings(self, tool, prompter, usb_cam, capsys):
+    def test_readings_and_failed_readings(self, tool, prompter, kavl_camera, capsys):
         pylentrasdk.sim.inject("LxGetTimestamp", value=0.1)
         pylentrasdk.sim.inject("LxGetFrameCount", status=-3, value=7)
         for screen in (tool.GetTimestamp, tool.GetFrameCount):
             with pytest.raises(OutOfAnswers):
-                screen(usb_cam)
+                screen(kavl_camera)
         assert lines(capsys) == ["Timestamp: 0.10000000149011612", "", "Failed to get FrameCount"]
         assert prompter.asked[-1].choices == [" < Back to Timestamp Operations", "exit"]
 
@@ -187,7 +186,7 @@ def term(tmp_path):
     terminal.close()
 
 
-def open_usb_camera(term):
+def open_kavl_cameraera(term):
     status, names = pylentrasdk.LxDiscoverCameraDevices()
     term.choose("Device List")
     term.choose(names[0])
@@ -195,7 +194,7 @@ def open_usb_camera(term):
 
 
 def test_terminal_listing_and_setting(term):
-    open_usb_camera(term)
+    open_kavl_cameraera(term)
     assert term.menu_entries()[:4] == ["Device Information", "Camera Control", "List Formats",
                                        "Image operations"]
     term.choose("Camera Control")
@@ -229,7 +228,7 @@ def test_terminal_listing_and_setting(term):
 
 
 def test_terminal_osp_and_timestamp(term):
-    open_usb_camera(term)
+    open_kavl_cameraera(term)
     term.choose("OSP Profile management")
     term.choose("Set OSP Flag")
     term.choose("ENABLE_AND_SAVE")
