@@ -76,6 +76,15 @@ class TestIspProperties:
             assert lx.LxSetISPImageProcessing(kavl_camera, prop, asked) == 0
             assert lx.LxGetISPImageProcessing(kavl_camera, prop)[1] == kept
 
+    def test_the_nearest_step_is_never_above_the_maximum(self):
+        sim.load({"devices": [{"isp_controls": {
+            "ISP_IMAGE_SHARPNESS": {"min": 0, "max": 250, "step": 100, "default": 0}}}]})
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0
+        for asked, kept in ((249, 200), (250, 200), (149, 100), (150, 200)):
+            assert lx.LxSetISPImageProcessing(cam, ISP.ISP_IMAGE_SHARPNESS, asked) == 0
+            assert lx.LxGetISPImageProcessing(cam, ISP.ISP_IMAGE_SHARPNESS)[1] == kept
+
     def test_read_only_and_missing_controls_have_their_own_status(self, kavl_camera):
         prop = ISP.ISP_IMAGE_EXPOSURE_MAX_TIME
         before = lx.LxGetISPImageProcessing(kavl_camera, prop)
