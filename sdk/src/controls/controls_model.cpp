@@ -49,20 +49,20 @@ ControlsModel::ControlsModel(const DeviceDescription& d)
     }
 }
 
-ControlsModel::Slot ControlsModel::ispSlot(IP property) {
+ControlsModel::Slot ControlsModel::ispSlot(IP property) const {
     auto i = indexOf(property, kIspPropertyCount);
     if (!i || !isp_[*i].present) return {};
-    return {&isp_[*i], &ispValues_[*i]};
+    return {&isp_[*i], true, *i};
 }
 
-ControlsModel::Slot ControlsModel::uvcSlot(UP property) {
+ControlsModel::Slot ControlsModel::uvcSlot(UP property) const {
     auto i = indexOf(property, kUvcPropertyCount);
     if (!i || !uvc_[*i].present) return {};
     if (auto twin = ispTwinOf(property)) {
         Slot shared = ispSlot(*twin);
         if (shared.control) return shared;
     }
-    return {&uvc_[*i], &uvcValues_[*i]};
+    return {&uvc_[*i], false, *i};
 }
 
 int percentOfDefault(int32_t value, int32_t def) {
@@ -105,45 +105,38 @@ std::optional<int32_t> ControlsModel::isp(IP property) const {
     return ispValues_[*i];
 }
 
-std::optional<int32_t> ControlsModel::uvc(UP property) const {
-    auto i = indexOf(property, kUvcPropertyCount);
-    if (!i || !uvc_[*i].present) return std::nullopt;
-    return uvcValues_[*i];
-}
-
 namespace {
 
-int writeSlot(const ControlDescription* control, int32_t* value, int32_t wanted) {
-    if (!control) return LX_STATUS_NOT_SUPPORTED;
+int write(const ControlDescription* control, int32_t& value, int32_t wanted) {
     if (control->readOnly) return LX_STATUS_READ_ONLY;
     if (wanted < control->min || wanted > control->max) return LX_STATUS_INVALID_ARGUMENT;
     const int64_t step = std::max(1, control->step);
     int64_t snapped = control->min + (int64_t{wanted} - control->min + step / 2) / step * step;
     if (snapped > control->max) snapped -= step;
-    *value = static_cast<int32_t>(snapped);
+    value = static_cast<int32_t>(snapped);
     return LX_STATUS_OK;
 }
 
 }  // namespace
 
 int ControlsModel::ispValue(IP property, int32_t& value, int32_t& aux) const {
-    Slot s = const_cast<ControlsModel*>(this)->ispSlot(property);
+    const Slot s = ispSlot(property);
     if (!s.control) return LX_STATUS_NOT_SUPPORTED;
-    value = *s.value;
+    value = valueAt(s);
     aux = s.control->readOnly ? 1 : 0;
     return LX_STATUS_OK;
 }
 
 int ControlsModel::ispRange(IP property, PropertyRange& range) const {
-    Slot s = const_cast<ControlsModel*>(this)->ispSlot(property);
+    const Slot s = ispSlot(property);
     if (!s.control) return LX_STATUS_NOT_SUPPORTED;
     range = {s.control->min, s.control->max, s.control->step, s.control->def};
     return LX_STATUS_OK;
 }
 
 int ControlsModel::setIsp(IP property, int32_t value) {
-    Slot s = ispSlot(property);
-    return writeSlot(s.control, s.value, value);
+    const Slot s = ispSlot(property);
+    return s.control ? write(s.control, valueAt(s), value) : LX_STATUS_NOT_SUPPORTED;
 }
 
 int ControlsModel::restoreIspDefaults() {
@@ -157,23 +150,23 @@ int ControlsModel::restoreIspDefaults() {
 }
 
 int ControlsModel::uvcValue(UP property, int32_t& value, int32_t& aux) const {
-    Slot s = const_cast<ControlsModel*>(this)->uvcSlot(property);
+    const Slot s = uvcSlot(property);
     if (!s.control) return LX_STATUS_NOT_SUPPORTED;
-    value = *s.value;
+    value = valueAt(s);
     aux = uvcAux_[static_cast<std::size_t>(property)];
     return LX_STATUS_OK;
 }
 
 int ControlsModel::uvcRange(UP property, PropertyRange& range) const {
-    Slot s = const_cast<ControlsModel*>(this)->uvcSlot(property);
+    const Slot s = uvcSlot(property);
     if (!s.control) return LX_STATUS_NOT_SUPPORTED;
     range = {s.control->min, s.control->max, s.control->step, s.control->def};
     return LX_STATUS_OK;
 }
 
 int ControlsModel::setUvc(UP property, int32_t value, int32_t aux) {
-    Slot s = uvcSlot(property);
-    const int status = writeSlot(s.control, s.value, value);
+    const Slot s = uvcSlot(property);
+    const int status = s.control ? write(s.control, valueAt(s), value) : LX_STATUS_NOT_SUPPORTED;
     if (status == LX_STATUS_OK) uvcAux_[static_cast<std::size_t>(property)] = aux;
     return status;
 }

@@ -84,12 +84,17 @@ public:
     const IspControlDescriptions& ispControls() const { return isp_; }
 
 private:
+    // Where a property's value lives: an ISP control, or a UVC control of its own (a UVC
+    // property with an ISP twin lives in the twin). No control: the camera lacks the property.
     struct Slot {
         const ControlDescription* control = nullptr;
-        int32_t* value = nullptr;
+        bool isp = false;
+        std::size_t index = 0;
     };
-    Slot ispSlot(LX_ISP_IMAGE_PROPERTIES property);
-    Slot uvcSlot(LX_UVC_IMAGE_PROPERTIES property);
+    Slot ispSlot(LX_ISP_IMAGE_PROPERTIES property) const;
+    Slot uvcSlot(LX_UVC_IMAGE_PROPERTIES property) const;
+    int32_t valueAt(const Slot& slot) const { return slot.isp ? ispValues_[slot.index] : uvcValues_[slot.index]; }
+    int32_t& valueAt(const Slot& slot) { return slot.isp ? ispValues_[slot.index] : uvcValues_[slot.index]; }
     std::optional<Quantity> quantity(LX_ISP_IMAGE_PROPERTIES property,
                                      std::optional<LX_UVC_IMAGE_PROPERTIES> uvc = std::nullopt) const;
     std::optional<Quantity> exposureTime() const;
@@ -97,7 +102,6 @@ private:
     // Auto exposure's limits: the exposure time's range within the set minimum and maximum.
     std::pair<int64_t, int64_t> exposureBounds() const;
     std::optional<int32_t> isp(LX_ISP_IMAGE_PROPERTIES property) const;
-    std::optional<int32_t> uvc(LX_UVC_IMAGE_PROPERTIES property) const;
     int exposureMode() const;
 
     IspControlDescriptions isp_;

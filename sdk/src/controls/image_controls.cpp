@@ -1,4 +1,6 @@
-#include "controls/image_controls.h"
+// What a camera's control values do to its frames (ControlsModel::imageAdjustments), kept apart
+// from the model's bookkeeping. sdk/docs/test-pattern.md documents each rule.
+#include "controls/controls_model.h"
 
 #include <algorithm>
 
