@@ -24,10 +24,12 @@ PYBIND11_MODULE(pyLentraSDK, m) {
     lb::init_device_functions(m);  // discovery, identity, formats, streaming, capture, firmware
 
     // Next, in this order: register access, firmware and boot-data functions; image-processing
-    // and stream-control functions; LxExportSensorConfig and LxDecodeSensorConfig.
+    // and stream-control functions.
 
+    lb::init_sensor_config_functions(m);  // LxExportSensorConfig, LxDecodeSensorConfig
     lb::init_route_handle(m);
-
-    // Next, in this order: route functions, LxGetSensorWorkMode, the IMU functions,
-    // LxFlashProductInfo, LxWriteIntrinsics and LxGetIntrinsics.
+    lb::init_route_functions(m);
+    lb::init_sensor_mode_function(m);
+    lb::init_imu_functions(m);
+    lb::init_camera_data_functions(m);  // LxFlashProductInfo, LxWriteIntrinsics, LxGetIntrinsics
 }

@@ -33,6 +33,7 @@ __all__ = [
     "call_count",
     "reset_call_counts",
     "read_frame_number",
+    "active_routes",
 ]
 
 
@@ -86,6 +87,7 @@ def _declare(library):
         "lxsim_get_pacing": (c_int, []),
         "lxsim_call_count": (c_long, [c_char_p]),
         "lxsim_reset_call_counts": (None, []),
+        "lxsim_active_routes": (c_char_p, []),
         "lxsim_read_frame_number": (
             c_long,
             [ctypes.c_void_p, ctypes.c_size_t, c_int, c_int, c_int],
@@ -278,3 +280,10 @@ def read_frame_number(frame, fmt, width=None, height=None):
     pointer = data.ctypes.data if data.size else None
     number = _lib.lxsim_read_frame_number(pointer, data.size, int(fmt), int(width), int(height))
     return None if number < 0 else number
+
+
+def active_routes():
+    """The active links of the platform's media graph, in the graph's order, each a tuple
+    (source entity, source pad, sink entity, sink pad)."""
+    links = json.loads(_lib.lxsim_active_routes().decode("utf-8"))
+    return [(l["source"], l["source_pad"], l["sink"], l["sink_pad"]) for l in links]

@@ -59,6 +59,11 @@ LENTRASDK_API void lxsim_reset_call_counts(void);
 // capture, stop or close at once; `size` is LxGetImage's in-out byte count.
 LENTRASDK_API int lxsim_capture(int index, uint8_t* buffer, int* size, uint16_t timeout_ms);
 
+// The active links of the platform's media graph, as JSON text (owned by the library, valid
+// until this thread's next call): a list of {"source", "source_pad", "sink", "sink_pad"}, in
+// the graph's order.
+LENTRASDK_API const char* lxsim_active_routes(void);
+
 // Reads back the frame number stamped into a captured frame of the given pixel format and size
 // (MJPG frames are decoded first). Returns the number, or -1 when no stamp can be read.
 LENTRASDK_API long lxsim_read_frame_number(const uint8_t* data, size_t size, int format,

@@ -19,7 +19,11 @@ LX_CAPTURE_RESULT captureFailed(LX_CAPTURE_RESULT result, const char* why) {
 
 }  // namespace
 
-Camera::Camera(DeviceDescription description) : description_(std::move(description)) {
+Camera::Camera(DeviceDescription description)
+    : description_(std::move(description)),
+      imu_(description_.imu),
+      sensorConfig_(description_),
+      intrinsics_(description_.lentra, description_.intrinsics) {
     State& s = state_;
     s.controls = ControlValues::initial(description_);
     s.maxFps = description_.maxFps;
@@ -27,9 +31,7 @@ Camera::Camera(DeviceDescription description) : description_(std::move(descripti
     s.currentGain = description_.currentGain;
     s.currentExposure = description_.currentExposure;
     s.ospProfile = description_.ospProfile;
-    s.sensorWorkMode = description_.sensorWorkMode;
     s.registers = description_.registers;
-    s.intrinsics = description_.intrinsics;
     s.frameCount = description_.frameCountStart;
 }
 
@@ -52,6 +54,7 @@ int Camera::open() {
     State& s = state_;
     if (s.open) return log::failed("LxOpen", LX_STATUS_BUSY, "the camera is already open");
     s.open = true;
+    imu_.powerUp(Clock::now());
     // Each opening starts from the first format that carries frames.
     const auto& formats = description_.formats;
     auto first = std::find_if(formats.begin(), formats.end(),
@@ -68,6 +71,7 @@ int Camera::close() {
 
 void Camera::endStreamLocked() {
     state_.streaming = false;
+    imu_.setStreaming(Clock::now(), false);
     ++state_.streamEpoch;
     streamChanged_.notify_all();
 }
@@ -87,6 +91,7 @@ int Camera::startStreaming() {
     s.streaming = true;
     s.streamStart = Clock::now();
     s.clock.start(s.streamStart, frameRateLocked());
+    imu_.setStreaming(s.streamStart, true);
     return LX_STATUS_OK;
 }
 

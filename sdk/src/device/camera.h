@@ -21,6 +21,9 @@
 #include "controls/image_controls.h"
 #include "description/rig_description.h"
 #include "frames/stream_clock.h"
+#include "imu/imu.h"
+#include "intrinsics/intrinsics_store.h"
+#include "sensorconfig/sensor_config.h"
 
 namespace lentra {
 
@@ -45,10 +48,7 @@ public:
         std::optional<uint8_t> currentGain;
         std::optional<uint32_t> currentExposure;
         std::optional<OspProfileDescription> ospProfile;
-        std::optional<LX_SENSOR_MODE> sensorWorkMode;
-        LX_IMU_MODE imuMode = LX_IMU_MODE::DISABLE;
         RegisterDescription registers;
-        std::optional<LxIntrinsics> intrinsics;
         uint8_t frameCount = 0;  // frames delivered, wrapping at 256
         StreamClock::Clock::time_point streamStart{};
         StreamClock::Clock::time_point lastFrameAt{};
@@ -69,6 +69,9 @@ public:
     // The device state and the operations below belong to whoever holds the mutex: call them
     // only inside run()'s body.
     State& state() { return state_; }
+    Imu& imu() { return imu_; }
+    SensorConfig& sensorConfig() { return sensorConfig_; }
+    IntrinsicsStore& intrinsics() { return intrinsics_; }
     int open();
     int close();
     int startStreaming();
@@ -92,6 +95,9 @@ private:
     std::mutex mutex_;
     std::condition_variable streamChanged_;
     State state_;
+    Imu imu_;
+    SensorConfig sensorConfig_;
+    IntrinsicsStore intrinsics_;
     // Touched only by the one capturing thread (State::capturing), outside the mutex.
     FrameGenerator generator_;
 };
