@@ -182,7 +182,8 @@ def inject(
     empty     True: hand back an empty handle, or empty the header record owner
     size      LxGetImage: the received size to report (nothing is written into the frame)
     progress  the progress values a firmware upgrade reports
-    throw     a message for LxResetActiveRoutes to throw as an exception
+    throw     a message for a route function (LxResetActiveRoutes, LxLoadRouteYaml,
+              LxActivateYamlRoutes) to throw as an exception
     """
     fault = {}
     for key, given in (("status", status), ("result", result), ("size", size)):
