@@ -9,8 +9,7 @@ import pytest
 
 import pylentrasdk
 from pylentrasdk import pylentractl, sim
-from tool_fixtures import (BACK, OutOfAnswers, calls, clears, prompter, tool,  # noqa: F401
-                           typed, usb_cam)
+from conftest import BACK, OutOfAnswers, calls
 
 EXAMPLE = os.path.join(os.path.dirname(__file__), os.pardir, "sdk", "routes", "second_camera.yaml")
 SENSOR_CLOSING = [" < Back to Sensor Config Operations", "exit"]
@@ -31,18 +30,18 @@ def stops(screen, *args):
 
 
 class TestSensorConfig:
-    def test_menu(self, tool, prompter, usb_cam):
+    def test_menu(self, tool, prompter, kavl_camera):
         prompter.script(BACK)
-        stops(tool.SensorConfig, usb_cam)
+        stops(tool.SensorConfig, kavl_camera)
         assert prompter.asked[0].message == "Sensor Config Operations"
         assert prompter.asked[0].choices == ["Export sensor config", "Decode sensor config", BACK, "exit"]
         assert prompter.messages[1] == "Camera Control and Management Tool"
 
-    def test_export_then_decode(self, tool, prompter, usb_cam, typed, tmp_path, capsys):
+    def test_export_then_decode(self, tool, prompter, kavl_camera, typed, tmp_path, capsys):
         binPath, jsonPath = str(tmp_path / "c.bin"), str(tmp_path / "c.json")
         typed("config", binPath, binPath, jsonPath)
         prompter.script(" < Back to Sensor Config Operations", "Decode sensor config")
-        stops(tool.ExportSensor, usb_cam)
+        stops(tool.ExportSensor, kavl_camera)
         assert capsys.readouterr().out == (
             EXPORT_PROMPT + "Filename must include a file extension.\n" + EXPORT_PROMPT
             + "Save the sensor config to  " + binPath + "\n" + BINARY_PROMPT + JSON_PROMPT
@@ -54,18 +53,18 @@ class TestSensorConfig:
         with open(jsonPath) as decoded:
             assert json.load(decoded)["device_name"] == "KAVL AR0822 USB Camera"
 
-    def test_a_failed_export_prints_nothing(self, tool, prompter, usb_cam, typed, tmp_path, capsys):
+    def test_a_failed_export_prints_nothing(self, tool, prompter, kavl_camera, typed, tmp_path, capsys):
         typed(str(tmp_path / "missing" / "c.bin"))
-        stops(tool.ExportSensor, usb_cam)
+        stops(tool.ExportSensor, kavl_camera)
         assert capsys.readouterr().out == EXPORT_PROMPT
         assert prompter.asked[0].message == "Export Sensor:"
 
-    def test_decode_asks_for_an_existing_binary_before_the_json(self, tool, prompter, usb_cam, typed,
+    def test_decode_asks_for_an_existing_binary_before_the_json(self, tool, prompter, kavl_camera, typed,
                                                                 tmp_path, capsys):
         garbage = tmp_path / "g.bin"
         garbage.write_bytes(b"not a configuration")
         typed("c.txt", str(tmp_path / "missing.bin"), str(garbage), "out.yaml", str(tmp_path / "o.json"))
-        stops(tool.DecodeSensor, usb_cam)
+        stops(tool.DecodeSensor, kavl_camera)
         out = capsys.readouterr().out
         assert out == (BINARY_PROMPT + "Filename must include a file extension.(bin)\n"
                        + BINARY_PROMPT

@@ -59,6 +59,10 @@ LENTRASDK_API void lxsim_reset_call_counts(void);
 // capture, stop or close at once; `size` is LxGetImage's in-out byte count.
 LENTRASDK_API int lxsim_capture(int index, uint8_t* buffer, int* size, uint16_t timeout_ms);
 
+// The name of a status code as the header spells it ("LX_STATUS_NOT_OPEN"), or NULL for a
+// number that is no status code. The Python package checks its own names against these.
+LENTRASDK_API const char* lxsim_status_name(int status);
+
 // The active links of the platform's media graph, as JSON text (owned by the library, valid
 // until this thread's next call): a list of {"source", "source_pad", "sink", "sink_pad"}, in
 // the graph's order.
