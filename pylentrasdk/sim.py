@@ -286,4 +286,4 @@ def active_routes():
     """The active links of the platform's media graph, in the graph's order, each a tuple
     (source entity, source pad, sink entity, sink pad)."""
     links = json.loads(_lib.lxsim_active_routes().decode("utf-8"))
-    return [(l["source"], l["source_pad"], l["sink"], l["sink_pad"]) for l in links]
+    return [(link["source"], link["source_pad"], link["sink"], link["sink_pad"]) for link in links]

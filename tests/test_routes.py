@@ -108,18 +108,6 @@ class TestLoading:
         assert lx.LxLoadRouteYaml(path) is None
         assert sim.active_routes() == FIRST_CAMERA
 
-    def test_paths_that_are_no_file(self, tmp_path):
-        assert lx.LxLoadRouteYaml("") is None
-        assert lx.LxLoadRouteYaml(str(tmp_path)) is None
-        assert lx.LxLoadRouteYaml(str(tmp_path / ("x" * 5000))) is None
-
-    def test_pads_default_to_zero(self, tmp_path):
-        path = route_file(tmp_path, "routes:\n  - {source: 'ar0234 3-0010', sink: csi2-receiver-1}\n")
-        assert lx.LxResetActiveRoutes() == 0
-        assert lx.LxActivateYamlRoutes(lx.LxLoadRouteYaml(path)) == 0
-        assert sim.active_routes() == SECOND_CAMERA[:1]
-
-
 class TestPlatformWithoutRoutes:
     def test_every_route_function_raises(self, tmp_path):
         no_route_platform()
@@ -129,9 +117,3 @@ class TestPlatformWithoutRoutes:
             lx.LxLoadRouteYaml(EXAMPLE)
         with pytest.raises(RuntimeError):
             lx.LxActivateYamlRoutes(None)
-
-    def test_a_route_loaded_before_the_change_cannot_be_activated(self):
-        route = lx.LxLoadRouteYaml(EXAMPLE)
-        no_route_platform()
-        with pytest.raises(RuntimeError):
-            lx.LxActivateYamlRoutes(route)

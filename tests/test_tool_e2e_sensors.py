@@ -1,5 +1,4 @@
-"""The console tool's media-route, IMU and sensor-config screens in a real pseudo-terminal."""
-import json
+"""The console tool's media-route and IMU screens in a real pseudo-terminal."""
 import re
 
 import pytest
@@ -87,26 +86,3 @@ def test_imu_screens(term):
     term.choose("exit")
     assert term.finish() == 0
 
-
-def test_sensor_config_export_and_decode(term, tmp_path):
-    open_camera(term, "KAVL")
-    assert "IMU operations" not in term.menu_entries()
-    term.choose("Sensor config operations")
-    term.wait_for("[?] Sensor Config Operations:")
-    term.choose("Export sensor config")
-    term.wait_for("Enter the File Path (e.g: config.bin):")
-    term.type_line("sensor.bin")
-    term.wait_for("[?] Export Sensor:")
-    assert "Save the sensor config to  sensor.bin" in term.text()
-    term.choose(" < Back to Sensor Config Operations")
-    term.wait_for("[?] Sensor Config Operations:")
-    term.choose("Decode sensor config")
-    term.wait_for("Enter the Binary File Path (e.g: config.bin):")
-    term.type_line("sensor.bin")
-    term.wait_for("Enter the JSON File Path (e.g: config.json):")
-    term.type_line("sensor.json")
-    term.wait_for("[?] Decode Sensor:")
-    assert "Decode the sensor config to  sensor.json" in term.text()
-    term.choose("exit")
-    assert term.finish() == 0
-    assert json.loads((tmp_path / "sensor.json").read_text())["product_type"] == "KAVL"

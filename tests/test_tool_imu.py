@@ -20,14 +20,6 @@ class TestMenu:
         assert prompter.asked[1].name == "AccMode"
         assert prompter.messages[2:] == ["", "IMU Operations:", "Camera Control and Management Tool"]
 
-    def test_exit_closes_the_camera(self, tool, prompter, kavn_camera):
-        prompter.script("exit")
-        closed = calls("LxClose")
-        with pytest.raises(SystemExit):
-            tool.IMUData(kavn_camera)
-        assert calls("LxClose") == closed + 1
-
-
 class TestModes:
     @pytest.mark.parametrize("screen, name, message, text", [
         ("EnableIMU", "EnableMode", "Select a mode to enable:", "Success to enable IMU "),
@@ -57,22 +49,6 @@ class TestSamples:
             tool.IMUAcc(kavn_camera)
         assert capsys.readouterr().out == \
             "Success to get IMU Accelerometer Positive data:\n (1.00, -0.50, 9.81)\n\n"
-
-    def test_real_gyroscope_sample(self, tool, prompter, kavn_camera, capsys):
-        prompter.script("Normal")
-        with pytest.raises(OutOfAnswers):
-            tool.IMUGyr(kavn_camera)
-        assert prompter.asked[0].name == "GyrMode"
-        assert prompter.asked[0].message == "Select a mode to retrieve"
-        assert prompter.asked[0].choices == ["Normal", "Positive", "Negative"]
-        out = capsys.readouterr().out
-        assert out.startswith("Success to get IMU Gyroscope Normal data:\n (")
-
-    def test_failure_text(self, tool, prompter, kavl_camera, capsys):
-        prompter.script("Normal")
-        with pytest.raises(OutOfAnswers):
-            tool.IMUAcc(kavl_camera)
-        assert capsys.readouterr().out == "Failed to get IMU Accelerometer Normal data\n\n"
 
     @pytest.mark.parametrize("values", [[], [1.0, 2.0]])
     def test_success_with_fewer_than_three_values_is_a_failure(self, tool, prompter, kavn_camera,

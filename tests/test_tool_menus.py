@@ -154,7 +154,7 @@ def test_camera_menu_entries(tool, prompter, request, camera):
     with pytest.raises(OutOfAnswers):
         tool.CtlList(cam)
     assert prompter.asked[0].message == "Camera Control and Management Tool"
-    assert prompter.asked[0].choices == (KAVN_MENU if camera == "mipi_cam" else CAMERA_MENU)
+    assert prompter.asked[0].choices == (KAVN_MENU if camera == "kavn_camera" else CAMERA_MENU)
 
 
 @pytest.mark.parametrize("menu, screen", [

@@ -4,12 +4,10 @@ import json
 import os
 
 import inquirer
-
 import pytest
 
-import pylentrasdk
 from pylentrasdk import pylentractl, sim
-from conftest import BACK, OutOfAnswers, calls
+from conftest import BACK, OutOfAnswers
 
 EXAMPLE = os.path.join(os.path.dirname(__file__), os.pardir, "sdk", "routes", "second_camera.yaml")
 SENSOR_CLOSING = [" < Back to Sensor Config Operations", "exit"]
@@ -30,13 +28,6 @@ def stops(screen, *args):
 
 
 class TestSensorConfig:
-    def test_menu(self, tool, prompter, kavl_camera):
-        prompter.script(BACK)
-        stops(tool.SensorConfig, kavl_camera)
-        assert prompter.asked[0].message == "Sensor Config Operations"
-        assert prompter.asked[0].choices == ["Export sensor config", "Decode sensor config", BACK, "exit"]
-        assert prompter.messages[1] == "Camera Control and Management Tool"
-
     def test_export_then_decode(self, tool, prompter, kavl_camera, typed, tmp_path, capsys):
         binPath, jsonPath = str(tmp_path / "c.bin"), str(tmp_path / "c.json")
         typed("config", binPath, binPath, jsonPath)
@@ -52,12 +43,6 @@ class TestSensorConfig:
             ("Decode Sensor:", SENSOR_CLOSING)]
         with open(jsonPath) as decoded:
             assert json.load(decoded)["device_name"] == "KAVL AR0822 USB Camera"
-
-    def test_a_failed_export_prints_nothing(self, tool, prompter, kavl_camera, typed, tmp_path, capsys):
-        typed(str(tmp_path / "missing" / "c.bin"))
-        stops(tool.ExportSensor, kavl_camera)
-        assert capsys.readouterr().out == EXPORT_PROMPT
-        assert prompter.asked[0].message == "Export Sensor:"
 
     def test_decode_asks_for_an_existing_binary_before_the_json(self, tool, prompter, kavl_camera, typed,
                                                                 tmp_path, capsys):
@@ -93,24 +78,11 @@ class TestMediaRoute:
         # Each return home is a screen of the one running loop: no home menu runs inside another.
         assert depths[0] == depths[2] == depths[4]
 
-    def test_exit_closes_no_camera(self, tool, prompter):
-        prompter.script("exit")
-        closed = calls("LxClose")
-        with pytest.raises(SystemExit):
-            tool.MediaRoute()
-        assert calls("LxClose") == closed
-
     def test_reset(self, tool, prompter, capsys):
         stops(tool.ResetRoute)
         assert capsys.readouterr().out == RESET_DONE
         assert (prompter.asked[0].message, prompter.asked[0].choices) == ("Reset Active Routes", ROUTE_CLOSING)
         assert sim.active_routes() == []
-
-    def test_reset_failure_status(self, tool, prompter, capsys):
-        sim.inject("LxResetActiveRoutes", status=-1)
-        stops(tool.ResetRoute)
-        assert capsys.readouterr().out == \
-            "Route reset failed. Please ensure your platform supports active route management.\n\n"
 
     def test_activate(self, tool, prompter, typed, capsys):
         typed("routes.yml", EXAMPLE)
@@ -119,13 +91,6 @@ class TestMediaRoute:
                                            + YAML_PROMPT + "Activate the routes from YAML file.\n\n")
         assert (prompter.asked[0].message, prompter.asked[0].choices) == ("Activate YAML routes", ROUTE_CLOSING)
         assert ("ar0234 3-0010", 0, "csi2-receiver-1", 0) in sim.active_routes()
-
-    def test_activate_a_missing_file_then_go_back(self, tool, prompter, typed, tmp_path, capsys):
-        typed(str(tmp_path / "missing.yaml"))
-        prompter.script("< Back to Media Route Operations")
-        stops(tool.ActivateRoute)
-        assert capsys.readouterr().out == YAML_PROMPT + "Failed to load the routes from YAML file\n"
-        assert prompter.messages[-1] == "Media Route Operations"
 
     def test_activation_refused(self, tool, prompter, typed, capsys):
         sim.inject("LxActivateYamlRoutes", status=-4)
@@ -153,9 +118,3 @@ class TestPlatformWithoutRoutes:
         stops(tool.ActivateRoute)
         assert capsys.readouterr().out == YAML_PROMPT + ACTIVATION_FAILED
         assert prompter.asked[0].message == "Activate YAML routes"
-
-    def test_ended_input_is_not_taken_for_the_platform(self, tool, prompter, typed):
-        typed()
-        with pytest.raises(EOFError):
-            tool.ActivateRoute()
-
