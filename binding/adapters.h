@@ -6,6 +6,8 @@
 //                                  order, and gets (status, out1, ...) whatever the status.
 //                                  A Shape functor may give the result another form.
 //   capturing(&LxGetImage)         a frame into a fresh NumPy array (capture.cpp).
+//   Float32Array                   a Shape for returning_outputs: a vector of floats becomes a
+//                                  float32 array, empty whenever the status is not 0.
 //
 // Functions whose Python shape is the SDK's are bound straight to the SDK function pointer.
 #pragma once
@@ -17,6 +19,7 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "bindings.h"
 
@@ -109,6 +112,15 @@ auto returning_outputs(R (*fn)(P...), Shape shape = {}) {
     return detail::outputs_adapter(fn, shape, std::make_index_sequence<inputs>{},
                                    std::index_sequence_for<P...>{});
 }
+
+// (status, vector of floats) -> (status, float32 array of its elements). A failing status gives
+// an empty array whatever the SDK left in the vector, so callers can test the shape or the status.
+struct Float32Array {
+    std::tuple<int, py::array_t<float>> operator()(int status, std::vector<float>&& values) const {
+        if (status != 0) return {status, py::array_t<float>(0)};
+        return {status, py::array_t<float>(static_cast<py::ssize_t>(values.size()), values.data())};
+    }
+};
 
 // Capture: the SDK fills a buffer sized from the format, and Python gets (result, frame bytes).
 using CaptureFn = LX_CAPTURE_RESULT (*)(LxCameraHandle, std::uint8_t*, int&, std::uint16_t);

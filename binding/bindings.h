@@ -35,5 +35,10 @@ void init_route_handle(py::module_& m);
 void init_library_functions(py::module_& m);
 void init_device_functions(py::module_& m);
 void init_control_functions(py::module_& m);
+void init_sensor_config_functions(py::module_& m);
+void init_route_functions(py::module_& m);
+void init_sensor_mode_function(py::module_& m);
+void init_imu_functions(py::module_& m);
+void init_camera_data_functions(py::module_& m);
 
 }  // namespace lentra_binding

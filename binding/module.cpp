@@ -25,10 +25,11 @@ PYBIND11_MODULE(pyLentraSDK, m) {
 
     // Next: register access, firmware and boot-data functions.
     lb::init_control_functions(m);  // image processing and stream control
-    // Next: LxExportSensorConfig and LxDecodeSensorConfig.
 
+    lb::init_sensor_config_functions(m);  // LxExportSensorConfig, LxDecodeSensorConfig
     lb::init_route_handle(m);
-
-    // Next, in this order: route functions, LxGetSensorWorkMode, the IMU functions,
-    // LxFlashProductInfo, LxWriteIntrinsics and LxGetIntrinsics.
+    lb::init_route_functions(m);
+    lb::init_sensor_mode_function(m);
+    lb::init_imu_functions(m);
+    lb::init_camera_data_functions(m);  // LxFlashProductInfo, LxWriteIntrinsics, LxGetIntrinsics
 }

@@ -99,6 +99,7 @@ def _isKAVN(camtype):
 
 _HOME_MENU = (
     ("Device List", "GetDeviceList"),
+    ("Media Route", "MediaRoute"),
     ("exit", "ExitTool"),
 )
 
@@ -109,6 +110,8 @@ _CAMERA_MENU = (
     ("Image operations", "ImageOperation"),
     ("OSP Profile management", "OSPProfile"),
     ("Timestamp operations", "Timestamp"),
+    ("Sensor config operations", "SensorConfig"),
+    ("IMU operations", "IMUData", _isKAVN),
     (" < Back to Device List", "BackToDeviceList"),
     ("exit", "ExitCamera"),
 )
@@ -230,6 +233,55 @@ _OSP_END = (
     (" < Back to OSP Profile Management", "_BackToOSPProfile"),
     ("exit", "_ExitCameraWithControls"),
 )
+
+_IMU_MENU = (
+    ("Enable IMU", "EnableIMU"),
+    ("Reboot IMU", "RebootIMU"),
+    ("IMU Acc data", "IMUAcc"),
+    ("IMU Gyr data", "IMUGyr"),
+    ("IMU ISPU data", "IMUIspu"),
+) + _CAMERA_SCREEN_END
+
+_IMU_SCREEN_END = (
+    (" < Back to IMU Operations", "IMUData"),
+    ("exit", "ExitCamera"),
+)
+
+# Choice text -> the mode it selects, in the order the questions offer them.
+_IMU_MODES = (
+    ("Self-Test", LX_IMU_MODE.SELF_TEST),
+    ("ISPU", LX_IMU_MODE.ISPU),
+)
+_IMU_SELF_TEST_MODES = (
+    ("Normal", LX_IMU_SELF_TEST_MODE.NORMAL),
+    ("Positive", LX_IMU_SELF_TEST_MODE.POSITIVE),
+    ("Negative", LX_IMU_SELF_TEST_MODE.NEGATIVE),
+)
+
+_SENSOR_CONFIG_MENU = (
+    ("Export sensor config", "ExportSensor"),
+    ("Decode sensor config", "DecodeSensor"),
+) + _CAMERA_SCREEN_END
+
+_SENSOR_CONFIG_END = (
+    (" < Back to Sensor Config Operations", "SensorConfig"),
+    ("exit", "ExitCamera"),
+)
+
+_MEDIA_ROUTE_MENU = (
+    ("Reset Active Routes", "ResetRoute"),
+    ("Activate YAML routes", "ActivateRoute"),
+    ("< Back to Home menu", "BackToHome"),
+    ("exit", "ExitTool"),
+)
+
+_MEDIA_ROUTE_END = (
+    ("< Back to Media Route Operations", "MediaRoute"),
+    ("exit", "ExitTool"),
+)
+
+_ROUTE_ACTIVATION_FAILED = ("Route activation failed. Please ensure your YAML file is correct or "
+                            "verify the platform supports active route management.\n")
 
 # A menu whose prompt keeps failing is given up after this many attempts in a row.
 _PROMPT_ATTEMPTS = 3
@@ -450,6 +502,18 @@ class pyLentraCtl:
     def BackToDeviceList(self, cam):
         pylentrasdk.LxClose(cam)
         return self.GetDeviceList()
+
+    def BackToHome(self):
+        # main, called back from a running screen, makes the home menu the next screen of the
+        # running loop rather than starting a second tool inside the first.
+        return self.mainCallback()
+
+    def _ReadPath(self, prompt, isValid):
+        """Reads a path until isValid(path) holds; the checks print their own reasons."""
+        filePath = input(prompt)
+        while not isValid(filePath):
+            filePath = input(prompt)
+        return filePath
 
     # -----------------------------------------------------------------------------------------
     # Cameras
@@ -850,6 +914,168 @@ class pyLentraCtl:
         self.clearConsole()
         pylentrasdk.LxResetFrameCount(cam)
         return self._Menu(None, _TIMESTAMP_END, cam)
+    # IMU operations
+    # -----------------------------------------------------------------------------------------
+    @_screen
+    def IMUData(self, cam):
+        self.clearConsole()
+        return self._Menu("IMU Operations:", _IMU_MENU, cam)
+
+    @_screen
+    def EnableIMU(self, cam):
+        return self._SetIMUMode(cam, "EnableMode", "Select a mode to enable:", "LxEnableIMUMode",
+                                "Success to enable IMU ")
+
+    @_screen
+    def RebootIMU(self, cam):
+        return self._SetIMUMode(cam, "RebootMode", "Select a mode to reboot:", "LxRebootIMUMode",
+                                "Success to reboot IMU ")
+
+    def _SetIMUMode(self, cam, questionName, message, function, successText):
+        self.clearConsole()
+        mode = self._Ask(message, [text for text, member in _IMU_MODES], questionName)
+        status = -1
+        for text, member in _IMU_MODES:
+            if mode == text:
+                status = getattr(pylentrasdk, function)(cam, member)
+        # A failed enable or reboot prints nothing.
+        if status == 0:
+            print(successText + mode + " mode")
+        return self._Menu("", _IMU_SCREEN_END, cam)
+
+    @_screen
+    def IMUAcc(self, cam):
+        return self._IMUSample(cam, "AccMode", "LxGetIMUAccData", "Accelerometer")
+
+    @_screen
+    def IMUGyr(self, cam):
+        return self._IMUSample(cam, "GyrMode", "LxGetIMUGyrData", "Gyroscope")
+
+    def _IMUSample(self, cam, questionName, function, sensorName):
+        self.clearConsole()
+        mode = self._Ask("Select a mode to retrieve", [text for text, member in _IMU_SELF_TEST_MODES],
+                         questionName)
+        status, sample = -1, None
+        for text, member in _IMU_SELF_TEST_MODES:
+            if mode == text:
+                status, sample = getattr(pylentrasdk, function)(cam, member)
+        values = _firstThree(sample) if status == 0 else None
+        # A success with fewer than three values is shown as the failure it is.
+        if values is not None:
+            print("Success to get IMU " + sensorName + " " + mode + " data:\n ("
+                  + ", ".join(format(v, ".2f") for v in values) + ")\n")
+        else:
+            print("Failed to get IMU " + sensorName + " " + str(mode) + " data\n")
+        return self._Menu("", _IMU_SCREEN_END, cam)
+
+    @_screen
+    def IMUIspu(self, cam):
+        self.clearConsole()
+        status, ispu = pylentrasdk.LxGetISPUData(cam)
+        tempStatus, temperature = pylentrasdk.LxGetIMUTemperature(cam)
+        timeStatus, sensorTime = pylentrasdk.LxGetIMUSensorTime(cam)
+        if status == 0:
+            print("Success to get ISPU data:")
+            print("Data: (" + format(ispu.x, ".2f") + ", " + format(ispu.y, ".2f") + ", "
+                  + format(ispu.z, ".2f") + ")")
+            print("Scalar: " + format(ispu.w, ".2f"))
+            print("Yaw: " + format(ispu.yaw, ".2f"))
+            print("Pitch: " + format(ispu.pitch, ".2f"))
+            print("Roll: " + format(ispu.roll, ".2f"))
+        else:
+            print("Failed to get ISPU data")
+        if tempStatus == 0:
+            print("Temperature (degC): " + format(temperature, ".2f"))
+        else:
+            print("\nFailed to get IMU sensor temperature\n")
+        if timeStatus == 0:
+            print("Time (s): " + format(sensorTime, ".2f") + "\n")
+        else:
+            print("\nFailed to get IMU sensor Time\n")
+        return self._Menu("", _IMU_SCREEN_END, cam)
+
+    # -----------------------------------------------------------------------------------------
+    # Sensor config and media routes
+    # -----------------------------------------------------------------------------------------
+    @_screen
+    def SensorConfig(self, cam):
+        self.clearConsole()
+        return self._Menu("Sensor Config Operations", _SENSOR_CONFIG_MENU, cam)
+
+    @_screen
+    def ExportSensor(self, cam):
+        self.clearConsole()
+        binPath = self._ReadPath("Enter the File Path (e.g: config.bin): ",
+                                 lambda path: self.ValidFilePath(path, "bin"))
+        if pylentrasdk.LxExportSensorConfig(cam, binPath) == 0:
+            print("Save the sensor config to ", binPath)
+        return self._Menu("Export Sensor:", _SENSOR_CONFIG_END, cam)
+
+    @_screen
+    def DecodeSensor(self, cam):
+        self.clearConsole()
+        binPath = self._ReadPath("Enter the Binary File Path (e.g: config.bin): ",
+                                 lambda path: self.ValidFilePath(path, "bin")
+                                 and self.CheckFileExist(path))
+        jsonPath = self._ReadPath("Enter the JSON File Path (e.g: config.json): ",
+                                  lambda path: self.ValidFilePath(path, "json"))
+        if pylentrasdk.LxDecodeSensorConfig(binPath, jsonPath) == 0:
+            print("Decode the sensor config to ", jsonPath)
+        return self._Menu("Decode Sensor:", _SENSOR_CONFIG_END, cam)
+
+    @_screen
+    def MediaRoute(self):
+        self.clearConsole()
+        return self._Menu("Media Route Operations", _MEDIA_ROUTE_MENU)
+
+    # A platform without route management is recognised by the error its route functions raise;
+    # the guards below turn that error into a message. Ended input is not such an error: it ends
+    # the tool as anywhere else.
+    @_screen
+    def ResetRoute(self):
+        try:
+            self.clearConsole()
+            if pylentrasdk.LxResetActiveRoutes() == 0:
+                print("Active routes have been reset. Route configuration required before device "
+                      "operation.\n")
+            else:
+                print("Route reset failed. Please ensure your platform supports active route "
+                      "management.\n")
+            return self._Menu("Reset Active Routes", _MEDIA_ROUTE_END)
+        except EOFError:
+            raise
+        except Exception:
+            print("This platform does not support Media Route Operations.\n")
+        return self._Menu("Reset Active Routes", _MEDIA_ROUTE_END)
+
+    @_screen
+    def ActivateRoute(self):
+        try:
+            self.clearConsole()
+            yamlPath = self._ReadPath("Enter the File Path (e.g: routes.yaml): ",
+                                      lambda path: self.ValidFilePath(path, "yaml"))
+            routesYaml = pylentrasdk.LxLoadRouteYaml(yamlPath)
+            if routesYaml:
+                if pylentrasdk.LxActivateYamlRoutes(routesYaml) == 0:
+                    print("Activate the routes from YAML file.\n")
+                else:
+                    print(_ROUTE_ACTIVATION_FAILED)
+            else:
+                print("Failed to load the routes from YAML file")
+            return self._Menu("Activate YAML routes", _MEDIA_ROUTE_END)
+        except EOFError:
+            raise
+        except Exception:
+            print(_ROUTE_ACTIVATION_FAILED)
+        return self._Menu("Activate YAML routes", _MEDIA_ROUTE_END)
+
+
+def _firstThree(sample):
+    """The first three elements of a sample as floats, or None when it has fewer."""
+    try:
+        return [float(sample[i]) for i in range(3)]
+    except (IndexError, TypeError, ValueError):
+        return None
 
 
 def _hasTerminal():

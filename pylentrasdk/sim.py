@@ -33,6 +33,7 @@ __all__ = [
     "call_count",
     "reset_call_counts",
     "read_frame_number",
+    "active_routes",
 ]
 
 
@@ -84,6 +85,7 @@ def _declare(library):
         "lxsim_get_pacing": (c_int, []),
         "lxsim_call_count": (c_long, [c_char_p]),
         "lxsim_reset_call_counts": (None, []),
+        "lxsim_active_routes": (c_char_p, []),
         "lxsim_status_name": (c_char_p, [c_int]),
         "lxsim_read_frame_number": (
             c_long,
@@ -179,7 +181,8 @@ def inject(
     empty     True: hand back an empty handle, or empty the header record owner
     size      LxGetImage: the received size to report (nothing is written into the frame)
     progress  the progress values a firmware upgrade reports
-    throw     a message for LxResetActiveRoutes to throw as an exception
+    throw     a message for a route function (LxResetActiveRoutes, LxLoadRouteYaml,
+              LxActivateYamlRoutes) to throw as an exception
     """
     fault = {}
     for key, given in (("status", status), ("result", result), ("size", size)):
@@ -277,3 +280,10 @@ def read_frame_number(frame, fmt, width=None, height=None):
     pointer = data.ctypes.data if data.size else None
     number = _lib.lxsim_read_frame_number(pointer, data.size, int(fmt), int(width), int(height))
     return None if number < 0 else number
+
+
+def active_routes():
+    """The active links of the platform's media graph, in the graph's order, each a tuple
+    (source entity, source pad, sink entity, sink pad)."""
+    links = json.loads(_lib.lxsim_active_routes().decode("utf-8"))
+    return [(link["source"], link["source_pad"], link["sink"], link["sink_pad"]) for link in links]

@@ -12,7 +12,8 @@ from tool_terminal import ToolTerminal
 pytest.importorskip("termios")
 
 CAMERA_MENU = ["Device Information", "Camera Control", "List Formats", "Image operations",
-               "OSP Profile management", "Timestamp operations", " < Back to Device List", "exit"]
+               "OSP Profile management", "Timestamp operations", "Sensor config operations",
+               " < Back to Device List", "exit"]
 BACK = " < Back to Camera Control and Management Tool"
 
 # The tool runs under a shell that reports its exit status and the terminal's settings after
@@ -69,7 +70,7 @@ def test_walk_through_the_menus(terminal):
     usb = kinds["LXCAM_PRODUCT_TYPE_KAVL"]
     term = terminal()
     term.wait_for("[?] pyLentraCtl:")
-    assert term.menu_entries() == ["Device List", "exit"]
+    assert term.menu_entries() == ["Device List", "Media Route", "exit"]
 
     term.choose("Device List")
     term.wait_for("[?] Cameras List:")

@@ -10,7 +10,11 @@ from conftest import BACK, CANCEL, OutOfAnswers, Raw, calls
 
 NOWHERE = Raw("no such entry")
 CAMERA_MENU = ["Device Information", "Camera Control", "List Formats", "Image operations",
-               "OSP Profile management", "Timestamp operations", " < Back to Device List", "exit"]
+               "OSP Profile management", "Timestamp operations", "Sensor config operations",
+               " < Back to Device List", "exit"]
+# A KAVN camera's menu offers its IMU too, as the entry before the way back.
+KAVN_MENU = CAMERA_MENU[:7] + ["IMU operations"] + CAMERA_MENU[7:]
+HOME_MENU = ["Device List", "Media Route", "exit"]
 
 
 def exit_code(excinfo):
@@ -76,7 +80,7 @@ class TestMain:
         assert exit_code(ended) == 0
         home = prompter.asked[0]
         assert (home.name, home.message, home.choices, home.carousel) == \
-            ("pyLentraCtl", "pyLentraCtl", ["Device List", "exit"], True)
+            ("pyLentraCtl", "pyLentraCtl", HOME_MENU, True)
         assert clears == ["clear", "clear"]
         assert calls("LxClose") == closed
 
@@ -117,7 +121,7 @@ class TestDeviceList:
         with pytest.raises(OutOfAnswers):
             tool.GetDeviceList()
         assert [(a.message, a.choices) for a in prompter.asked] == [
-            ("Cameras List", ["Twin", "Twin"]), ("Camera Control and Management Tool", CAMERA_MENU)]
+            ("Cameras List", ["Twin", "Twin"]), ("Camera Control and Management Tool", KAVN_MENU)]
         assert opened == [1]
         assert calls("LxOpen") == before + 1
 
@@ -151,7 +155,7 @@ def test_camera_menu_entries(tool, prompter, request, camera):
     with pytest.raises(OutOfAnswers):
         tool.CtlList(cam)
     assert prompter.asked[0].message == "Camera Control and Management Tool"
-    assert prompter.asked[0].choices == CAMERA_MENU
+    assert prompter.asked[0].choices == (KAVN_MENU if camera == "kavn_camera" else CAMERA_MENU)
 
 
 @pytest.mark.parametrize("menu, screen", [

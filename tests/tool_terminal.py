@@ -118,10 +118,10 @@ class ToolTerminal:
         self.press("enter")
 
     def menu_entries(self):
-        """The entries of the menu on screen, in order (the lines below the question)."""
+        """The entries of the current (lowest) menu on screen, in order."""
         lines = self.lines()
-        for n, line in enumerate(lines):
-            if line.startswith("[?]"):
+        for n in range(len(lines) - 1, -1, -1):
+            if lines[n].startswith("[?]"):
                 return [entry[3:] for entry in lines[n + 1:] if entry.startswith("   ")
                         or self._is_cursor(entry)]
         return []
@@ -130,18 +130,22 @@ class ToolTerminal:
     def _is_cursor(line):
         return len(line) > 2 and line[0] == " " and line[1] == CURSOR_MARK and line[2] == " "
 
+    # A screen can still show a question answered before the current one (an operation's
+    # closing menu is drawn below its mode question): the current menu is the lowest one.
     def _entry_line(self, entry):
+        found = None
         for n, line in enumerate(self.lines()):
             if len(line) > 3 and (line.startswith("   ") or self._is_cursor(line)) \
                     and line[3:] == entry.rstrip():
-                return n
-        return None
+                found = n
+        return found
 
     def _cursor_line(self):
+        found = None
         for n, line in enumerate(self.lines()):
             if self._is_cursor(line):
-                return n
-        return None
+                found = n
+        return found
 
     def finish(self, timeout=10.0):
         """Waits for the tool to end; returns its exit status."""

@@ -63,6 +63,11 @@ LENTRASDK_API int lxsim_capture(int index, uint8_t* buffer, int* size, uint16_t 
 // number that is no status code. The Python package checks its own names against these.
 LENTRASDK_API const char* lxsim_status_name(int status);
 
+// The active links of the platform's media graph, as JSON text (owned by the library, valid
+// until this thread's next call): a list of {"source", "source_pad", "sink", "sink_pad"}, in
+// the graph's order.
+LENTRASDK_API const char* lxsim_active_routes(void);
+
 // Reads back the frame number stamped into a captured frame of the given pixel format and size
 // (MJPG frames are decoded first). Returns the number, or -1 when no stamp can be read.
 LENTRASDK_API long lxsim_read_frame_number(const uint8_t* data, size_t size, int format,

@@ -1,17 +1,19 @@
 // The SDK's intrinsic-calibration functions.
-//
-// Not offered by this library yet: each answers after the fault hook and the handle check.
 #include "api/common.h"
 
-using lentra::notSupported;
+using lentra::Camera;
+using lentra::Needs;
+using lentra::onCamera;
 namespace sim = lentra::sim;
 
-int LxWriteIntrinsics(LxCameraHandle cam, LxIntrinsics) {
+int LxWriteIntrinsics(LxCameraHandle cam, LxIntrinsics intrinsics) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open,
+                    [&](Camera& c) { return c.intrinsics().write(__func__, intrinsics); });
 }
 
 int LxGetIntrinsics(LxCameraHandle cam, LxIntrinsics& intrinsics) {
     if (auto fault = sim::enter(__func__)) return fault->answer(intrinsics);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open,
+                    [&](Camera& c) { return c.intrinsics().read(__func__, intrinsics); });
 }

@@ -1,22 +1,29 @@
 // The SDK's sensor functions: sensor-configuration files and the sensor's work mode.
-//
-// Not offered by this library yet: each answers after the fault hook and the handle check.
 #include "api/common.h"
+#include "sensorconfig/sensor_config.h"
 
-using lentra::notSupported;
+using lentra::Camera;
+using lentra::Needs;
+using lentra::onCamera;
 namespace sim = lentra::sim;
 
-int LxExportSensorConfig(LxCameraHandle cam, std::string) {
+int LxExportSensorConfig(LxCameraHandle cam, std::string path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        // The sensor's registers as the rig describes them.
+        const auto& registers = c.description().registers.sensor;
+        return c.sensorConfig().exportTo(__func__, path, registers);
+    });
 }
 
-int LxDecodeSensorConfig(std::string, std::string) {
+int LxDecodeSensorConfig(std::string bin_path, std::string json_path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
-    return notSupported(__func__);
+    return lentra::decodeSensorConfigFile(__func__, bin_path, json_path);
 }
 
 int LxGetSensorWorkMode(LxCameraHandle cam, LX_SENSOR_MODE& mode) {
     if (auto fault = sim::enter(__func__)) return fault->answer(mode);
-    return notSupported(cam, __func__);
+    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
+        return c.sensorConfig().workMode(__func__, c.state().streaming, mode);
+    });
 }

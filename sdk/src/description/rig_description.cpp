@@ -89,39 +89,6 @@ FirmwareDescription parseFirmware(JsonObject o, const DeviceDescription& d) {
     return f;
 }
 
-std::array<float, 3> vector3(JsonObject& o, const char* key, std::array<float, 3> def) {
-    auto values = o.numbers(key, 3, 3);
-    if (!values) return def;
-    return {{(*values)[0], (*values)[1], (*values)[2]}};
-}
-
-ImuDescription parseImu(JsonObject o) {
-    ImuDescription imu;
-    imu.present = o.boolean("present", true);
-    imu.temperature = o.number("temperature", imu.temperature);
-    imu.sensorTime = o.number("sensor_time", imu.sensorTime);
-    imu.accelerometer = vector3(o, "accelerometer", imu.accelerometer);
-    imu.gyroscope = vector3(o, "gyroscope", imu.gyroscope);
-    if (auto selfTest = o.optionalObject("self_test")) {
-        imu.accelerometerSelfTest = vector3(*selfTest, "accelerometer", imu.accelerometerSelfTest);
-        imu.gyroscopeSelfTest = vector3(*selfTest, "gyroscope", imu.gyroscopeSelfTest);
-        selfTest->finish();
-    }
-    if (auto ispu = o.optionalObject("ispu")) {
-        LxImuIspu& r = imu.ispu;
-        r.x = ispu->number("x", r.x);
-        r.y = ispu->number("y", r.y);
-        r.z = ispu->number("z", r.z);
-        r.w = ispu->number("w", r.w);
-        r.yaw = ispu->number("yaw", r.yaw);
-        r.pitch = ispu->number("pitch", r.pitch);
-        r.roll = ispu->number("roll", r.roll);
-        ispu->finish();
-    }
-    o.finish();
-    return imu;
-}
-
 RegisterDescription parseRegisters(JsonObject o) {
     RegisterDescription r;
     if (auto ap = o.optionalObject("ap1302")) {
@@ -284,8 +251,7 @@ DeviceDescription parseDevice(JsonObject o, std::size_t index) {
     if (auto imu = o.optionalObject("imu")) d.imu = parseImu(*imu);
     if (auto regs = o.optionalObject("registers")) d.registers = parseRegisters(*regs);
     if (auto k = o.optionalObject("intrinsics")) d.intrinsics = parseIntrinsics(*k);
-    if (o.has("sensor_work_mode"))
-        d.sensorWorkMode = o.enumeration("sensor_work_mode", LX_SENSOR_MODE::WORK, kSensorModeNames);
+    d.sensorWorkMode = o.boolean("sensor_work_mode", false);
     d.frameCountStart = static_cast<uint8_t>(o.integer("frame_count_start", 0, 0, 255));
     o.finish();
     return d;

@@ -15,6 +15,7 @@
 
 #include "LentraSDK.h"
 #include "description/enum_names.h"
+#include "description/imu_description.h"
 
 namespace lentra {
 
@@ -50,18 +51,6 @@ struct FirmwareDescription {
 struct OspProfileDescription {
     LX_OSP_PROFILE_FLAG flag = LX_OSP_PROFILE_FLAG::DISABLED;
     std::string config;
-};
-
-struct ImuDescription {
-    bool present = false;
-    float temperature = 25.0f;                  // degrees Celsius
-    float sensorTime = 0.0f;                    // seconds on the IMU's clock when the rig is built
-    std::array<float, 3> accelerometer{{0.0f, 0.0f, 9.81f}};  // m/s^2 at rest
-    std::array<float, 3> gyroscope{{0.0f, 0.0f, 0.0f}};       // degrees/s at rest
-    // What a positive self-test adds to a reading (a negative one subtracts it).
-    std::array<float, 3> accelerometerSelfTest{{0.5f, 0.5f, 0.5f}};
-    std::array<float, 3> gyroscopeSelfTest{{20.0f, 20.0f, 20.0f}};
-    LxImuIspu ispu{0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f};
 };
 
 // Register contents at start. Keys pack the addressing arguments of the access functions.
@@ -102,7 +91,7 @@ struct DeviceDescription {
     ImuDescription imu;
     RegisterDescription registers;
     std::optional<LxIntrinsics> intrinsics;
-    std::optional<LX_SENSOR_MODE> sensorWorkMode;
+    bool sensorWorkMode = false;             // the sensor reports its work mode
     uint8_t frameCountStart = 0;
 };
 

@@ -20,11 +20,13 @@ LX_CAPTURE_RESULT captureFailed(LX_CAPTURE_RESULT result, const char* why) {
 }  // namespace
 
 Camera::Camera(DeviceDescription description)
-    : description_(std::move(description)), controls_(description_) {
+    : description_(std::move(description)),
+      controls_(description_),
+      imu_(description_.imu),
+      sensorConfig_(description_),
+      intrinsics_(description_.lentra, description_.intrinsics) {
     State& s = state_;
-    s.sensorWorkMode = description_.sensorWorkMode;
     s.registers = description_.registers;
-    s.intrinsics = description_.intrinsics;
     s.frameCount = description_.frameCountStart;
 }
 
@@ -47,6 +49,7 @@ int Camera::open() {
     State& s = state_;
     if (s.open) return log::failed("LxOpen", LX_STATUS_BUSY, "the camera is already open");
     s.open = true;
+    imu_.powerUp(Clock::now());
     // Each opening starts from the first format that carries frames.
     const auto& formats = description_.formats;
     auto first = std::find_if(formats.begin(), formats.end(),
@@ -64,6 +67,7 @@ int Camera::close() {
 
 void Camera::endStreamLocked() {
     state_.streaming = false;
+    imu_.setStreaming(Clock::now(), false);
     ++state_.streamEpoch;
     streamChanged_.notify_all();
 }
@@ -84,6 +88,7 @@ int Camera::startStreaming() {
     s.lastFrameAt = s.streamStart;
     s.frameCount = description_.frameCountStart;
     s.clock.start(s.streamStart, frameRateLocked());
+    imu_.setStreaming(s.streamStart, true);
     return LX_STATUS_OK;
 }
 

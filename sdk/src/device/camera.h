@@ -21,6 +21,9 @@
 #include "controls/controls_model.h"
 #include "description/rig_description.h"
 #include "frames/stream_clock.h"
+#include "imu/imu.h"
+#include "intrinsics/intrinsics_store.h"
+#include "sensorconfig/sensor_config.h"
 
 namespace lentra {
 
@@ -39,10 +42,7 @@ public:
         std::size_t formatIndex = 0;
         uint64_t streamEpoch = 0;  // advanced whenever a stream ends: waits of that stream end
         StreamClock clock;
-        std::optional<LX_SENSOR_MODE> sensorWorkMode;
-        LX_IMU_MODE imuMode = LX_IMU_MODE::DISABLE;
         RegisterDescription registers;
-        std::optional<LxIntrinsics> intrinsics;
         // The stream's own counters: frames delivered (8 bits, wrapping) and the time of the
         // latest one, both since the stream started or was last reset.
         uint8_t frameCount = 0;
@@ -66,6 +66,9 @@ public:
     // only inside run()'s body.
     State& state() { return state_; }
     ControlsModel& controls() { return controls_; }
+    Imu& imu() { return imu_; }
+    SensorConfig& sensorConfig() { return sensorConfig_; }
+    IntrinsicsStore& intrinsics() { return intrinsics_; }
     int open();
     int close();
     int startStreaming();
@@ -94,6 +97,9 @@ private:
     std::condition_variable streamChanged_;
     State state_;
     ControlsModel controls_;
+    Imu imu_;
+    SensorConfig sensorConfig_;
+    IntrinsicsStore intrinsics_;
     // Touched only by the one capturing thread (State::capturing), outside the mutex.
     FrameGenerator generator_;
 };

@@ -8,7 +8,8 @@
 
 namespace lentra {
 
-Rig::Rig(const RigDescription& description) : platform_(description.platform) {
+Rig::Rig(const RigDescription& description)
+    : platform_(description.platform), mediaGraph_(description.platform) {
     for (const DeviceDescription& device : description.devices)
         cameras_.push_back(std::make_shared<Camera>(device));
 }

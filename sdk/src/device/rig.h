@@ -13,6 +13,7 @@
 
 #include "device/camera.h"
 #include "description/rig_description.h"
+#include "routes/media_graph.h"
 
 namespace lentra {
 
@@ -26,11 +27,13 @@ public:
     // The camera at `index`, or empty.
     std::shared_ptr<Camera> camera(int index) const;
     const PlatformDescription& platform() const { return platform_; }
+    MediaGraph& mediaGraph() { return mediaGraph_; }
     void detach();
 
 private:
     std::vector<std::shared_ptr<Camera>> cameras_;
     const PlatformDescription platform_;
+    MediaGraph mediaGraph_;
 };
 
 // The current rig (built on first use; safe from any thread).
