@@ -6,8 +6,11 @@
 //       memcpy figure is the machine's copy bandwidth over buffers of the frame's size.
 //   capture_direct fresh   FORMAT_VALUE WIDTH HEIGHT SECONDS
 //       one camera, free run, the work the binding's LxGetImage documents per call: a fresh
-//       buffer of the binding's capacity, zero-filled, filled by the SDK, then dropped. Prints
+//       buffer of the binding's capacity, zero-filled, filled by the SDK, and kept until the next
+//       frame is in (as a Python loop keeps its last frame). Prints
 //       "frames_per_second <rate> frame_bytes <n>".
+//   capture_direct fresh-dropped FORMAT_VALUE WIDTH HEIGHT SECONDS
+//       as fresh, but each buffer is freed as soon as its frame is in.
 //   capture_direct threads FORMAT_VALUE WIDTH HEIGHT SECONDS CAMERAS PACING
 //       the first CAMERAS cameras offering the format, one thread each with a reused buffer,
 //       PACING 0 (real time) or 1 (free run). Prints "thread_fps <rate> ... dropped <n>", the
@@ -95,7 +98,9 @@ bool capture(const LxCameraHandle& cam, uint8_t* buffer, int capacity, int& size
     return LxGetImage(cam, buffer, size, 3000) == LX_CAPTURE_RESULT::LX_SUCCESS;
 }
 
-int runSingle(const Request& r, bool fresh) {
+enum class Buffers { Reused, FreshKept, FreshDropped };
+
+int runSingle(const Request& r, Buffers mode) {
     lxsim_set_pacing(1);
     const std::vector<LxCameraHandle> cameras = openCamerasWith(r, 1);
     if (cameras.empty()) {
@@ -105,6 +110,7 @@ int runSingle(const Request& r, bool fresh) {
     const LxCameraHandle& cam = cameras.front();
     const int capacity = bindingCapacity(r);
     std::vector<uint8_t> reused(static_cast<size_t>(capacity));
+    std::vector<uint8_t> previous;  // fresh mode: the last frame, held until the next one is in
     int size = 0;
     capture(cam, reused.data(), capacity, size);  // warm-up: the generator prepares its pattern
     size_t frames = 0;
@@ -112,9 +118,11 @@ int runSingle(const Request& r, bool fresh) {
     const auto start = Clock::now();
     while (secondsSince(start) < r.seconds) {
         bool ok;
-        if (fresh) {
+        if (mode != Buffers::Reused) {
             std::vector<uint8_t> buffer(static_cast<size_t>(capacity));  // zero-filled
             ok = capture(cam, buffer.data(), capacity, size);
+            // Kept: as `result, image = LxGetImage(...)` in a loop holds the last frame.
+            if (mode == Buffers::FreshKept) previous = std::move(buffer);
         } else {
             ok = capture(cam, reused.data(), capacity, size);
         }
@@ -128,7 +136,7 @@ int runSingle(const Request& r, bool fresh) {
     const double rate = static_cast<double>(frames) / secondsSince(start);
     closeAll(cameras);
     std::printf("frames_per_second %.2f frame_bytes %d", rate, frameBytes);
-    if (!fresh) {
+    if (mode == Buffers::Reused) {
         std::printf(" memcpy_bytes_per_second %.0f",
                     memcpyBandwidth(static_cast<size_t>(frameBytes), r.seconds / 2));
     }
@@ -184,9 +192,10 @@ int runThreads(const Request& r, std::size_t wanted, int pacing) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const bool threads = mode == "threads";
-    if ((mode != "reused" && mode != "fresh" && !threads) || argc != (threads ? 8 : 6)) {
+    const bool single = mode == "reused" || mode == "fresh" || mode == "fresh-dropped";
+    if ((!single && !threads) || argc != (threads ? 8 : 6)) {
         std::fprintf(stderr,
-                     "usage: %s reused|fresh FORMAT_VALUE WIDTH HEIGHT SECONDS\n"
+                     "usage: %s reused|fresh|fresh-dropped FORMAT_VALUE WIDTH HEIGHT SECONDS\n"
                      "       %s threads FORMAT_VALUE WIDTH HEIGHT SECONDS CAMERAS PACING\n",
                      argv[0], argv[0]);
         return 2;
@@ -194,5 +203,6 @@ int main(int argc, char** argv) {
     const Request r{static_cast<LX_IMAGE_FORMAT>(std::atoi(argv[2])), std::atoi(argv[3]),
                     std::atoi(argv[4]), std::atof(argv[5])};
     if (threads) return runThreads(r, static_cast<std::size_t>(std::atoi(argv[6])), std::atoi(argv[7]));
-    return runSingle(r, mode == "fresh");
+    return runSingle(r, mode == "reused" ? Buffers::Reused
+                        : mode == "fresh" ? Buffers::FreshKept : Buffers::FreshDropped);
 }

@@ -1,6 +1,39 @@
 #include "buffer_pool.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace lentra_stream {
+namespace {
+
+// Large buffers start on a 2 MB boundary and ask for transparent huge pages, as NumPy does for
+// its own large arrays: a 4K frame spans 8,000 small pages, and writing it costs a TLB miss on
+// each. Measured: 4K BGRA frames came at 0.8 of C++'s rate (into a plain buffer) without this.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kHugeFrom = std::size_t{4} << 20;
+
+Buffer allocate(std::size_t bytes) {
+    const bool huge = bytes >= kHugeFrom;
+    const std::size_t alignment = huge ? kHugePage : alignof(std::max_align_t);
+    const std::size_t rounded = (bytes + alignment - 1) / alignment * alignment;
+    Buffer buffer(static_cast<std::uint8_t*>(std::aligned_alloc(alignment, rounded)));
+    if (!buffer) throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (huge) madvise(buffer.get(), rounded, MADV_HUGEPAGE);  // a hint: failure changes nothing
+#endif
+    // Zero-filled: a new buffer never shows what the memory held before.
+    std::memset(buffer.get(), 0, bytes);
+    return buffer;
+}
+
+}  // namespace
+
+void FreeBuffer::operator()(std::uint8_t* p) const { std::free(p); }
 
 BufferPool::BufferPool(std::size_t buffer_bytes, std::size_t keep, bool fixed)
     : buffer_bytes_(buffer_bytes), keep_(keep), fixed_(fixed) {
@@ -14,8 +47,7 @@ Buffer BufferPool::take_locked() {
         return buffer;
     }
     if (fixed_ && allocated_ >= keep_) return nullptr;
-    // Value-initialised: a new buffer never shows what the memory held before.
-    Buffer buffer(new std::uint8_t[buffer_bytes_]());
+    Buffer buffer = allocate(buffer_bytes_);
     ++allocated_;
     return buffer;
 }

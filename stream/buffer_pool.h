@@ -4,7 +4,8 @@
 // gone (Lease), so a frame the caller keeps is never written again. The pool keeps up to `keep`
 // free buffers for reuse; when all are out it grows by one, unless it is fixed, and a buffer that
 // comes back to a pool holding more than `keep` is freed, so the pool shrinks back once the
-// caller lets go. Buffers are allocated zero-filled, and only when first needed.
+// caller lets go. Buffers are allocated zero-filled, and only when first needed; large ones on
+// huge pages where the system offers them.
 //
 // Thread-safe, and never touches Python: the latest-frame thread takes buffers without the
 // interpreter lock, and leases give them back from whichever thread drops the last array.
@@ -20,7 +21,10 @@
 
 namespace lentra_stream {
 
-using Buffer = std::unique_ptr<std::uint8_t[]>;
+struct FreeBuffer {
+    void operator()(std::uint8_t* p) const;
+};
+using Buffer = std::unique_ptr<std::uint8_t[], FreeBuffer>;
 
 class BufferPool {
 public:
