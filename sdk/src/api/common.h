@@ -1,0 +1,46 @@
+// What every front function that takes a camera does after the fault hook: find the camera
+// behind the handle (an empty handle is answered, never dereferenced) and run under its mutex.
+// This is the one way a front function reaches a camera; only capture, which manages the mutex
+// itself, goes through captureOn().
+#pragma once
+
+#include "LentraSDK.h"
+#include "device/camera.h"
+#include "log/log.h"
+#include "sim/faults.h"
+
+namespace lentra {
+
+using Needs = Camera::Needs;
+
+// Runs body(Camera&) on the handle's camera under its mutex, or answers
+// LX_STATUS_INVALID_HANDLE (empty handle, replaced rig) or LX_STATUS_NOT_OPEN.
+template <typename F>
+int onCamera(const LxCameraHandle& handle, const char* function, Needs needs, F&& body) {
+    Camera* camera = cameraFrom(handle);
+    if (!camera) return log::failed(function, LX_STATUS_INVALID_HANDLE, "empty camera handle");
+    return camera->run(function, needs, std::forward<F>(body));
+}
+
+inline LX_CAPTURE_RESULT captureOn(const LxCameraHandle& handle, uint8_t* buffer, int& size,
+                                   uint16_t timeoutMs) {
+    Camera* camera = cameraFrom(handle);
+    if (!camera) {
+        log::failed("LxGetImage", static_cast<int>(LX_CAPTURE_RESULT::LX_OTHER_ERROR), "empty camera handle");
+        return LX_CAPTURE_RESULT::LX_OTHER_ERROR;
+    }
+    return camera->capture(buffer, size, timeoutMs);
+}
+
+// The answer of a function this library does not offer yet, after the usual handle check.
+inline int notSupported(const LxCameraHandle& handle, const char* function) {
+    return onCamera(handle, function, Needs::Handle, [function](Camera&) {
+        return log::failed(function, LX_STATUS_NOT_SUPPORTED, "not offered by this library yet");
+    });
+}
+
+inline int notSupported(const char* function) {
+    return log::failed(function, LX_STATUS_NOT_SUPPORTED, "not offered by this library yet");
+}
+
+}  // namespace lentra

@@ -1,0 +1,337 @@
+#include "description/rig_description.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <set>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "description/json_reader.h"
+
+namespace lentra {
+
+namespace {
+
+using json = nlohmann::json;
+using PT = LX_CAMERA_PRODUCT_TYPE;
+
+constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
+constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
+
+FormatDescription parseFormat(JsonObject o) {
+    FormatDescription f;
+    f.format = o.enumeration("format", LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_MJPG, kImageFormatNames);
+    if (f.carriesFrames()) {
+        // The frame generator draws sizes from 16 pixels up; 4:2:2 and 4:2:0 formats need pairs.
+        const char* evenWidth = "must be an even integer from 16 to 8192";
+        int64_t w = o.integer("width", 640, 16, 8192, evenWidth);
+        if (w % 2 != 0) o.fail("width", evenWidth);
+        f.width = static_cast<uint16_t>(w);
+        f.height = static_cast<uint16_t>(o.integer("height", 480, 16, 8192));
+        if (f.format == LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NV12 && f.height % 2 != 0)
+            o.fail("height", "must be even for NV12");
+        f.framerate = static_cast<uint16_t>(o.integer("framerate", 30, 1, 1000));
+    } else {
+        // A format entry without frames is only listed; any size is accepted for it.
+        f.width = static_cast<uint16_t>(o.integer("width", 0, 0, 65535));
+        f.height = static_cast<uint16_t>(o.integer("height", 0, 0, 65535));
+        f.framerate = static_cast<uint16_t>(o.integer("framerate", 0, 0, 65535));
+    }
+    o.finish();
+    return f;
+}
+
+ControlDescription parseControl(JsonObject o) {
+    ControlDescription c;
+    c.present = true;
+    c.min = static_cast<int32_t>(o.integer("min", 0, kInt32Min, kInt32Max));
+    c.max = static_cast<int32_t>(o.integer("max", 100, kInt32Min, kInt32Max));
+    if (c.max < c.min) o.fail("max", "must not be below min");
+    c.step = static_cast<int32_t>(o.integer("step", 1, 1, kInt32Max));
+    c.def = static_cast<int32_t>(o.integer("default", c.min, c.min, c.max));
+    c.readOnly = o.boolean("read_only", false);
+    c.value = static_cast<int32_t>(o.integer("value", c.def, c.min, c.max));
+    o.finish();
+    return c;
+}
+
+template <std::size_t N>
+void parseControls(JsonObject o, const EnumTable& names, std::array<ControlDescription, N>& out) {
+    for (const auto& [key, value] : o.items()) {
+        auto property = names.find(key);
+        if (!property) o.fail(key, "not a control name of this kind");
+        out[static_cast<std::size_t>(*property)] = parseControl(o.object(key.c_str()));
+    }
+}
+
+FirmwareDescription parseFirmware(JsonObject o, const DeviceDescription& d) {
+    FirmwareDescription f;
+    f.usb = o.text("usb", "", 255);
+    f.kavr = o.text("kavr", "", 255);
+    f.sensor = o.text("sensor", "", 255);
+    // Versions only exist on the devices that carry that firmware; saying otherwise is a mistake
+    // in the description, not something to answer silently.
+    const bool kavrFamily =
+        d.productType == PT::LXCAM_PRODUCT_TYPE_KAVR || d.productType == PT::LXCAM_PRODUCT_TYPE_KAVN;
+    if (!d.lentra && (!f.usb.empty() || !f.kavr.empty() || !f.sensor.empty()))
+        o.fail(!f.usb.empty() ? "usb" : !f.kavr.empty() ? "kavr" : "sensor",
+               "only the maker's cameras have firmware versions");
+    if (!f.usb.empty() && d.interface != LX_CAMERA_INTERFACE_TYPE::INTERFACE_USB)
+        o.fail("usb", "only a USB camera has USB firmware");
+    if (!f.kavr.empty() && !kavrFamily) o.fail("kavr", "only a KAVR or KAVN camera has KAVR firmware");
+    if (!f.sensor.empty() && d.productType != PT::LXCAM_PRODUCT_TYPE_KAVL)
+        o.fail("sensor", "only a KAVL camera has sensor firmware");
+    o.finish();
+    return f;
+}
+
+std::array<float, 3> vector3(JsonObject& o, const char* key, std::array<float, 3> def) {
+    auto values = o.numbers(key, 3, 3);
+    if (!values) return def;
+    return {{(*values)[0], (*values)[1], (*values)[2]}};
+}
+
+ImuDescription parseImu(JsonObject o) {
+    ImuDescription imu;
+    imu.present = o.boolean("present", true);
+    imu.temperature = o.number("temperature", imu.temperature);
+    imu.sensorTime = o.number("sensor_time", imu.sensorTime);
+    imu.accelerometer = vector3(o, "accelerometer", imu.accelerometer);
+    imu.gyroscope = vector3(o, "gyroscope", imu.gyroscope);
+    if (auto selfTest = o.optionalObject("self_test")) {
+        imu.accelerometerSelfTest = vector3(*selfTest, "accelerometer", imu.accelerometerSelfTest);
+        imu.gyroscopeSelfTest = vector3(*selfTest, "gyroscope", imu.gyroscopeSelfTest);
+        selfTest->finish();
+    }
+    if (auto ispu = o.optionalObject("ispu")) {
+        LxImuIspu& r = imu.ispu;
+        r.x = ispu->number("x", r.x);
+        r.y = ispu->number("y", r.y);
+        r.z = ispu->number("z", r.z);
+        r.w = ispu->number("w", r.w);
+        r.yaw = ispu->number("yaw", r.yaw);
+        r.pitch = ispu->number("pitch", r.pitch);
+        r.roll = ispu->number("roll", r.roll);
+        ispu->finish();
+    }
+    o.finish();
+    return imu;
+}
+
+RegisterDescription parseRegisters(JsonObject o) {
+    RegisterDescription r;
+    if (auto ap = o.optionalObject("ap1302")) {
+        for (const auto& [key, value] : ap->items()) {
+            auto addr = static_cast<uint16_t>(ap->keyNumber(key, 0xFFFF));
+            r.ap1302[addr] = static_cast<uint16_t>(ap->integer(key.c_str(), 0, 0, 0xFFFF));
+        }
+    }
+    if (auto sensors = o.optionalObject("sensor")) {
+        for (const auto& [sensorKey, table] : sensors->items()) {
+            auto sensorId = static_cast<uint16_t>(sensors->keyNumber(sensorKey, 0xFFFF));
+            JsonObject regs = sensors->object(sensorKey.c_str());
+            for (const auto& [key, value] : regs.items()) {
+                auto reg = static_cast<uint16_t>(regs.keyNumber(key, 0xFFFF));
+                r.sensor[RegisterDescription::sensorKey(sensorId, reg)] =
+                    static_cast<uint16_t>(regs.integer(key.c_str(), 0, 0, 0xFFFF));
+            }
+        }
+    }
+    o.forEachObject("i2c", [&r](JsonObject device) {
+        auto bus = static_cast<uint8_t>(device.integer("bus", 0, 0, 255));
+        auto slave = static_cast<uint8_t>(device.integer("slave", 0, 0, 255));
+        if (auto regs = device.optionalObject("registers")) {
+            for (const auto& [key, value] : regs->items()) {
+                auto reg = static_cast<uint32_t>(regs->keyNumber(key, 0xFFFFFFFF));
+                r.i2c[RegisterDescription::i2cKey(bus, slave, reg)] =
+                    static_cast<uint8_t>(regs->integer(key.c_str(), 0, 0, 255));
+            }
+        }
+        device.finish();
+    });
+    o.finish();
+    return r;
+}
+
+void copyText(char* field, std::size_t size, const std::string& text) {
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), std::min(text.size(), size - 1));
+}
+
+LxHeaderV2 parseHeaderV2(JsonObject o, const std::string& deviceName) {
+    LxHeaderV2 h{};
+    h.headerVersion = 2;
+    h.contentOffset = static_cast<uint16_t>(o.integer("content_offset", sizeof(LxHeaderV2), 0, 0xFFFF));
+    copyText(h.productName, sizeof h.productName, o.text("product_name", deviceName, 63, true));
+    h.productVersion = static_cast<uint8_t>(o.integer("product_version", 1, 0, 255));
+    o.finish();
+    return h;
+}
+
+LxHeaderV3 parseHeaderV3(JsonObject o, const std::string& deviceName) {
+    LxHeaderV3 h{};
+    h.headerVersion = 3;
+    auto u16 = [&o](const char* key, int64_t def) {
+        return static_cast<uint16_t>(o.integer(key, def, 0, 0xFFFF));
+    };
+    h.contentOffset = u16("content_offset", sizeof(LxHeaderV3));
+    h.sensorType = u16("sensor_type", 0);
+    auto fuse = o.hexBytes("sensor_fuse_id", sizeof h.sensorFuseId);
+    std::memcpy(h.sensorFuseId, fuse.data(), fuse.size());
+    copyText(h.productName, sizeof h.productName, o.text("product_name", deviceName, 63, true));
+    auto lens = o.hexBytes("lens_id", sizeof h.lensId);
+    std::memcpy(h.lensId, lens.data(), lens.size());
+    h.fixChecksum = u16("fix_checksum", 0);
+    std::string qr = o.text("qr_fw_version", "", 2);
+    std::memcpy(h.qrFwVersion, qr.data(), qr.size());
+    h.vendorFwVersion = u16("vendor_fw_version", 0);
+    h.customNumber = u16("custom_number", 0);
+    if (auto t = o.integers("record_time", 6, 6, 0, 255)) {
+        h.recordYear = static_cast<uint8_t>((*t)[0]);
+        h.recordMonth = static_cast<uint8_t>((*t)[1]);
+        h.recordDay = static_cast<uint8_t>((*t)[2]);
+        h.recordHour = static_cast<uint8_t>((*t)[3]);
+        h.recordMinute = static_cast<uint8_t>((*t)[4]);
+        h.recordSecond = static_cast<uint8_t>((*t)[5]);
+    }
+    h.mipiDatarate = u16("mipi_datarate", 0);
+    h.contentLen = static_cast<uint32_t>(o.integer("content_len", 0, 0, 0xFFFFFFFF));
+    h.contentChecksum = u16("content_checksum", 0);
+    h.totalChecksum = u16("total_checksum", 0);
+    o.finish();
+    return h;
+}
+
+LxIntrinsics parseIntrinsics(JsonObject o) {
+    LxIntrinsics k{};
+    k.w = static_cast<int32_t>(o.integer("width", 0, 0, kInt32Max));
+    k.h = static_cast<int32_t>(o.integer("height", 0, 0, kInt32Max));
+    k.fx = o.number("fx", 0.0f);
+    k.fy = o.number("fy", 0.0f);
+    k.cx = o.number("cx", 0.0f);
+    k.cy = o.number("cy", 0.0f);
+    k.model = o.enumeration("model", LX_DISTORTION_MODEL::LX_DIST_NONE, kDistortionModelNames);
+    if (auto coeffs = o.numbers("coeffs", 5, 5)) {
+        for (std::size_t i = 0; i < 5; ++i) k.coeffs[i] = (*coeffs)[i];
+    }
+    o.finish();
+    return k;
+}
+
+DeviceDescription parseDevice(JsonObject o, std::size_t index) {
+    DeviceDescription d;
+    d.name = o.text("name", "Simulated Camera " + std::to_string(index), 255, true);
+    d.path = o.text("path", "/dev/video" + std::to_string(2 * index), 255, true);
+    d.interface = o.enumeration("interface", LX_CAMERA_INTERFACE_TYPE::INTERFACE_USB, kInterfaceNames);
+    d.productType = o.enumeration("product_type", PT::LXCAM_PRODUCT_TYPE_KAVL, kProductTypeNames);
+    const bool makersFamily = d.productType != PT::LXCAM_PRODUCT_TYPE_GENERIC_CAMERA &&
+                              d.productType != PT::LXCAM_PRODUCT_TYPE_NONE_CAMERA;
+    d.lentra = o.boolean("lentra", makersFamily);
+    if (d.interface == LX_CAMERA_INTERFACE_TYPE::INTERFACE_USB) {
+        d.usbSpeed = o.enumeration("usb_speed", LX_USB_DEVICE_SPEED::USB_DEVICE_SPEED_SUPER, kUsbSpeedNames);
+    } else if (o.has("usb_speed")) {
+        o.fail("usb_speed", "only a USB camera has a USB speed");
+    }
+    d.hardwareId = o.text("hardware_id", "", 255);
+    if (auto firmware = o.optionalObject("firmware")) d.firmware = parseFirmware(*firmware, d);
+    d.sensorUniqueId = o.text("sensor_unique_id", "", 255);
+
+    d.headerVersion = static_cast<int>(o.integer("header_version", 0, 0, 3));
+    if (d.headerVersion == 1) o.fail("header_version", "must be 0 (no boot data), 2 or 3");
+    auto boot = o.optionalObject("boot_data");
+    if (boot && d.headerVersion == 0) o.fail("boot_data", "needs header_version 2 or 3");
+    if (d.headerVersion == 2) d.headerV2 = parseHeaderV2(boot ? *boot : JsonObject::empty("boot_data"), d.name);
+    if (d.headerVersion == 3) d.headerV3 = parseHeaderV3(boot ? *boot : JsonObject::empty("boot_data"), d.name);
+
+    o.forEachObject("formats", [&d](JsonObject f) { d.formats.push_back(parseFormat(std::move(f))); });
+    if (d.formats.size() > 0xFFFF) o.fail("formats", "must not hold more than 65535 entries");
+    if (auto isp = o.optionalObject("isp_controls")) parseControls(*isp, kIspPropertyNames, d.ispControls);
+    if (auto uvc = o.optionalObject("uvc_controls")) parseControls(*uvc, kUvcPropertyNames, d.uvcControls);
+
+    if (o.has("max_fps")) d.maxFps = static_cast<uint8_t>(o.integer("max_fps", 30, 1, 255));
+    if (o.has("throughput")) d.throughput = static_cast<uint16_t>(o.integer("throughput", 0, 0, 0xFFFF));
+    if (o.has("current_gain")) d.currentGain = static_cast<uint8_t>(o.integer("current_gain", 0, 0, 255));
+    if (o.has("current_exposure"))
+        d.currentExposure = static_cast<uint32_t>(o.integer("current_exposure", 0, 0, 0xFFFFFFFF));
+    if (auto osp = o.optionalObject("osp_profile")) {
+        OspProfileDescription p;
+        p.flag = osp->enumeration("flag", LX_OSP_PROFILE_FLAG::DISABLED, kOspFlagNames);
+        p.config = osp->text("config", "", 65535);
+        osp->finish();
+        d.ospProfile = p;
+    }
+    if (auto imu = o.optionalObject("imu")) d.imu = parseImu(*imu);
+    if (auto regs = o.optionalObject("registers")) d.registers = parseRegisters(*regs);
+    if (auto k = o.optionalObject("intrinsics")) d.intrinsics = parseIntrinsics(*k);
+    if (o.has("sensor_work_mode"))
+        d.sensorWorkMode = o.enumeration("sensor_work_mode", LX_SENSOR_MODE::WORK, kSensorModeNames);
+    d.frameCountStart = static_cast<uint8_t>(o.integer("frame_count_start", 0, 0, 255));
+    o.finish();
+    return d;
+}
+
+PlatformDescription parsePlatform(JsonObject o) {
+    PlatformDescription p;
+    p.routeManagement = o.boolean("route_management", false);
+    if (auto graph = o.optionalObject("media_graph")) {
+        std::map<std::string, int> pads;
+        graph->forEachObject("entities", [&](JsonObject e) {
+            MediaEntityDescription entity;
+            entity.name = e.text("name", "", 63, true);
+            if (entity.name.empty()) e.fail("name", "must be a non-empty text");
+            if (pads.count(entity.name)) e.fail("name", "names another entity already");
+            entity.function = e.text("function", "video", 63);
+            entity.pads = static_cast<int>(e.integer("pads", 1, 1, 64));
+            e.finish();
+            pads[entity.name] = entity.pads;
+            p.entities.push_back(entity);
+        });
+        graph->forEachObject("links", [&](JsonObject l) {
+            MediaLinkDescription link;
+            link.source = l.text("source", "", 63, true);
+            link.sourcePad = static_cast<int>(l.integer("source_pad", 0, 0, 63));
+            link.sink = l.text("sink", "", 63, true);
+            link.sinkPad = static_cast<int>(l.integer("sink_pad", 0, 0, 63));
+            link.enabled = l.boolean("enabled", false);
+            for (const char* end : {"source", "sink"}) {
+                const bool isSource = std::strcmp(end, "source") == 0;
+                const std::string& entity = isSource ? link.source : link.sink;
+                const int pad = isSource ? link.sourcePad : link.sinkPad;
+                auto it = pads.find(entity);
+                if (it == pads.end()) l.fail(end, "names no entity of the graph");
+                if (pad >= it->second)
+                    l.fail(isSource ? "source_pad" : "sink_pad", "is beyond the entity's pads");
+            }
+            l.finish();
+            p.links.push_back(link);
+        });
+        graph->finish();
+    }
+    o.finish();
+    return p;
+}
+
+}  // namespace
+
+RigParseResult parseRigDescription(const std::string& text) {
+    RigParseResult result;
+    try {
+        json document = parseJson(text);
+        JsonObject top(document, "");
+        RigDescription rig;
+        std::size_t index = 0;
+        top.forEachObject("devices", [&](JsonObject device) {
+            rig.devices.push_back(parseDevice(std::move(device), index++));
+        });
+        if (auto platform = top.optionalObject("platform")) rig.platform = parsePlatform(*platform);
+        top.finish();
+        result.rig = std::move(rig);
+    } catch (const DescriptionError& e) {
+        result.error = e.what();
+    }
+    return result;
+}
+
+}  // namespace lentra

@@ -1,0 +1,141 @@
+// The rig description: plain data read from a JSON text, with no behaviour of its own.
+//
+// parseRigDescription is the only place that knows the JSON layout (documented for users in
+// sdk/docs/rig-description.md). It checks every entry and refuses a malformed description whole,
+// with one message naming the bad entry, so that a rig is either exactly what was described or
+// not replaced at all. Missing keys take the documented defaults.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "LentraSDK.h"
+#include "description/enum_names.h"
+
+namespace lentra {
+
+struct FormatDescription {
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint16_t framerate = 0;
+    LX_IMAGE_FORMAT format = LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NONE;
+
+    bool carriesFrames() const { return format != LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NONE; }
+};
+
+// One image control: its range, its default and the value it has when the rig is built.
+struct ControlDescription {
+    bool present = false;
+    int32_t min = 0;
+    int32_t max = 100;
+    int32_t step = 1;
+    int32_t def = 0;
+    bool readOnly = false;
+    int32_t value = 0;
+};
+using IspControlDescriptions = std::array<ControlDescription, kIspPropertyCount>;
+using UvcControlDescriptions = std::array<ControlDescription, kUvcPropertyCount>;
+
+// Firmware versions; an empty text means the device has no such firmware.
+struct FirmwareDescription {
+    std::string usb;
+    std::string kavr;
+    std::string sensor;
+};
+
+struct OspProfileDescription {
+    LX_OSP_PROFILE_FLAG flag = LX_OSP_PROFILE_FLAG::DISABLED;
+    std::string config;
+};
+
+struct ImuDescription {
+    bool present = false;
+    float temperature = 25.0f;                  // degrees Celsius
+    float sensorTime = 0.0f;                    // seconds on the IMU's clock when the rig is built
+    std::array<float, 3> accelerometer{{0.0f, 0.0f, 9.81f}};  // m/s^2 at rest
+    std::array<float, 3> gyroscope{{0.0f, 0.0f, 0.0f}};       // degrees/s at rest
+    // What a positive self-test adds to a reading (a negative one subtracts it).
+    std::array<float, 3> accelerometerSelfTest{{0.5f, 0.5f, 0.5f}};
+    std::array<float, 3> gyroscopeSelfTest{{20.0f, 20.0f, 20.0f}};
+    LxImuIspu ispu{0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f};
+};
+
+// Register contents at start. Keys pack the addressing arguments of the access functions.
+struct RegisterDescription {
+    std::map<uint16_t, uint16_t> ap1302;          // AP1302 address -> value
+    std::map<uint32_t, uint16_t> sensor;          // (sensor << 16 | register) -> value
+    std::map<uint64_t, uint8_t> i2c;              // (bus << 48 | slave << 32 | register) -> byte
+
+    static uint32_t sensorKey(uint16_t sensorId, uint16_t reg) {
+        return (uint32_t{sensorId} << 16) | reg;
+    }
+    static uint64_t i2cKey(uint8_t bus, uint8_t slave, uint32_t reg) {
+        return (uint64_t{bus} << 48) | (uint64_t{slave} << 32) | reg;
+    }
+};
+
+struct DeviceDescription {
+    std::string name;
+    std::string path;
+    LX_CAMERA_INTERFACE_TYPE interface = LX_CAMERA_INTERFACE_TYPE::INTERFACE_USB;
+    LX_CAMERA_PRODUCT_TYPE productType = LX_CAMERA_PRODUCT_TYPE::LXCAM_PRODUCT_TYPE_KAVL;
+    bool lentra = true;
+    LX_USB_DEVICE_SPEED usbSpeed = LX_USB_DEVICE_SPEED::USB_DEVICE_SPEED_SUPER;
+    std::string hardwareId;
+    FirmwareDescription firmware;
+    std::string sensorUniqueId;
+    int headerVersion = 0;                   // 0: no boot data; 2 or 3: which header it has
+    std::optional<LxHeaderV2> headerV2;
+    std::optional<LxHeaderV3> headerV3;
+    std::vector<FormatDescription> formats;
+    IspControlDescriptions ispControls{};
+    UvcControlDescriptions uvcControls{};
+    std::optional<uint8_t> maxFps;           // absent: the device has no frame-rate cap
+    std::optional<uint16_t> throughput;
+    std::optional<uint8_t> currentGain;
+    std::optional<uint32_t> currentExposure;
+    std::optional<OspProfileDescription> ospProfile;
+    ImuDescription imu;
+    RegisterDescription registers;
+    std::optional<LxIntrinsics> intrinsics;
+    std::optional<LX_SENSOR_MODE> sensorWorkMode;
+    uint8_t frameCountStart = 0;
+};
+
+struct MediaEntityDescription {
+    std::string name;
+    std::string function;  // "sensor", "csi2", "video", ...
+    int pads = 1;
+};
+
+struct MediaLinkDescription {
+    std::string source;
+    int sourcePad = 0;
+    std::string sink;
+    int sinkPad = 0;
+    bool enabled = false;
+};
+
+struct PlatformDescription {
+    bool routeManagement = false;
+    std::vector<MediaEntityDescription> entities;
+    std::vector<MediaLinkDescription> links;
+};
+
+struct RigDescription {
+    std::vector<DeviceDescription> devices;
+    PlatformDescription platform;
+};
+
+struct RigParseResult {
+    std::optional<RigDescription> rig;
+    std::string error;  // "devices[1].formats[0].width: must be ..." when `rig` is empty
+};
+
+RigParseResult parseRigDescription(const std::string& json);
+
+}  // namespace lentra

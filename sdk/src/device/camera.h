@@ -1,0 +1,102 @@
+// One simulated camera: its description (identity, fixed for its life) and its device state,
+// guarded by one mutex per camera.
+//
+// Every operation but capture runs under the camera's mutex through run(), which checks the
+// preconditions in one place (the handle still part of the rig, the camera open where needed);
+// the SDK's front functions reach a camera only that way (api/common.h). Ordinary failures are
+// logged at debug level. Capture takes the mutex itself, since its waits never hold it: they wait
+// on a condition variable, so other calls on the camera go on, and ending the stream (stop,
+// close, reset, detach) ends them.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "LentraSDK.h"
+#include "frames/frame_generator.h"
+#include "controls/image_controls.h"
+#include "description/rig_description.h"
+#include "frames/stream_clock.h"
+
+namespace lentra {
+
+class Camera final : public LxCamera {
+public:
+    explicit Camera(DeviceDescription description);
+    ~Camera() override;
+
+    const DeviceDescription& description() const { return description_; }
+
+    struct State {
+        bool detached = false;  // the rig was replaced: the handle answers as an invalid one
+        bool open = false;
+        bool streaming = false;
+        bool capturing = false;  // one capture at a time per camera
+        std::size_t formatIndex = 0;
+        uint64_t streamEpoch = 0;  // advanced whenever a stream ends: waits of that stream end
+        StreamClock clock;
+        ControlValues controls;
+        std::optional<uint8_t> maxFps;
+        std::optional<uint16_t> throughput;
+        std::optional<uint8_t> currentGain;
+        std::optional<uint32_t> currentExposure;
+        std::optional<OspProfileDescription> ospProfile;
+        std::optional<LX_SENSOR_MODE> sensorWorkMode;
+        LX_IMU_MODE imuMode = LX_IMU_MODE::DISABLE;
+        RegisterDescription registers;
+        std::optional<LxIntrinsics> intrinsics;
+        uint8_t frameCount = 0;  // frames delivered, wrapping at 256
+        StreamClock::Clock::time_point streamStart{};
+        StreamClock::Clock::time_point lastFrameAt{};
+    };
+
+    enum class Needs { Handle, Open };
+
+    // Runs body(Camera&) under the camera's mutex if the camera is still part of the rig (and
+    // open, when `needs` says so); otherwise answers that status.
+    template <typename F>
+    int run(const char* function, Needs needs, F&& body) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const int status = check(function, needs);
+        if (status != LX_STATUS_OK) return status;
+        return body(*this);
+    }
+
+    // The device state and the operations below belong to whoever holds the mutex: call them
+    // only inside run()'s body.
+    State& state() { return state_; }
+    int open();
+    int close();
+    int startStreaming();
+    int stopStreaming();
+    int resetUvc();
+    int formatList(std::vector<LxFormat>& formats);
+    int setFormat(const LxFormat& format);
+
+    // Takes the mutex itself, and releases it while it waits for the frame.
+    LX_CAPTURE_RESULT capture(uint8_t* buffer, int& size, uint16_t timeoutMs);
+    // Takes the camera out of the rig for good: closes it and ends any wait.
+    void detach();
+
+private:
+    int check(const char* function, Needs needs) const;
+    void endStreamLocked();
+    double frameRateLocked() const;
+    bool hasFrameFormat() const;
+
+    const DeviceDescription description_;
+    std::mutex mutex_;
+    std::condition_variable streamChanged_;
+    State state_;
+    // Touched only by the one capturing thread (State::capturing), outside the mutex.
+    FrameGenerator generator_;
+};
+
+// The camera behind a handle, or nullptr for an empty handle or an object not made here.
+Camera* cameraFrom(const LxCameraHandle& handle);
+
+}  // namespace lentra

@@ -1,0 +1,87 @@
+#include "files/atomic_write.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace lentra::files {
+
+namespace {
+
+std::string because(const char* what) { return std::string(what) + " (" + std::strerror(errno) + ")"; }
+
+// Removes the temporary file unless it has been renamed into place.
+struct Temporary {
+    std::string path;
+    int fd = -1;
+    bool kept = false;
+    ~Temporary() {
+        if (fd >= 0) ::close(fd);
+        if (!kept && !path.empty()) ::unlink(path.c_str());
+    }
+};
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
+    if (path.empty()) {
+        error = "no file name given";
+        return false;
+    }
+    if (path.find('\0') != std::string::npos) {
+        error = "the file name holds a NUL byte";
+        return false;
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        error = "is a folder, not a file";
+        return false;
+    }
+    Temporary temp;
+    std::vector<char> name(path.begin(), path.end());
+    const char suffix[] = ".tmp-XXXXXX";
+    name.insert(name.end(), suffix, suffix + sizeof suffix);  // with its NUL
+    temp.fd = ::mkstemp(name.data());
+    if (temp.fd < 0) {
+        error = because("cannot create a file there");
+        return false;
+    }
+    temp.path = name.data();
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(temp.fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            error = because("cannot write the file");
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    // mkstemp makes the file 0600; a written file gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(temp.fd, 0666 & ~mask) != 0 || ::fsync(temp.fd) != 0) {
+        error = because("cannot write the file");
+        return false;
+    }
+    const int fd = temp.fd;
+    temp.fd = -1;
+    if (::close(fd) != 0) {
+        error = because("cannot write the file");
+        return false;
+    }
+    if (::rename(temp.path.c_str(), path.c_str()) != 0) {
+        error = because("cannot put the file in place");
+        return false;
+    }
+    temp.kept = true;
+    return true;
+}
+
+}  // namespace lentra::files

@@ -1,0 +1,14 @@
+// Writing a file so that it is either wholly the new content or left as it was.
+#pragma once
+
+#include <string>
+
+namespace lentra::files {
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it over
+// `path`. A failure at any step leaves `path` as it was, removes the temporary file and returns
+// false with one line in `error`. The folder must exist: it is never created. A path that names
+// a folder, or holds a NUL byte, is refused.
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
+
+}  // namespace lentra::files

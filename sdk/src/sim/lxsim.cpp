@@ -1,0 +1,101 @@
+// The simulation-control C API (lxsim.h): rig replacement, faults, pacing, call counts.
+#include "lxsim.h"
+
+#include <string>
+
+#include "description/enum_names.h"
+#include "device/default_rig.h"
+#include "device/rig.h"
+#include "files/read_file.h"
+#include "frames/frame_generator.h"
+#include "frames/stream_clock.h"
+#include "sim/fault_description.h"
+#include "sim/faults.h"
+
+namespace {
+
+thread_local std::string lastError;
+
+int fail(int status, std::string why) {
+    lastError = std::move(why);
+    return status;
+}
+
+int succeed() {
+    lastError.clear();
+    return LX_STATUS_OK;
+}
+
+// Builds and installs the rig of a description text; the current rig stays on failure.
+int load(const std::string& text, int malformedStatus, const std::string& source) {
+    lentra::RigParseResult parsed = lentra::parseRigDescription(text);
+    if (!parsed.rig) return fail(malformedStatus, source + parsed.error);
+    lentra::replaceRig(*parsed.rig);
+    return succeed();
+}
+
+}  // namespace
+
+extern "C" {
+
+int lxsim_load_description(const char* json) {
+    if (!json) return fail(LX_STATUS_INVALID_ARGUMENT, "no description given");
+    return load(json, LX_STATUS_INVALID_ARGUMENT, "");
+}
+
+int lxsim_load_description_file(const char* path) {
+    if (!path || !*path) return fail(LX_STATUS_INVALID_ARGUMENT, "no file name given");
+    std::string error;
+    auto text = lentra::files::readWholeFile(path, error);
+    if (!text) return fail(LX_STATUS_IO_ERROR, std::string(path) + ": " + error);
+    return load(*text, LX_STATUS_BAD_FILE, std::string(path) + ": ");
+}
+
+int lxsim_reset(void) {
+    lentra::resetRig();
+    lentra::sim::clearFaults();
+    lentra::sim::resetCallCounts();
+    lentra::setFreeRunPacing(false);
+    return succeed();
+}
+
+const char* lxsim_default_description(void) { return lentra::defaultRigDescription(); }
+
+const char* lxsim_last_error(void) { return lastError.c_str(); }
+
+int lxsim_inject(const char* function, int count, const char* fault_json) {
+    lentra::FaultParseResult parsed = lentra::parseFaultDescription(fault_json);
+    if (!parsed.fault) return fail(LX_STATUS_INVALID_ARGUMENT, parsed.error);
+    std::string error;
+    int status = lentra::sim::inject(function, count, std::move(*parsed.fault), error);
+    return status == LX_STATUS_OK ? succeed() : fail(status, error);
+}
+
+void lxsim_clear_faults(void) { lentra::sim::clearFaults(); }
+
+int lxsim_set_pacing(int mode) {
+    if (mode != 0 && mode != 1)
+        return fail(LX_STATUS_INVALID_ARGUMENT, "pacing: 0 (real time) or 1 (free run)");
+    lentra::setFreeRunPacing(mode == 1);
+    return succeed();
+}
+
+int lxsim_get_pacing(void) { return lentra::freeRunPacing() ? 1 : 0; }
+
+long lxsim_call_count(const char* function) { return lentra::sim::callCount(function); }
+
+void lxsim_reset_call_counts(void) { lentra::sim::resetCallCounts(); }
+
+int lxsim_capture(int index, uint8_t* buffer, int* size, uint16_t timeout_ms) {
+    if (!size) return static_cast<int>(LX_CAPTURE_RESULT::LX_OTHER_ERROR);
+    return static_cast<int>(LxGetImage(lentra::currentRig()->camera(index), buffer, *size, timeout_ms));
+}
+
+const char* lxsim_status_name(int status) { return lentra::kStatusNames.nameOf(status); }
+
+long lxsim_read_frame_number(const uint8_t* data, size_t size, int format, int width, int height) {
+    if (!data) return -1;
+    return lentra::readFrameNumber(data, size, static_cast<LX_IMAGE_FORMAT>(format), width, height);
+}
+
+}  // extern "C"
