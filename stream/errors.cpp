@@ -12,42 +12,6 @@ PyObject* timeout_error = nullptr;
 PyObject* closed_error = nullptr;
 PyObject* pool_error = nullptr;
 
-struct Named {
-    int value;
-    const char* name;
-};
-
-constexpr Named kStatuses[] = {
-    {LX_STATUS_OK, "LX_STATUS_OK"},
-    {LX_STATUS_FAILED, "LX_STATUS_FAILED"},
-    {LX_STATUS_INVALID_HANDLE, "LX_STATUS_INVALID_HANDLE"},
-    {LX_STATUS_NOT_OPEN, "LX_STATUS_NOT_OPEN"},
-    {LX_STATUS_BUSY, "LX_STATUS_BUSY"},
-    {LX_STATUS_INVALID_ARGUMENT, "LX_STATUS_INVALID_ARGUMENT"},
-    {LX_STATUS_NOT_SUPPORTED, "LX_STATUS_NOT_SUPPORTED"},
-    {LX_STATUS_NOT_STREAMING, "LX_STATUS_NOT_STREAMING"},
-    {LX_STATUS_IO_ERROR, "LX_STATUS_IO_ERROR"},
-    {LX_STATUS_BAD_FILE, "LX_STATUS_BAD_FILE"},
-    {LX_STATUS_READ_ONLY, "LX_STATUS_READ_ONLY"},
-    {LX_STATUS_STREAMING, "LX_STATUS_STREAMING"},
-};
-
-constexpr Named kCaptureResults[] = {
-    {static_cast<int>(LX_CAPTURE_RESULT::LX_SUCCESS), "LX_SUCCESS"},
-    {static_cast<int>(LX_CAPTURE_RESULT::LX_TIMEOUT), "LX_TIMEOUT"},
-    {static_cast<int>(LX_CAPTURE_RESULT::LX_CAM_OCCUPIED), "LX_CAM_OCCUPIED"},
-    {static_cast<int>(LX_CAPTURE_RESULT::LX_BUFFER_CORRUPTED), "LX_BUFFER_CORRUPTED"},
-    {static_cast<int>(LX_CAPTURE_RESULT::LX_OTHER_ERROR), "LX_OTHER_ERROR"},
-};
-
-template <std::size_t N>
-const char* name_in(const Named (&table)[N], int value) {
-    for (const Named& entry : table) {
-        if (entry.value == value) return entry.name;
-    }
-    return "unknown status";
-}
-
 PyObject* new_class(py::module_& m, const char* name, const char* doc, py::object bases) {
     const std::string qualified = std::string("pylentrasdk.stream.") + name;
     // Class defaults, so that every instance has the attributes even when raised from Python.
@@ -62,7 +26,7 @@ PyObject* new_class(py::module_& m, const char* name, const char* doc, py::objec
 }
 
 [[noreturn]] void raise(PyObject* cls, const std::string& message, const char* function,
-                        const char* name, int value, bool has_status) {
+                        const std::string& name, int value, bool has_status) {
     py::object error = py::reinterpret_borrow<py::object>(cls)(message);
     if (function) error.attr("function") = function;
     if (has_status) {
@@ -73,7 +37,8 @@ PyObject* new_class(py::module_& m, const char* name, const char* doc, py::objec
     throw py::error_already_set();
 }
 
-std::string described(const char* function, const char* name, int value, const std::string& detail) {
+std::string described(const char* function, const std::string& name, int value,
+                      const std::string& detail) {
     std::string message = std::string(function) + " failed: " + name + " (" + std::to_string(value) + ")";
     if (!detail.empty()) message += ": " + detail;
     return message;
@@ -96,32 +61,34 @@ void init_errors(py::module_& m) {
                            "Every buffer of a fixed pool is held by frames the caller keeps.", base);
 }
 
-const char* status_name(int status) { return name_in(kStatuses, status); }
+std::string status_name(int status) {
+    return py::module_::import("pylentrasdk.status").attr("status_name")(status).cast<std::string>();
+}
 
-const char* capture_result_name(LX_CAPTURE_RESULT result) {
-    return name_in(kCaptureResults, static_cast<int>(result));
+std::string capture_result_name(LX_CAPTURE_RESULT result) {
+    return py::cast(result).attr("name").cast<std::string>();
 }
 
 void raise_status(const char* function, int status, const std::string& detail) {
-    const char* name = status_name(status);
+    const std::string name = status_name(status);
     raise(stream_error, described(function, name, status, detail), function, name, status, true);
 }
 
 void raise_capture(LX_CAPTURE_RESULT result, const std::string& detail) {
-    const char* name = capture_result_name(result);
+    const std::string name = capture_result_name(result);
     const int value = static_cast<int>(result);
     PyObject* cls = result == LX_CAPTURE_RESULT::LX_TIMEOUT ? timeout_error : stream_error;
     raise(cls, described("LxGetImage", name, value, detail), "LxGetImage", name, value, true);
 }
 
-void raise_closed(const std::string& message) { raise(closed_error, message, nullptr, nullptr, 0, false); }
+void raise_closed(const std::string& message) { raise(closed_error, message, nullptr, "", 0, false); }
 
 void raise_pool_exhausted(const std::string& message) {
-    raise(pool_error, message, nullptr, nullptr, 0, false);
+    raise(pool_error, message, nullptr, "", 0, false);
 }
 
 void raise_stream_error(const std::string& message) {
-    raise(stream_error, message, nullptr, nullptr, 0, false);
+    raise(stream_error, message, nullptr, "", 0, false);
 }
 
 }  // namespace lentra_stream

@@ -23,9 +23,10 @@ namespace lentra_stream {
 
 void init_errors(py::module_& m);
 
-// The SDK's name of a status code or capture result ("LX_STATUS_NOT_OPEN", "LX_TIMEOUT").
-const char* status_name(int status);
-const char* capture_result_name(LX_CAPTURE_RESULT result);
+// The SDK's name of a status code or capture result ("LX_STATUS_NOT_OPEN", "LX_TIMEOUT"), from
+// the package's own tables (pylentrasdk.status, the binding's LX_CAPTURE_RESULT).
+std::string status_name(int status);
+std::string capture_result_name(LX_CAPTURE_RESULT result);
 
 // `function` failed with the int status `status`; `detail` (may be empty) says more.
 [[noreturn]] void raise_status(const char* function, int status, const std::string& detail);

@@ -248,7 +248,7 @@ void FrameStream::capture_failed(LX_CAPTURE_RESULT result) {
             std::vector<LxFormat> formats;
             const int status = LxGetFormatList(cam_, formats);
             if (status == LX_STATUS_NOT_OPEN || status == LX_STATUS_INVALID_HANDLE) {
-                detail = std::string("the camera is no longer open (") + status_name(status) + ")";
+                detail = "the camera is no longer open (" + status_name(status) + ")";
             } else {
                 detail = "the camera stopped streaming or failed";
             }
