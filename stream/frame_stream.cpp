@@ -141,7 +141,12 @@ Frame FrameStream::read_until(std::optional<Clock::time_point> deadline, bool it
 }
 
 Frame FrameStream::read_direct(std::optional<Clock::time_point> deadline, bool iterating) {
-    auto lease = std::make_unique<Lease>(pool_, pool_->take());
+    std::unique_ptr<Lease> lease;
+    {
+        // A new buffer is allocated and zero-filled here, which can take milliseconds.
+        py::gil_scoped_release nogil;
+        lease = std::make_unique<Lease>(pool_, pool_->take());
+    }
     if (!lease->data()) {
         raise_pool_exhausted("all " + std::to_string(pool_->keep()) +
                              " buffers of the fixed pool are held by frames still referenced; "
