@@ -1,4 +1,8 @@
 """LxGetImage: buffer sizing, the frame array, and every failure shape."""
+import os
+import subprocess
+import sys
+
 import numpy as np
 import pytest
 
@@ -156,3 +160,40 @@ class TestCapacity:
         sim.inject("LxGetImage", result=lx.LX_SUCCESS, size=7)
         result, frame = lx.LxGetImage(None, 100, fmt)
         assert result == lx.LX_SUCCESS and frame.shape == (7,)
+
+
+KEEP_EIGHT_FRAMES = """
+import os
+import pylentrasdk as lx
+from pylentrasdk import sim
+
+def resident():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+cam = lx.LxInitialCameraDevice(0)
+lx.LxOpen(cam)
+_, formats = lx.LxGetFormatList(cam)
+fmt = next(f for f in formats
+           if f.format == lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_NV12 and f.width == 3840)
+lx.LxSetFormat(cam, fmt)
+lx.LxStartStreaming(cam)
+sim.set_pacing("free-run")
+lx.LxGetImage(cam, 3000, fmt)
+before = resident()
+kept = [lx.LxGetImage(cam, 3000, fmt)[1] for _ in range(8)]
+print(resident() - before, kept[0].nbytes, fmt.width * fmt.height * 3)
+"""
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="reads Linux's /proc")
+def test_kept_frames_hold_their_own_bytes_not_the_capacity():
+    # In a process of its own, so that memory other tests freed cannot hide the growth: eight
+    # kept 3840x2160 NV12 frames (12.4 MB each) in buffers of 24.9 MB capacity.
+    # Run from the tests folder: the source folder's package is not the installed one.
+    out = subprocess.run([sys.executable, "-c", KEEP_EIGHT_FRAMES], check=True,
+                         capture_output=True, text=True,
+                         cwd=os.path.dirname(os.path.abspath(__file__))).stdout.split()
+    grown, frame, capacity = (int(v) for v in out)
+    assert frame == 3840 * 2160 * 3 // 2
+    assert grown < 8 * frame + 2 * capacity  # holding the capacity would be 8 * capacity

@@ -1,0 +1,64 @@
+// The background thread of a latest-frame stream.
+//
+// It captures from the camera without pause into buffers of the pool and keeps only the newest
+// frame; a newer frame sends the one nobody took back to the pool. When a fixed pool has no free
+// buffer (the caller holds them all) the thread waits for one to come back. The thread never
+// touches Python objects, so it runs whatever the interpreter lock is doing.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "LentraSDK.h"
+#include "buffer_pool.h"
+#include "frame_numbering.h"
+
+namespace lentra_stream {
+
+class Grabber {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Captured {
+        std::unique_ptr<Lease> lease;
+        int size = 0;
+        Clock::time_point arrival;
+        std::uint64_t number = 0;
+    };
+    enum class Outcome { Frame, Failed, Ended, TimedOut };
+
+    Grabber(LxCameraHandle cam, std::shared_ptr<BufferPool> pool, FrameNumbering numbering);
+    ~Grabber();
+    Grabber(const Grabber&) = delete;
+    Grabber& operator=(const Grabber&) = delete;
+
+    // Waits until `until` for a frame not taken before. Failed: the thread stopped on a capture
+    // failure, given in `failure`. Ended: the thread was stopped.
+    Outcome take(Clock::time_point until, Captured& out, LX_CAPTURE_RESULT& failure);
+
+    // Asks the thread to end; it leaves its capture when the stream stops (LxStopStreaming).
+    void request_stop();
+    void join();
+
+private:
+    void run();
+    void finish(std::optional<LX_CAPTURE_RESULT> failure);
+
+    const LxCameraHandle cam_;
+    const std::shared_ptr<BufferPool> pool_;
+    FrameNumbering numbering_;  // used by the thread only
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Captured> newest_;
+    bool ended_ = false;
+    std::optional<LX_CAPTURE_RESULT> failure_;
+    std::thread thread_;  // last: starts after every other member exists
+};
+
+}  // namespace lentra_stream

@@ -1,0 +1,350 @@
+"""pylentrasdk.stream: frames in pooled buffers, waits without the interpreter lock, errors as
+exceptions."""
+import os
+import signal
+import threading
+import time
+
+import numpy as np
+import pytest
+
+import pylentrasdk as lx
+from conftest import formats_of
+from pylentrasdk import sim
+from pylentrasdk.stream import (CaptureTimeoutError, FrameStream, PoolExhaustedError,
+                                StreamClosedError, StreamError)
+
+F = lx.LX_IMAGE_FORMAT
+
+
+def rig_camera(framerate, pixel_format="YUY2", width=64, height=48):
+    """Loads a rig of one camera with one format and returns it opened, with that format."""
+    sim.load({"devices": [{"name": "Test camera", "formats": [
+        {"width": width, "height": height, "framerate": framerate, "format": pixel_format}]}]})
+    cam = lx.LxInitialCameraDevice(0)
+    assert lx.LxOpen(cam) == 0
+    return cam, formats_of(cam)[0]
+
+
+@pytest.fixture
+def fast():
+    """A 64x48 YUY2 camera in free run."""
+    cam, fmt = rig_camera(30)
+    sim.set_pacing("free-run")
+    return cam, fmt
+
+
+@pytest.fixture
+def slow():
+    """A camera that makes one frame a second, in real time."""
+    return rig_camera(1)
+
+
+def stamped(frame, fmt):
+    return sim.read_frame_number(frame.array, fmt)
+
+
+def run_soon(action, delay=0.2):
+    timer = threading.Timer(delay, action)
+    timer.start()
+    return timer
+
+
+class TestFrames:
+    EXPECTED = {
+        F.LX_IMAGE_FORMAT_YUY2: lambda w, h: ((h, w, 2), np.uint8),
+        F.LX_IMAGE_FORMAT_UYVY: lambda w, h: ((h, w, 2), np.uint8),
+        F.LX_IMAGE_FORMAT_NV12: lambda w, h: ((h * 3 // 2, w), np.uint8),
+        F.LX_IMAGE_FORMAT_BGRA: lambda w, h: ((h, w, 4), np.uint8),
+        F.LX_IMAGE_FORMAT_BGRX: lambda w, h: ((h, w, 4), np.uint8),
+        F.LX_IMAGE_FORMAT_BGR: lambda w, h: ((h, w, 3), np.uint8),
+        F.LX_IMAGE_FORMAT_RGB: lambda w, h: ((h, w, 3), np.uint8),
+        F.LX_IMAGE_FORMAT_RGB16: lambda w, h: ((h, w), np.dtype("<u2")),
+    }
+
+    def test_shape_and_bytes_per_format_match_lxgetimage(self, any_camera):
+        # The smallest size of each pixel format: frame 0 of a stream, through the stream and
+        # through LxGetImage, is the same bytes.
+        sim.set_pacing("free-run")
+        smallest = {}
+        for f in formats_of(any_camera):
+            if f.format not in smallest or f.width < smallest[f.format].width:
+                smallest[f.format] = f
+        for fmt in smallest.values():
+            with FrameStream(any_camera, fmt) as stream:
+                frame = stream.read()
+            assert lx.LxSetFormat(any_camera, fmt) == 0 and lx.LxStartStreaming(any_camera) == 0
+            result, flat = lx.LxGetImage(any_camera, 3000, fmt)
+            assert result == lx.LX_SUCCESS and lx.LxStopStreaming(any_camera) == 0
+            if fmt.format == F.LX_IMAGE_FORMAT_MJPG:
+                assert frame.array.shape == flat.shape and frame.array.dtype == np.uint8
+            else:
+                shape, dtype = self.EXPECTED[fmt.format](fmt.width, fmt.height)
+                assert frame.array.shape == shape and frame.array.dtype == dtype, fmt.format
+            assert frame.array.tobytes() == flat.tobytes(), fmt.format
+
+    def test_numbers_timestamps_and_no_drops_in_free_run(self, fast):
+        cam, fmt = fast
+        before = time.monotonic()
+        with FrameStream(cam, fmt) as stream:
+            frames = [frame for _, frame in zip(range(5), stream)]
+            assert stream.frames == 5 and stream.dropped == 0
+        assert [f.number for f in frames] == [stamped(f, fmt) for f in frames] == list(range(5))
+        assert all(f.dropped == 0 for f in frames)
+        times = [f.timestamp for f in frames]
+        assert before <= times[0] and times == sorted(times) and times[-1] <= time.monotonic()
+
+    def test_a_late_reader_sees_what_it_missed(self):
+        cam, fmt = rig_camera(100)
+        with FrameStream(cam, fmt) as stream:
+            first = stream.read()
+            time.sleep(0.1)  # about ten frame intervals
+            later = stream.read()
+        assert later.dropped >= 1 and later.number == first.number + later.dropped + 1
+        # Counted on the frame interval: at most one off the number stamped into the frame.
+        assert abs(later.number - stamped(later, fmt)) <= 1
+
+
+class TestPool:
+    def test_kept_frames_never_change(self, fast):
+        cam, fmt = fast
+        with FrameStream(cam, fmt, buffers=2) as stream:
+            kept = [stream.read() for _ in range(3)]
+            copies = [f.array.copy() for f in kept]
+            corner = kept[0].array[:8, :8]  # a view alone keeps the buffer too
+            del kept[0]
+            for _ in range(20):
+                stream.read()
+        for frame, copy in zip(kept, copies[1:]):
+            assert np.array_equal(frame.array, copy)
+        assert np.array_equal(corner, copies[0][:8, :8])
+
+    def test_pool_grows_while_frames_are_kept_and_shrinks_after(self, fast):
+        cam, fmt = fast
+        with FrameStream(cam, fmt, buffers=2) as stream:
+            kept = [stream.read() for _ in range(5)]
+            assert stream.pool_size == 5 and stream.pool_free == 0
+            assert len({f.array.ctypes.data for f in kept}) == 5
+            del kept
+            assert stream.pool_size == 2 and stream.pool_free == 2
+            stream.read()
+            assert stream.pool_size == 2
+
+    def test_fixed_pool_refuses_when_every_buffer_is_held(self, fast):
+        cam, fmt = fast
+        with FrameStream(cam, fmt, buffers=2, fixed=True) as stream:
+            kept = [stream.read(), stream.read()]
+            with pytest.raises(PoolExhaustedError):
+                stream.read()
+            kept.pop()
+            assert stream.read().array.shape == (fmt.height, fmt.width, 2)
+            assert stream.pool_size == 2
+
+    def test_mjpg_frames_are_copied_and_do_not_hold_buffers(self):
+        cam, fmt = rig_camera(30, "MJPG")
+        sim.set_pacing("free-run")
+        with FrameStream(cam, fmt, buffers=1, fixed=True) as stream:
+            kept = [stream.read() for _ in range(3)]
+            assert stream.pool_free == 1
+        assert all(f.array[:2].tolist() == [0xFF, 0xD8] for f in kept)
+
+
+class TestWaiting:
+    def test_other_threads_run_during_a_wait(self, slow):
+        cam, fmt = slow
+        ticks = []
+        done = threading.Event()
+
+        def other():
+            while not done.is_set():
+                ticks.append(None)  # Python work, which needs the interpreter lock
+                time.sleep(0.001)
+
+        with FrameStream(cam, fmt) as stream:
+            stream.read()
+            worker = threading.Thread(target=other)
+            worker.start()
+            before = len(ticks)
+            stream.read()  # about a second's wait for the next frame
+            during = len(ticks) - before
+            done.set()
+            worker.join()
+        # Held through the wait, the lock would let the other thread tick once or twice at most.
+        assert during > 20
+
+    def test_time_out(self, slow):
+        cam, fmt = slow
+        with FrameStream(cam, fmt, timeout_ms=50) as stream:
+            stream.read()
+            with pytest.raises(CaptureTimeoutError) as caught:
+                stream.read()
+            with pytest.raises(TimeoutError):
+                next(stream)
+        error = caught.value
+        assert isinstance(error, StreamError)
+        assert (error.function, error.status_name, error.status) == ("LxGetImage", "LX_TIMEOUT", -1)
+
+    def test_close_during_a_wait_ends_read_and_iteration(self, slow):
+        cam, fmt = slow
+        stream = FrameStream(cam, fmt, timeout_ms=None)
+        stream.read()
+        run_soon(stream.close)
+        with pytest.raises(StreamClosedError):
+            stream.read()
+        assert stream.closed
+        stream = FrameStream(cam, fmt, timeout_ms=None)
+        run_soon(stream.close, 1.5)
+        assert len(list(stream)) >= 1  # the loop ends when the stream is closed
+
+    def test_stop_or_close_of_the_camera_during_a_wait(self, slow):
+        cam, fmt = slow
+        with FrameStream(cam, fmt) as stream:
+            stream.read()
+            run_soon(lambda: lx.LxStopStreaming(cam))
+            with pytest.raises(StreamError) as stopped:
+                stream.read()
+        assert stopped.value.status_name == "LX_OTHER_ERROR"
+        with FrameStream(cam, fmt) as stream:
+            stream.read()
+            run_soon(lambda: lx.LxClose(cam))
+            with pytest.raises(StreamError, match="no longer open"):
+                stream.read()
+            with pytest.raises(StreamError, match="no longer open"):
+                stream.read()
+
+    def test_ctrl_c_during_a_wait_loses_no_frame(self, slow):
+        cam, fmt = slow
+        with FrameStream(cam, fmt, timeout_ms=None) as stream:
+            assert stamped(stream.read(), fmt) == 0
+            run_soon(lambda: os.kill(os.getpid(), signal.SIGINT))
+            with pytest.raises(KeyboardInterrupt):
+                stream.read()
+            assert stamped(stream.read(), fmt) == 1
+
+    def test_two_readers_at_once(self, slow):
+        cam, fmt = slow
+        errors = []
+
+        def second_reader():
+            try:
+                stream.read()
+            except StreamError as error:
+                errors.append(error)
+
+        with FrameStream(cam, fmt) as stream:
+            stream.read()
+            thread = threading.Thread(target=second_reader)
+            run_soon(thread.start)
+            stream.read()
+            thread.join()
+        assert len(errors) == 1 and "another thread" in str(errors[0])
+
+
+class TestLatest:
+    def test_read_returns_the_newest_frame_and_counts_the_skipped(self):
+        cam, fmt = rig_camera(100)
+        with FrameStream(cam, fmt, latest=True) as stream:
+            assert stream.latest
+            first = stream.read()
+            time.sleep(0.1)
+            newest = stream.read()
+        assert newest.dropped >= 1 and newest.number == first.number + newest.dropped + 1
+        assert abs(newest.number - stamped(newest, fmt)) <= 1
+        with pytest.raises(StreamClosedError):
+            stream.read()
+
+    def test_fixed_pool_refuses_when_every_buffer_is_held(self, fast):
+        cam, fmt = fast
+        with FrameStream(cam, fmt, buffers=2, fixed=True, latest=True) as stream:
+            kept = [stream.read(), stream.read()]
+            with pytest.raises(PoolExhaustedError):
+                stream.read(timeout_ms=1000)
+            del kept
+            stream.read()
+
+    def test_a_capture_failure_reaches_the_reader(self, slow):
+        cam, fmt = slow
+        sim.inject("LxGetImage", result=lx.LX_CAM_OCCUPIED)
+        with FrameStream(cam, fmt, latest=True) as stream:
+            with pytest.raises(StreamError) as caught:
+                stream.read()
+        assert caught.value.status_name == "LX_CAM_OCCUPIED"
+
+
+class TestBadInput:
+    def test_camera_and_format(self, kavl_camera, kavn_camera):
+        fmt = formats_of(kavl_camera, F.LX_IMAGE_FORMAT_YUY2)[0]
+        with pytest.raises(TypeError):
+            FrameStream(None, fmt)
+        with pytest.raises(TypeError):
+            FrameStream(kavl_camera, None)
+        bgra = formats_of(kavn_camera, F.LX_IMAGE_FORMAT_BGRA)[0]
+        with pytest.raises(StreamError) as lacking:
+            FrameStream(kavl_camera, bgra)
+        assert (lacking.value.function, lacking.value.status_name) == (
+            "LxSetFormat", "LX_STATUS_INVALID_ARGUMENT")
+        _, listed = lx.LxGetFormatList(kavl_camera)
+        none = next(f for f in listed if f.format == F.LX_IMAGE_FORMAT_NONE)
+        with pytest.raises(ValueError):
+            FrameStream(kavl_camera, none)
+        lx.LxClose(kavl_camera)
+        with pytest.raises(StreamError) as closed:
+            FrameStream(kavl_camera, fmt)
+        assert closed.value.status_name == "LX_STATUS_NOT_OPEN" and closed.value.status == -3
+        assert lx.LxOpen(kavl_camera) == 0
+
+    @pytest.mark.parametrize("arguments", [{"buffers": 0}, {"buffers": -1}, {"buffers": 65},
+                                           {"timeout_ms": -1}])
+    def test_out_of_range_numbers(self, fast, arguments):
+        cam, fmt = fast
+        with pytest.raises(ValueError):
+            FrameStream(cam, fmt, **arguments)
+        with FrameStream(cam, fmt) as stream:  # nothing was started by the refused one
+            assert stream.read(timeout_ms=1000).number == 0
+
+    def test_use_after_close(self, fast):
+        cam, fmt = fast
+        stream = FrameStream(cam, fmt)
+        stream.close()
+        stream.close()
+        with pytest.raises(StreamClosedError):
+            stream.read()
+        with pytest.raises(StreamClosedError):
+            with stream:
+                pass
+        assert list(stream) == []
+
+    @pytest.mark.parametrize("function, status, name", [
+        ("LxSetFormat", -5, "LX_STATUS_INVALID_ARGUMENT"),
+        ("LxStartStreaming", -4, "LX_STATUS_BUSY"),
+    ])
+    def test_start_faults(self, fast, function, status, name):
+        cam, fmt = fast
+        sim.inject(function, status=status)
+        with pytest.raises(StreamError) as caught:
+            FrameStream(cam, fmt)
+        assert (caught.value.function, caught.value.status_name, caught.value.status) == (
+            function, name, status)
+
+    @pytest.mark.parametrize("result", [lx.LX_CAM_OCCUPIED, lx.LX_BUFFER_CORRUPTED, lx.LX_OTHER_ERROR])
+    def test_capture_faults(self, fast, result):
+        cam, fmt = fast
+        with FrameStream(cam, fmt) as stream:
+            sim.inject("LxGetImage", result=result)
+            with pytest.raises(StreamError) as caught:
+                stream.read()
+            assert not isinstance(caught.value, TimeoutError)
+            assert (caught.value.status_name, caught.value.status) == (result.name, int(result))
+            assert stream.read().number == 0  # the failed call took no frame
+
+    def test_injected_time_out_and_wrong_size(self, fast):
+        cam, fmt = fast
+        with FrameStream(cam, fmt) as stream:
+            sim.inject("LxGetImage", result=lx.LX_TIMEOUT)
+            with pytest.raises(CaptureTimeoutError):
+                stream.read(timeout_ms=0)
+            # A size that is not this format's frame is never shaped nor handed out.
+            sim.inject("LxGetImage", result=lx.LX_SUCCESS, size=100)
+            with pytest.raises(StreamError, match="100 bytes"):
+                stream.read()
+            assert stream.pool_free == stream.pool_size
