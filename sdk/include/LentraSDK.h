@@ -42,6 +42,7 @@ constexpr int LX_STATUS_IO_ERROR = -8;          // a file could not be read or w
 constexpr int LX_STATUS_BAD_FILE = -9;          // a file is malformed (bad magic, size, CRC, ...)
 constexpr int LX_STATUS_READ_ONLY = -10;        // the control cannot be written
 constexpr int LX_STATUS_STREAMING = -11;        // the operation is not allowed while streaming
+constexpr int LX_STATUS_NO_RIG = -12;           // the simulated rig's description failed to load
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations (all 32-bit).
