@@ -26,8 +26,12 @@ echo "Building pylentrasdk with AddressSanitizer and UndefinedBehaviorSanitizer"
   -C "build-dir=build/sanitize/{wheel_tag}" -C cmake.build-type=RelWithDebInfo \
   -C "cmake.define.CMAKE_CXX_FLAGS=$flags" -C "cmake.define.CMAKE_C_FLAGS=$flags" .
 
-runtime="$(g++ -print-file-name=libasan.so)"
-[ -f "$runtime" ] || { echo "no AddressSanitizer runtime at $runtime" >&2; exit 1; }
+# libstdc++ is preloaded with the runtime: the interpreter does not link it, and the sanitizer's
+# hook on C++ throws must find it when the runtime starts.
+runtime="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libstdc++.so)"
+for library in $runtime; do
+  [ -f "$library" ] || { echo "no sanitizer runtime at $library" >&2; exit 1; }
+done
 
 echo "Running the tests under the sanitizers"
 [ $# -eq 0 ] && set -- -q -x
