@@ -16,10 +16,17 @@
 
 namespace {
 
+char name[] = "/dev/shm/lentra-fuzz-write-XXXXXX";
+
+void removeScratch() {
+    ::unlink((std::string(name) + "/file").c_str());
+    ::rmdir(name);
+}
+
 const std::string& folder() {
     static const std::string path = [] {
-        char name[] = "/dev/shm/lentra-fuzz-write-XXXXXX";
         if (!::mkdtemp(name)) std::abort();  // memory, not the disk: every write is synced
+        std::atexit(removeScratch);
         return std::string(name);
     }();
     return path;

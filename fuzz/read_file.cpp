@@ -13,10 +13,17 @@
 
 namespace {
 
+char folder[] = "/dev/shm/lentra-fuzz-read-XXXXXX";
+
+void removeScratch() {
+    ::unlink((std::string(folder) + "/input").c_str());
+    ::rmdir(folder);
+}
+
 std::string scratchFile() {
     static const std::string path = [] {
-        char folder[] = "/dev/shm/lentra-fuzz-read-XXXXXX";
         if (!::mkdtemp(folder)) std::abort();  // memory, not the disk: fast, and no wear
+        std::atexit(removeScratch);
         return std::string(folder) + "/input";
     }();
     return path;

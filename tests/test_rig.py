@@ -349,12 +349,17 @@ class TestEnvironment:
         ("folder", "is a folder, not a file"),
         ("fifo", "is not a regular file"),  # would block the first call for good
         ("/dev/zero", "is not a regular file"),  # would be read until memory runs out
+        ("too-large", "the file is larger than 67108864 bytes"),
     ])
     def test_unreadable_file_leaves_no_cameras(self, tmp_path, kind, reason):
         path = {"missing": str(tmp_path / "nowhere.json"), "folder": str(tmp_path),
-                "fifo": str(tmp_path / "fifo"), "/dev/zero": "/dev/zero"}[kind]
+                "fifo": str(tmp_path / "fifo"), "/dev/zero": "/dev/zero",
+                "too-large": str(tmp_path / "large.json")}[kind]
         if kind == "fifo":
             os.mkfifo(path)
+        if kind == "too-large":
+            with open(path, "wb") as f:
+                f.truncate((64 << 20) + 1)  # sparse: no disk space needed
         found, error, err = discover_in_subprocess(path, tmp_path)
         assert found == [(NO_RIG, [])] * 3
         assert error == "LENTRASDK_SIM={}: {}".format(path, reason)
