@@ -14,7 +14,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh >/dev/null
 source tools/install_debs.sh
-install_debs clang libclang-rt-14-dev
+install_debs clang
+# libFuzzer comes with the compiler-rt libraries of clang's own version.
+clang_major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)
+install_debs "libclang-rt-$clang_major-dev"
 
 seconds="${1:-60}"
 [ $# -gt 0 ] && shift
@@ -32,9 +35,13 @@ for target in "${targets[@]}"; do
   [ -z "$target" ] && continue
   work="$build/work/$target"
   mkdir -p "$work"
-  limit=(-max_total_time="$seconds")
-  [ -n "${FUZZ_RUNS:-}" ] && limit=(-runs="$FUZZ_RUNS")
-  echo "fuzz_$target: ${FUZZ_RUNS:+$FUZZ_RUNS runs}${FUZZ_RUNS:-$seconds s}"
+  if [ -n "${FUZZ_RUNS:-}" ]; then
+    limit=(-runs="$FUZZ_RUNS")
+    echo "fuzz_$target: $FUZZ_RUNS runs"
+  else
+    limit=(-max_total_time="$seconds")
+    echo "fuzz_$target: $seconds s"
+  fi
   log="$build/$target.log"
   if ! ASAN_OPTIONS="detect_leaks=1:halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
       "$build/fuzz_$target" "$work" "fuzz/corpus/$target" "${limit[@]}" -timeout=10 \
