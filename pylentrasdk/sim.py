@@ -25,8 +25,10 @@ __all__ = [
     "load_file",
     "reset",
     "default_description",
+    "load_error",
     "inject",
     "clear_faults",
+    "fail_file_writes",
     "set_pacing",
     "get_pacing",
     "free_run",
@@ -42,6 +44,7 @@ class SimError(RuntimeError):
 
 
 _PACING_MODES = {"realtime": 0, "free-run": 1}
+_INT_MAX = 2**31 - 1  # the library's counts are C ints
 
 # File names the SDK library can have beside the binding module, per platform.
 _LIBRARY_PATTERNS = ("libLentraSDK.so*", "libLentraSDK*.dylib", "LentraSDK*.dll")
@@ -79,8 +82,10 @@ def _declare(library):
         "lxsim_reset": (c_int, []),
         "lxsim_default_description": (c_char_p, []),
         "lxsim_last_error": (c_char_p, []),
+        "lxsim_load_error": (c_char_p, []),
         "lxsim_inject": (c_int, [c_char_p, c_int, c_char_p]),
         "lxsim_clear_faults": (None, []),
+        "lxsim_fail_file_writes": (c_int, [c_int]),
         "lxsim_set_pacing": (c_int, [c_int]),
         "lxsim_get_pacing": (c_int, []),
         "lxsim_call_count": (c_long, [c_char_p]),
@@ -110,11 +115,15 @@ def _check(status, what):
 
 
 def _text(value, what):
-    if isinstance(value, bytes):
-        return value
+    """`value` as the bytes of a C string. A NUL byte would end the text early (the library
+    would see another name, path or description than the one given), so it is refused."""
     if isinstance(value, str):
-        return value.encode("utf-8")
-    raise TypeError("{} must be str, not {}".format(what, type(value).__name__))
+        value = value.encode("utf-8", "surrogateescape")
+    elif not isinstance(value, bytes):
+        raise TypeError("{} must be str, not {}".format(what, type(value).__name__))
+    if b"\0" in value:
+        raise ValueError("{} must not hold a NUL character".format(what))
+    return value
 
 
 def _plain(value):
@@ -132,8 +141,8 @@ def _plain(value):
 
 def load(description):
     """Replace the rig with a description (a dict, or JSON text). Cameras of the old rig are
-    closed and their handles answer with an invalid-handle status. On failure the current rig
-    stays and SimError says what is wrong with the description."""
+    closed and their handles answer with an invalid-handle status. On failure SimError says what
+    is wrong with the description, and the rig has no cameras (see load_error)."""
     if not isinstance(description, (str, bytes)):
         description = json.dumps(_plain(description))
     _check(_lib.lxsim_load_description(_text(description, "description")), "load")
@@ -141,7 +150,13 @@ def load(description):
 
 def load_file(path):
     """Replace the rig with the description in a JSON file (see load)."""
-    _check(_lib.lxsim_load_description_file(os.fsencode(path)), "load_file")
+    _check(_lib.lxsim_load_description_file(_text(os.fsencode(path), "path")), "load_file")
+
+
+def load_error():
+    """Why the current rig's description failed to load (given to load or load_file, or named
+    in LENTRASDK_SIM), or None when it loaded."""
+    return _lib.lxsim_load_error().decode("utf-8", "replace") or None
 
 
 def reset():
@@ -187,6 +202,8 @@ def inject(
     fault = {}
     for key, given in (("status", status), ("result", result), ("size", size)):
         if given is not None:
+            if isinstance(given, float):
+                raise TypeError("{} must be an int or a member, not a float".format(key))
             fault[key] = int(given)
     if value is not None:
         fault["value"] = _plain(value)
@@ -202,8 +219,12 @@ def inject(
         fault["progress"] = [int(p) for p in progress]
     if throw is not None:
         fault["throw"] = str(throw)
+    if isinstance(count, bool) or not isinstance(count, int):
+        raise TypeError("count must be an int, not {}".format(type(count).__name__))
+    if not 1 <= count <= _INT_MAX:
+        raise ValueError("count must be from 1 to {}, not {}".format(_INT_MAX, count))
     _check(
-        _lib.lxsim_inject(_text(function, "function"), int(count), json.dumps(fault).encode()),
+        _lib.lxsim_inject(_text(function, "function"), count, json.dumps(fault).encode()),
         "inject",
     )
 
@@ -211,6 +232,17 @@ def inject(
 def clear_faults():
     """Drop every injected fault that has not been used up."""
     _lib.lxsim_clear_faults()
+
+
+def fail_file_writes(count=1):
+    """Make the next `count` files the library writes fail just before they are put in place
+    (as on a full disk): the file that was there stays as it was and no temporary file is left.
+    0 cancels; reset() cancels too."""
+    if isinstance(count, bool) or not isinstance(count, int):
+        raise TypeError("count must be an int, not {}".format(type(count).__name__))
+    if not 0 <= count <= _INT_MAX:
+        raise ValueError("count must be from 0 to {}, not {}".format(_INT_MAX, count))
+    _check(_lib.lxsim_fail_file_writes(count), "fail_file_writes")
 
 
 def set_pacing(mode):
@@ -249,8 +281,7 @@ def call_count(function):
     """How many times the SDK function `function` has been called since the last reset."""
     count = _lib.lxsim_call_count(_text(function, "function"))
     if count < 0:
-        message = (_lib.lxsim_last_error() or b"").decode("utf-8", "replace")
-        raise SimError(message or "unknown SDK function {!r}".format(function))
+        raise SimError("no SDK function is named {!r}".format(function))
     return count
 
 

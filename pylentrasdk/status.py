@@ -27,6 +27,7 @@ class LxStatus(enum.IntEnum):
     LX_STATUS_READ_ONLY = -10  # the control cannot be written
     LX_STATUS_STREAMING = -11  # the operation is not allowed while streaming
     LX_STATUS_NOTHING_LOADED = -12  # nothing to activate: no profile has been loaded
+    LX_STATUS_NO_RIG = -13  # the simulated rig's description failed to load
 
 
 def status_name(code):

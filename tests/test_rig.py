@@ -14,10 +14,21 @@ from pylentrasdk import sim
 F = lx.LX_IMAGE_FORMAT
 
 
+NO_RIG = -13  # LX_STATUS_NO_RIG
+
+
 def names():
     status, found = lx.LxDiscoverCameraDevices()
     assert status == 0
     return list(found)
+
+
+def assert_no_rig(error):
+    """A description failed to load for `error`: no cameras, and discovery says so."""
+    status, found = lx.LxDiscoverCameraDevices()
+    assert (status, list(found)) == (NO_RIG, [])
+    assert lx.LxInitialCameraDevice(0) is None
+    assert sim.load_error() == error
 
 
 def small_rig(**device):
@@ -93,7 +104,6 @@ class TestDescriptions:
         assert names() == ["From File"]
 
     def test_unreadable_and_malformed_files(self, tmp_path):
-        before = names()
         missing = tmp_path / "missing.json"
         with pytest.raises(sim.SimError, match="missing.json: cannot read the file"):
             sim.load_file(str(missing))
@@ -102,7 +112,7 @@ class TestDescriptions:
         with pytest.raises(sim.SimError) as refused:
             sim.load_file(str(broken))
         assert str(refused.value) == "{}: devices[0].name: must be a text".format(broken)
-        assert names() == before
+        assert_no_rig(str(refused.value))
 
 
 MIPI = {"interface": "MIPI_CSI2", "product_type": "KAVN"}
@@ -171,6 +181,12 @@ MALFORMED = [
     ({"platform": {"media_graph": {"entities": [{"name": "a"}, {"name": "a"}]}}},
      "platform.media_graph.entities[1].name: names another entity already"),
     ([], "the description: must be an object"),
+    (small_rig(formats=[{"format": "NONE", "width": 65535, "height": 10922}]),
+     "devices[0].formats[0].width: must be 0: a NONE entry carries no frames"),
+    (small_rig(formats=[{"format": "NONE", "height": 1}]),
+     "devices[0].formats[0].height: must be 0: a NONE entry carries no frames"),
+    (small_rig(header_version=3, boot_data={"lens_id": "zz"}),
+     "devices[0].boot_data.lens_id: must be a hexadecimal text of at most 16 bytes"),
 ]
 
 
@@ -181,12 +197,37 @@ class TestMalformedDescriptions:
         with pytest.raises(sim.SimError) as refused:
             sim.load(description)
         assert str(refused.value) == message
-        assert names() == ["Kept"]
+        assert_no_rig(message)
+        sim.load(small_rig(name="Kept"))  # a good description brings cameras back
+        assert names() == ["Kept"] and sim.load_error() is None
+
+    @pytest.mark.parametrize("description, message", [
+        # Keys are escaped and cut; the parser's context too.
+        ('{"devices": [{"na\\nme": 1}]}', "devices[0].na\\nme: unknown key"),
+        ('{"' + "k" * 100000 + '": 1}', "k" * 61 + "...: unknown key"),
+        (b'{"\xff\xfe": 1}', "not valid JSON: "),
+        ('{"a\\u0001b": 1}', "a\\x01b: unknown key"),
+        ('{"devices": [{"name": "x\n', "not valid JSON: "),
+        ('{"devices": [' + '{"name": "a"}, ' * 20000 + '"x"]}', "devices[20000]: must be an object"),
+        (b"\xff" * 100000, "not valid JSON: "),
+    ], ids=["newline-in-key", "long-key", "invalid-utf8-key", "control-in-key", "newline-in-json",
+            "many-entries", "binary"])
+    def test_messages_are_one_short_printable_line(self, description, message):
+        with pytest.raises(sim.SimError) as refused:
+            sim.load(description)
+        text = str(refused.value)
+        assert text.startswith(message)
+        assert len(text.encode()) <= 512 and text.isprintable()
+
+    def test_boot_data_without_ids(self):
+        # A header without fuse or lens id copied from no bytes at all (a null pointer).
+        sim.load({"devices": [{"header_version": 3}]})
+        assert names() == ["Simulated Camera 0"]
 
     def test_not_json(self):
-        with pytest.raises(sim.SimError, match="^not valid JSON: "):
+        with pytest.raises(sim.SimError, match="^not valid JSON: ") as refused:
             sim.load('{"devices": [')
-        assert len(names()) == 3
+        assert_no_rig(str(refused.value))
 
     def test_the_default_description_is_itself_valid(self):
         # Every entry of the embedded rig passes the same checks as a user's description.
@@ -251,12 +292,13 @@ class TestReplacingTheRig:
         new = lx.LxInitialCameraDevice(0)
         assert lx.LxOpen(new) == 0
 
-    def test_a_refused_description_keeps_the_cameras_attached(self):
+    def test_a_refused_description_detaches_the_cameras(self):
+        # No camera of the rig before goes on as if the refused description had not been given.
         cam = lx.LxInitialCameraDevice(0)
         assert lx.LxOpen(cam) == 0
         with pytest.raises(sim.SimError):
             sim.load(small_rig(max_fps=1000))
-        assert lx.LxClose(cam) == 0
+        assert lx.LxClose(cam) == lx_invalid()
 
 
 def lx_invalid():
@@ -264,33 +306,66 @@ def lx_invalid():
 
 
 def discover_in_subprocess(env_value, tmp_path):
-    """Runs discovery in a fresh interpreter with LENTRASDK_SIM set; returns (names, stderr)."""
+    """Runs discovery twice, a reset and discovery again in a fresh interpreter with
+    LENTRASDK_SIM set; returns ([(status, names)] per discovery, load error, stderr)."""
     env = dict(os.environ, LENTRASDK_SIM=env_value)
-    code = "import pylentrasdk as lx; print('|'.join(lx.LxDiscoverCameraDevices()[1]))"
+    code = (
+        "import json, pylentrasdk as lx\n"
+        "from pylentrasdk import sim\n"
+        "found = [lx.LxDiscoverCameraDevices() for _ in range(2)]\n"
+        "sim.reset()\n"
+        "found.append(lx.LxDiscoverCameraDevices())\n"
+        "print(json.dumps([[[s, list(n)] for s, n in found], sim.load_error()]))\n"
+    )
     done = subprocess.run([sys.executable, "-c", code], env=env, cwd=str(tmp_path),
                           capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, done.stderr
-    return done.stdout.strip().split("|"), done.stderr
+    found, error = json.loads(done.stdout)
+    return [tuple(f) for f in found], error, done.stderr
+
+
+def error_lines(stderr):
+    return [line for line in stderr.splitlines() if "[error]" in line]
 
 
 class TestEnvironment:
     def test_description_file_replaces_the_default_rig(self, tmp_path):
         path = tmp_path / "rig.json"
         path.write_text(json.dumps({"devices": [{"name": "Env A"}, {"name": "Env B"}]}))
-        found, err = discover_in_subprocess(str(path), tmp_path)
-        assert found == ["Env A", "Env B"] and err == ""
+        found, error, err = discover_in_subprocess(str(path), tmp_path)
+        assert found == [(0, ["Env A", "Env B"])] * 3 and error is None and err == ""
 
-    def test_malformed_file_falls_back_to_the_default_rig(self, tmp_path):
+    def test_malformed_file_leaves_no_cameras(self, tmp_path):
+        # Never the default rig in place of the one described: no cameras, and every
+        # discovery says why in the log, at error level.
         path = tmp_path / "rig.json"
         path.write_text(json.dumps(small_rig(formats=[{"width": 17}])))
-        found, err = discover_in_subprocess(str(path), tmp_path)
-        assert len(found) == 3 and "AR0822" in found[0]
-        assert err == ("LentraSDK: LENTRASDK_SIM={}: devices[0].formats[0].width: must be an even "
-                       "integer from 16 to 8192; using the default rig\n".format(path))
+        found, error, err = discover_in_subprocess(str(path), tmp_path)
+        assert found == [(NO_RIG, [])] * 3
+        assert error == ("LENTRASDK_SIM={}: devices[0].formats[0].width: must be an even "
+                         "integer from 16 to 8192".format(path))
+        lines = error_lines(err)
+        assert len(lines) == 3
+        assert all(line.endswith("LxDiscoverCameraDevices: no cameras: the rig description "
+                                 "failed to load: " + error) for line in lines)
 
-    def test_missing_file_falls_back_to_the_default_rig(self, tmp_path):
-        path = tmp_path / "nowhere.json"
-        found, err = discover_in_subprocess(str(path), tmp_path)
-        assert len(found) == 3
-        assert err.startswith("LentraSDK: LENTRASDK_SIM={}: cannot read the file".format(path))
-        assert err.endswith("; using the default rig\n")
+    @pytest.mark.parametrize("kind, reason", [
+        ("missing", "cannot read the file (No such file or directory)"),
+        ("folder", "is a folder, not a file"),
+        ("fifo", "is not a regular file"),  # would block the first call for good
+        ("/dev/zero", "is not a regular file"),  # would be read until memory runs out
+        ("too-large", "the file is larger than 67108864 bytes"),
+    ])
+    def test_unreadable_file_leaves_no_cameras(self, tmp_path, kind, reason):
+        path = {"missing": str(tmp_path / "nowhere.json"), "folder": str(tmp_path),
+                "fifo": str(tmp_path / "fifo"), "/dev/zero": "/dev/zero",
+                "too-large": str(tmp_path / "large.json")}[kind]
+        if kind == "fifo":
+            os.mkfifo(path)
+        if kind == "too-large":
+            with open(path, "wb") as f:
+                f.truncate((64 << 20) + 1)  # sparse: no disk space needed
+        found, error, err = discover_in_subprocess(path, tmp_path)
+        assert found == [(NO_RIG, [])] * 3
+        assert error == "LENTRASDK_SIM={}: {}".format(path, reason)
+        assert len(error_lines(err)) == 3

@@ -347,14 +347,22 @@ class TestConcurrentCaptures:
         lambda cam: sim.load({"devices": []}),
     ], ids=["stop", "close", "reset-uvc", "replace-rig"])
     def test_ending_the_stream_ends_a_wait(self, bench, interrupt):
-        assert capture(0, YUY2_64x48)[0] == SUCCESS  # the next frame is a second away
+        # The waiting capture must be woken by the end of the stream, not find it ended when
+        # it wakes for the next frame slot, a second after the stream started.
+        assert lx.LxStopStreaming(bench) == 0
+        next_slot = time.monotonic() + 1.0  # the stream starts after this
+        assert lx.LxStartStreaming(bench) == 0
+        assert capture(0, YUY2_64x48)[0] == SUCCESS
         before = sim.call_count("LxGetImage")
         thread, results = in_thread(lambda: capture(0, YUY2_64x48, timeout_ms=30000))
         wait_until_called("LxGetImage", before)
         time.sleep(0.05)
         interrupt(bench)
-        thread.join(20)  # far less than the capture's own timeout
-        assert not thread.is_alive() and results[0][0] == OTHER_ERROR
+        thread.join(max(0.0, next_slot - time.monotonic() - 0.1))
+        woken = not thread.is_alive()
+        thread.join(20)
+        assert woken, "the wait went on until the next frame slot"
+        assert results[0][0] == OTHER_ERROR
 
     def test_other_calls_go_on_during_a_wait(self, bench):
         assert capture(0, YUY2_64x48)[0] == SUCCESS
@@ -456,3 +464,25 @@ class TestLibrary:
         assert len(lines) == 3
         assert "LxOpen" in lines[1] and "LX_STATUS_BUSY" in lines[1]
         assert "LxSetLogFile" in lines[2] and "LX_STATUS_IO_ERROR" in lines[2]  # log stayed put
+
+    @pytest.mark.parametrize("target, status", [
+        ("logs/target.log\0.evil", INVALID_ARGUMENT),  # the OS would open logs/target.log
+        ("", INVALID_ARGUMENT),
+        ("missing/sdk.log", -8),  # a missing folder is not made
+        ("folder", -8),
+        ("fifo", -8),  # opening it would wait for a reader for good
+    ], ids=["nul", "empty", "missing-folder", "folder", "fifo"])
+    def test_refused_log_files(self, tmp_path, target, status):
+        (tmp_path / "logs").mkdir()
+        (tmp_path / "folder").mkdir()
+        os.mkfifo(str(tmp_path / "fifo"))
+        code = (
+            "import pylentrasdk as lx\n"
+            "lx.LxSetLogLevel(lx.LX_LOG_LEVEL.LX_LOG_LEVEL_DEBUG)\n"
+            "assert lx.LxSetLogFile('kept.log') == 0\n"
+            "assert lx.LxSetLogFile({target!r}) == {status}\n"
+        ).format(target=target, status=status)
+        self.run(code, tmp_path)
+        assert sorted(os.listdir(str(tmp_path))) == ["fifo", "folder", "kept.log", "logs"]
+        assert os.listdir(str(tmp_path / "logs")) == []
+        assert "LxSetLogFile" in (tmp_path / "kept.log").read_text()  # the log stayed put

@@ -50,13 +50,20 @@ class TestRigs:
         ["{not json", {"devices": [{"formats": [{"width": 641, "format": "YUY2"}]}]},
          {"devices": [{"product_type": "TOASTER"}]}],
     )
-    def test_bad_description_keeps_the_rig(self, description):
-        before = names()
+    def test_bad_description_leaves_no_cameras(self, description):
         with pytest.raises(sim.SimError) as error:
             sim.load(description)
-        assert str(error.value)
-        assert names() == before
+        assert str(error.value) and sim.load_error() == str(error.value)
+        assert lx.LxDiscoverCameraDevices()[0] == -13  # LX_STATUS_NO_RIG
+        sim.reset()
+        assert sim.load_error() is None and len(names()) == 3
 
+    @pytest.mark.parametrize("load, arg", [(sim.load, '{"devices": []}\0{"devices": 5}'),
+                                           (sim.load_file, "rig.json\0.evil")])
+    def test_texts_with_nul_are_refused(self, load, arg):
+        # A C string would end at the NUL: another description or file than the one given.
+        with pytest.raises(ValueError, match="NUL"):
+            load(arg)
     def test_handles_of_a_replaced_rig_answer_with_a_status(self, kavl_camera):
         sim.load(ONE_CAMERA)
         assert lx.LxGetDeviceName(kavl_camera)[0] < 0
@@ -87,16 +94,52 @@ class TestFaults:
         assert lx.LxGetDeviceInterfaceType(kavl_camera) == (0, lx.INTERFACE_ETHERNET)
 
     @pytest.mark.parametrize(
-        "function, keywords, error",
+        "function, keywords, error, message",
         [
-            ("LxNoSuchFunction", {}, sim.SimError),
-            ("LxGetDeviceName", {"text": 5}, TypeError),
-            (b"LxOpen", {"count": "x"}, ValueError),
+            ("LxNoSuchFunction", {}, sim.SimError, 'no SDK function is named "LxNoSuchFunction"'),
+            ("LxGetDeviceName", {"text": 5}, TypeError, "text must be str or bytes"),
+            (b"LxOpen", {"count": "x"}, TypeError, "count must be an int"),
+            # ctypes would wrap these into the C int: 2**32 + 1 became 1.
+            ("LxOpen", {"count": 2**32 + 1}, ValueError, "count must be from 1 to 2147483647"),
+            ("LxOpen", {"count": 0}, ValueError, "count must be from 1"),
+            ("LxOpen", {"status": 1.5}, TypeError, "status must be an int"),
+            ("LxOpen\0", {}, ValueError, "NUL"),
+            # A value of another shape than the function's output used to become an empty
+            # success.
+            ("LxDiscoverCameraDevices", {"value": [1, 2, 3]}, sim.SimError,
+             "value: LxDiscoverCameraDevices hands back a list of texts"),
+            ("LxGetDeviceName", {"value": 123}, sim.SimError,
+             "value: LxGetDeviceName hands back a text"),
+            ("LxGetDeviceInterfaceType", {"value": 1e300}, sim.SimError,
+             "value: must be a whole number within 64 bits"),
+            ("LxGetDeviceInterfaceType", {"value": 1.5}, sim.SimError,
+             "value: must be a whole number within 64 bits"),
+            ("LxOpen", {"value": 1}, sim.SimError, "value: LxOpen hands back no value"),
+            ("LxGetFormatList", {"value": [{"width": 1e300}]}, sim.SimError,
+             "value: fields must be finite numbers within float range"),
+            # A success must say how many bytes it received, or the whole buffer passes for
+            # a frame.
+            ("LxGetImage", {"result": 0}, sim.SimError,
+             "size: a successful capture must say how many bytes it received"),
+            ("LxGetImage", {}, sim.SimError, "size: a successful capture"),
         ],
     )
-    def test_refused_injections(self, function, keywords, error):
-        with pytest.raises(error):
+    def test_refused_injections(self, function, keywords, error, message):
+        with pytest.raises(error) as refused:
             sim.inject(function, **keywords)
+        assert message in str(refused.value)
+        sim.reset_call_counts()
+        assert sim.call_count("LxOpen") == 0  # nothing was queued
+        assert lx.LxOpen(lx.LxInitialCameraDevice(0)) == 0
+
+    def test_accepted_shapes(self, kavl_camera):
+        sim.inject("LxGetDeviceInterfaceType", value=2**40 + 1)  # wraps into the output
+        assert lx.LxGetDeviceInterfaceType(kavl_camera)[0] == 0
+        sim.inject("LxDiscoverCameraDevices", value=[])
+        status, found = lx.LxDiscoverCameraDevices()
+        assert (status, list(found)) == (0, [])
+        sim.inject("LxGetImage", result=lx.LX_TIMEOUT)  # a failure needs no size
+        sim.inject("LxGetImage", result=lx.LX_SUCCESS, size=0)
 
     def test_call_counts(self, kavl_camera):
         sim.reset_call_counts()
@@ -105,8 +148,14 @@ class TestFaults:
         lx.LxGetDeviceName(kavl_camera)
         assert sim.call_count("LxGetDeviceName") == 2
         assert sim.call_count("LxGetDevicePath") == 0
+        with pytest.raises(sim.SimError, match="LxOpne"):
+            sim.call_count("LxOpne")
+        # The message is this call's, not left over from the last refused request.
         with pytest.raises(sim.SimError):
+            sim.inject("LxGetDeviceName", value=123)
+        with pytest.raises(sim.SimError) as refused:
             sim.call_count("LxNoSuchFunction")
+        assert str(refused.value) == "no SDK function is named 'LxNoSuchFunction'"
 
 
 class TestPacing:

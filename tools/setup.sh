@@ -7,17 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 debs=(g++ pkg-config nlohmann-json3-dev libspdlog-dev libyaml-cpp-dev libturbojpeg0-dev zlib1g-dev)
-missing=()
-for p in "${debs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing Debian packages: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+source tools/install_debs.sh
+install_debs "${debs[@]}"
 
 if [ ! -x .venv/bin/python ]; then
   echo "Creating the virtual environment .venv"

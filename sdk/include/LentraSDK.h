@@ -43,6 +43,7 @@ constexpr int LX_STATUS_BAD_FILE = -9;          // a file is malformed (bad magi
 constexpr int LX_STATUS_READ_ONLY = -10;        // the control cannot be written
 constexpr int LX_STATUS_STREAMING = -11;        // the operation is not allowed while streaming
 constexpr int LX_STATUS_NOTHING_LOADED = -12;   // nothing to activate: no profile has been loaded
+constexpr int LX_STATUS_NO_RIG = -13;           // the simulated rig's description failed to load
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations (all 32-bit).
@@ -332,7 +333,9 @@ LENTRASDK_API void HelloLentraSDK();
 LENTRASDK_API int LxSetLogFile(std::string path);
 LENTRASDK_API void LxSetLogLevel(LX_LOG_LEVEL level);
 // Replaces the content of `names` with one name per camera of the rig, in a fixed order; a
-// name's position is the index for LxInitialCameraDevice. No camera is not a failure.
+// name's position is the index for LxInitialCameraDevice. No camera is not a failure; a rig
+// description that failed to load is: LX_STATUS_NO_RIG, no names, and the reason in the log at
+// error level.
 LENTRASDK_API int LxDiscoverCameraDevices(std::vector<std::string>& names);
 // The camera at `index` of the discovery list (the same object every time), or empty.
 LENTRASDK_API LxCameraHandle LxInitialCameraDevice(int index);

@@ -13,8 +13,10 @@
 extern "C" {
 
 // Replaces the rig with the JSON description `json` (text) or the file at `path`. Returns 0, or
-// a negative status with the reason in lxsim_last_error(); on failure the current rig stays.
-// Cameras of the replaced rig are closed; handles to them answer LX_STATUS_INVALID_HANDLE.
+// a negative status with the reason in lxsim_last_error(). Cameras of the replaced rig are
+// closed; handles to them answer LX_STATUS_INVALID_HANDLE. A description that fails to load
+// leaves a rig of no cameras: discovery answers LX_STATUS_NO_RIG and logs the reason, which
+// lxsim_load_error() returns, until a description loads or lxsim_reset().
 LENTRASDK_API int lxsim_load_description(const char* json);
 LENTRASDK_API int lxsim_load_description_file(const char* path);
 // Back to the start-up rig (LENTRASDK_SIM's description, or the embedded default), with faults
@@ -24,6 +26,9 @@ LENTRASDK_API int lxsim_reset(void);
 LENTRASDK_API const char* lxsim_default_description(void);
 // Why the last failing lxsim_ call of this thread failed ("" if none).
 LENTRASDK_API const char* lxsim_last_error(void);
+// Why the current rig's description failed to load (given to lxsim_load_* or named in
+// LENTRASDK_SIM), or "" when it loaded. The text stays valid until this thread calls again.
+LENTRASDK_API const char* lxsim_load_error(void);
 
 // The next `count` calls of the SDK function named `function` skip their work and answer as
 // `fault_json` says. Keys (all optional):
@@ -37,19 +42,28 @@ LENTRASDK_API const char* lxsim_last_error(void);
 //             a list [value, aux] (image-processing getters).
 //   "text_hex" the output text as hex bytes (to hand back text that is not valid UTF-8).
 //   "empty"   true: hand back an empty handle or an emptied record owner.
-//   "size"    LxGetImage: the received size to report (nothing is written to the buffer).
+//   "size"    LxGetImage: the received size to report (nothing is written to the buffer); a
+//             fault that makes the capture succeed must give one.
 //   "progress" a list of progress values to report (firmware upgrades).
 //   "throw"   a message: throw std::runtime_error with it (LxResetActiveRoutes).
-// Returns 0, or LX_STATUS_INVALID_ARGUMENT for an unknown function name or malformed JSON.
+// Returns 0, or LX_STATUS_INVALID_ARGUMENT for an unknown function name, malformed JSON, or a
+// "value" of another shape than the function's output (a number for a text, a fraction or
+// 1e300 for an integer, a value for a function that hands back none).
 LENTRASDK_API int lxsim_inject(const char* function, int count, const char* fault_json);
 LENTRASDK_API void lxsim_clear_faults(void);
+
+// The next `count` files the library writes (each written to a temporary file that is then
+// renamed into place) fail after the temporary file is written and before the rename, as on a
+// full disk: the previous file stays and the temporary one is removed. 0 cancels.
+LENTRASDK_API int lxsim_fail_file_writes(int count);
 
 // Frame pacing: 0 real time (frames at the format's rate, capped by the maximum-FPS setting),
 // 1 free run (a frame as fast as it can be made).
 LENTRASDK_API int lxsim_set_pacing(int mode);
 LENTRASDK_API int lxsim_get_pacing(void);
 
-// Calls of the named SDK function since the last reset (negative for an unknown name).
+// Calls of the named SDK function since the last reset (negative for an unknown name, with the
+// reason in lxsim_last_error()).
 LENTRASDK_API long lxsim_call_count(const char* function);
 LENTRASDK_API void lxsim_reset_call_counts(void);
 

@@ -67,6 +67,14 @@ int LxDiscoverCameraDevices(std::vector<std::string>& names) {
     if (auto fault = sim::enter(__func__)) return fault->answer(names);
     auto rig = lentra::currentRig();
     names.clear();
+    if (!rig->loadError().empty()) {
+        // Said on every discovery, at error level: a program that clears its screen after the
+        // first one still leaves the reason in the log.
+        lentra::log::write(LX_LOG_LEVEL::LX_LOG_LEVEL_ERROR,
+                           std::string(__func__) + ": no cameras: the rig description failed to load: " +
+                               rig->loadError());
+        return LX_STATUS_NO_RIG;
+    }
     for (const auto& camera : rig->cameras()) names.push_back(camera->description().name);
     return LX_STATUS_OK;
 }

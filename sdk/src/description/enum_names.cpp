@@ -111,6 +111,7 @@ const EnumName statuses[] = {
     {"LX_STATUS_READ_ONLY", LX_STATUS_READ_ONLY},
     {"LX_STATUS_STREAMING", LX_STATUS_STREAMING},
     {"LX_STATUS_NOTHING_LOADED", LX_STATUS_NOTHING_LOADED},
+    {"LX_STATUS_NO_RIG", LX_STATUS_NO_RIG},
 };
 
 template <std::size_t N>

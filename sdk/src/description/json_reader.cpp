@@ -8,6 +8,65 @@ namespace lentra {
 
 using json = nlohmann::json;
 
+namespace {
+
+// The length of the valid UTF-8 sequence at `at`, or 0 when the bytes there are not one.
+std::size_t utf8Length(const std::string& text, std::size_t at) {
+    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length;
+    unsigned int min;
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, min = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, min = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, min = 0x10000;
+    else return 0;
+    if (at + length > text.size()) return 0;
+    unsigned int code = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string printableText(const std::string& text, std::size_t maxBytes) {
+    static const char hex[] = "0123456789abcdef";
+    const std::string ellipsis = "...";
+    std::string out;
+    std::size_t roomForEllipsis = 0;  // the longest prefix (of whole pieces) that "..." fits after
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        const std::size_t length = utf8Length(text, at);
+        std::string piece;
+        if (length > 1) {
+            piece = text.substr(at, length);
+        } else if (c == '\n') {
+            piece = "\\n";
+        } else if (c == '\t') {
+            piece = "\\t";
+        } else if (c == '\r') {
+            piece = "\\r";
+        } else if (length == 1 && c >= 0x20 && c != 0x7F) {
+            piece = std::string(1, static_cast<char>(c));
+        } else {
+            piece = {'\\', 'x', hex[c >> 4], hex[c & 0xF]};
+        }
+        at += length ? length : 1;
+        if (out.size() + piece.size() > maxBytes)
+            return out.substr(0, roomForEllipsis) + ellipsis.substr(0, maxBytes - roomForEllipsis);
+        out += piece;
+        if (out.size() + ellipsis.size() <= maxBytes) roomForEllipsis = out.size();
+    }
+    return out;
+}
+
+DescriptionError::DescriptionError(const std::string& message)
+    : std::runtime_error(printableText(message, kMaxDescriptionErrorBytes)) {}
+
 json parseJson(const std::string& text) {
     try {
         return json::parse(text);
@@ -17,7 +76,7 @@ json parseJson(const std::string& text) {
         auto bracket = message.find("] ");
         if (message.rfind("[json.", 0) == 0 && bracket != std::string::npos)
             message = message.substr(bracket + 2);
-        throw DescriptionError("not valid JSON: " + message);
+        throw DescriptionError("not valid JSON: " + printableText(message, 200));
     }
 }
 
@@ -35,7 +94,10 @@ JsonObject JsonObject::empty(std::string path) {
 bool JsonObject::has(const char* key) const { return value_->contains(key); }
 
 std::string JsonObject::pathOf(const std::string& key) const {
-    return path_.empty() ? key : path_ + "." + key;
+    // Keys come from the description as they are: escaped and cut, so that a message names the
+    // entry in one readable line.
+    const std::string shown = printableText(key, 64);
+    return path_.empty() ? shown : path_ + "." + shown;
 }
 
 void JsonObject::fail(const std::string& key, const std::string& reason) const {

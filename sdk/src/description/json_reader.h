@@ -19,10 +19,20 @@
 
 namespace lentra {
 
+// The longest message a malformed description gets, in bytes.
+constexpr std::size_t kMaxDescriptionErrorBytes = 512;
+
+// Thrown with the one message a malformed description gets: one line of printable text, at most
+// kMaxDescriptionErrorBytes long, whatever bytes the description held.
 class DescriptionError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit DescriptionError(const std::string& message);
 };
+
+// `text` made fit for a one-line message: control characters and bytes that are not valid UTF-8
+// are escaped (\n, \x00, \xff), and a text longer than `maxBytes` is cut (at a character
+// boundary) and ends in "...". Applying it to its own result changes nothing.
+std::string printableText(const std::string& text, std::size_t maxBytes);
 
 // Parses JSON text; throws DescriptionError "not valid JSON: ..." on a syntax error.
 nlohmann::json parseJson(const std::string& text);

@@ -36,9 +36,12 @@ FormatDescription parseFormat(JsonObject o) {
             o.fail("height", "must be even for NV12");
         f.framerate = static_cast<uint16_t>(o.integer("framerate", 30, 1, 1000));
     } else {
-        // A format entry without frames is only listed; any size is accepted for it.
-        f.width = static_cast<uint16_t>(o.integer("width", 0, 0, 65535));
-        f.height = static_cast<uint16_t>(o.integer("height", 0, 0, 65535));
+        // A format entry without frames is only listed, and has no size: a size would make a
+        // capture with its record size a buffer for frames that never come (65535 x 10922
+        // is 2 GB).
+        const char* noSize = "must be 0: a NONE entry carries no frames";
+        f.width = static_cast<uint16_t>(o.integer("width", 0, 0, 0, noSize));
+        f.height = static_cast<uint16_t>(o.integer("height", 0, 0, 0, noSize));
         f.framerate = static_cast<uint16_t>(o.integer("framerate", 0, 0, 65535));
     }
     o.finish();
@@ -129,6 +132,14 @@ void copyText(char* field, std::size_t size, const std::string& text) {
     std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
+// `bytes` (at most the field's size, as hexBytes was told) into the start of a byte field. An
+// empty vector may hold no storage at all, and memcpy from a null pointer is undefined even for
+// no bytes.
+template <std::size_t N>
+void copyBytes(uint8_t (&field)[N], const std::vector<uint8_t>& bytes) {
+    if (!bytes.empty()) std::memcpy(field, bytes.data(), std::min(bytes.size(), N));
+}
+
 LxHeaderV2 parseHeaderV2(JsonObject o, const std::string& deviceName) {
     LxHeaderV2 h{};
     h.headerVersion = 2;
@@ -147,11 +158,9 @@ LxHeaderV3 parseHeaderV3(JsonObject o, const std::string& deviceName) {
     };
     h.contentOffset = u16("content_offset", sizeof(LxHeaderV3));
     h.sensorType = u16("sensor_type", 0);
-    auto fuse = o.hexBytes("sensor_fuse_id", sizeof h.sensorFuseId);
-    std::memcpy(h.sensorFuseId, fuse.data(), fuse.size());
+    copyBytes(h.sensorFuseId, o.hexBytes("sensor_fuse_id", sizeof h.sensorFuseId));
     copyText(h.productName, sizeof h.productName, o.text("product_name", deviceName, 63, true));
-    auto lens = o.hexBytes("lens_id", sizeof h.lensId);
-    std::memcpy(h.lensId, lens.data(), lens.size());
+    copyBytes(h.lensId, o.hexBytes("lens_id", sizeof h.lensId));
     h.fixChecksum = u16("fix_checksum", 0);
     std::string qr = o.text("qr_fw_version", "", 2);
     std::memcpy(h.qrFwVersion, qr.data(), qr.size());

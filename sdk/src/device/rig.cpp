@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <optional>
+
+#include "description/json_reader.h"
 #include "device/default_rig.h"
 #include "files/read_file.h"
 
@@ -17,6 +20,12 @@ Rig::Rig(const RigDescription& description)
 std::shared_ptr<Camera> Rig::camera(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= cameras_.size()) return nullptr;
     return cameras_[static_cast<std::size_t>(index)];
+}
+
+std::shared_ptr<Rig> Rig::failed(std::string loadError) {
+    auto rig = std::make_shared<Rig>(RigDescription{});
+    rig->loadError_ = std::move(loadError);
+    return rig;
 }
 
 void Rig::detach() {
@@ -37,26 +46,35 @@ RigDescription defaultDescription() {
     return std::move(*parsed.rig);
 }
 
-// The rig described by LENTRASDK_SIM, or the default one with a message saying why not.
-RigDescription startupDescription() {
+// What the library starts with: the description LENTRASDK_SIM names, or the default one. A
+// named description that cannot be read or parsed gives no rig but the reason, which discovery
+// logs every time it is asked.
+struct Startup {
+    std::optional<RigDescription> description;
+    std::string error;
+};
+
+Startup startupDescription() {
     const char* path = std::getenv("LENTRASDK_SIM");
-    if (!path || !*path) return defaultDescription();
+    if (!path || !*path) return {defaultDescription(), ""};
     std::string reason;
     if (auto text = files::readWholeFile(path, reason)) {
         RigParseResult parsed = parseRigDescription(*text);
-        if (parsed.rig) return std::move(*parsed.rig);
+        if (parsed.rig) return {std::move(*parsed.rig), ""};
         reason = parsed.error;
     }
-    std::fprintf(stderr, "LentraSDK: LENTRASDK_SIM=%s: %s; using the default rig\n", path,
-                 reason.c_str());
-    std::fflush(stderr);
-    return defaultDescription();
+    return {std::nullopt, "LENTRASDK_SIM=" + printableText(path, 256) + ": " + reason};
+}
+
+std::shared_ptr<Rig> build(const Startup& startup) {
+    if (!startup.description) return Rig::failed(startup.error);
+    return std::make_shared<Rig>(*startup.description);
 }
 
 struct RigState {
     std::mutex mutex;
     std::shared_ptr<Rig> current;
-    std::unique_ptr<RigDescription> startup;  // read once, reused by resets
+    std::unique_ptr<Startup> startup;  // read once, reused by resets
 };
 
 RigState& rigState() {
@@ -65,8 +83,8 @@ RigState& rigState() {
 }
 
 // Requires the rig mutex.
-const RigDescription& startupLocked(RigState& s) {
-    if (!s.startup) s.startup = std::make_unique<RigDescription>(startupDescription());
+const Startup& startupLocked(RigState& s) {
+    if (!s.startup) s.startup = std::make_unique<Startup>(startupDescription());
     return *s.startup;
 }
 
@@ -87,18 +105,20 @@ void install(std::shared_ptr<Rig> rig) {
 std::shared_ptr<Rig> currentRig() {
     RigState& s = rigState();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (!s.current) s.current = std::make_shared<Rig>(startupLocked(s));
+    if (!s.current) s.current = build(startupLocked(s));
     return s.current;
 }
 
 void replaceRig(const RigDescription& description) { install(std::make_shared<Rig>(description)); }
+
+void replaceWithFailedRig(std::string loadError) { install(Rig::failed(std::move(loadError))); }
 
 void resetRig() {
     std::shared_ptr<Rig> rig;
     {
         RigState& s = rigState();
         std::lock_guard<std::mutex> lock(s.mutex);
-        rig = std::make_shared<Rig>(startupLocked(s));
+        rig = build(startupLocked(s));
     }
     install(std::move(rig));
 }

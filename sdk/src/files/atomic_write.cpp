@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,16 @@
 namespace lentra::files {
 
 namespace {
+
+std::atomic<int> failuresBeforeRename{0};
+
+// Takes one of the failures asked for by failWritesBeforeRename, if any is left.
+bool injectedFailure() {
+    int left = failuresBeforeRename.load();
+    while (left > 0 && !failuresBeforeRename.compare_exchange_weak(left, left - 1)) {
+    }
+    return left > 0;
+}
 
 std::string because(const char* what) { return std::string(what) + " (" + std::strerror(errno) + ")"; }
 
@@ -76,6 +87,10 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
         error = because("cannot write the file");
         return false;
     }
+    if (injectedFailure()) {
+        error = "cannot put the file in place (a failure injected for a test)";
+        return false;
+    }
     if (::rename(temp.path.c_str(), path.c_str()) != 0) {
         error = because("cannot put the file in place");
         return false;
@@ -83,5 +98,7 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
     temp.kept = true;
     return true;
 }
+
+void failWritesBeforeRename(int count) { failuresBeforeRename.store(count > 0 ? count : 0); }
 
 }  // namespace lentra::files

@@ -11,4 +11,8 @@ namespace lentra::files {
 // a folder, or holds a NUL byte, is refused.
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
 
+// For tests (lxsim_fail_file_writes): the next `count` atomic writes fail after the temporary
+// file is written and before it is renamed into place, as a full disk would make them fail.
+void failWritesBeforeRename(int count);
+
 }  // namespace lentra::files

@@ -1,5 +1,7 @@
 #include "log/log.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -71,6 +73,21 @@ void debug(const std::string& message) { write(LX_LOG_LEVEL::LX_LOG_LEVEL_DEBUG,
 void warn(const std::string& message) { write(LX_LOG_LEVEL::LX_LOG_LEVEL_WARN, message); }
 
 int setFile(const std::string& path) {
+    if (path.empty()) return failed("LxSetLogFile", LX_STATUS_INVALID_ARGUMENT, "no file name given");
+    // The operating system would read the name only up to a NUL byte: another file than the one
+    // named.
+    if (path.find('\0') != std::string::npos)
+        return failed("LxSetLogFile", LX_STATUS_INVALID_ARGUMENT, "the file name holds a NUL byte");
+    // spdlog would make missing folders; like every other file the library opens, the folder
+    // must exist.
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return failed("LxSetLogFile", LX_STATUS_IO_ERROR, "the folder does not exist");
+    // A FIFO would block the open until some reader came; a character device (/dev/null) is fine.
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode))
+        return failed("LxSetLogFile", LX_STATUS_IO_ERROR, "is not a file (a folder, a FIFO or a socket)");
     std::shared_ptr<spdlog::logger> logger;
     try {
         auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(path, /*truncate=*/false);

@@ -1,17 +1,21 @@
 #include "sim/faults.h"
 
+#include <algorithm>
 #include <array>
+#include <cfloat>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <deque>
 #include <iterator>
+#include <limits>
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 
 #include "description/enum_names.h"
+#include "description/json_reader.h"
 
 namespace lentra::sim {
 
@@ -47,6 +51,115 @@ static_assert(kFunctionCount == 77, "the SDK has 77 functions");
 // Only the route functions are declared to throw; a fault may not make another one throw.
 constexpr const char* kThrowingFunctions[] = {"LxResetActiveRoutes", "LxLoadRouteYaml",
                                               "LxActivateYamlRoutes"};
+
+// What each function hands back through its outputs, so that a fault's "value" of another shape
+// is refused when it is injected; it would otherwise be ignored and the call answer an empty
+// success. Functions not listed hand back no value.
+enum class Output { None, Text, Texts, Integer, Float, Floats, Formats, Bytes, Range, ValueAux, Record };
+
+struct FunctionOutput {
+    const char* name;
+    Output output;
+};
+
+constexpr FunctionOutput kOutputs[] = {
+    {"LxDiscoverCameraDevices", Output::Texts},    {"LxGetDeviceName", Output::Text},
+    {"LxGetDevicePath", Output::Text},             {"LxGetHardwareID", Output::Text},
+    {"LxGetUSBFirmwareVersion", Output::Text},     {"LxGetKAVRFirmwareVersion", Output::Text},
+    {"LxGetSensorFirmwareVersion", Output::Text},  {"LxGetSensorUniqueID", Output::Text},
+    {"LxGetOSPProfileConfig", Output::Text},       {"LxGetDeviceInterfaceType", Output::Integer},
+    {"LxGetDeviceProductType", Output::Integer},   {"LxGetUSBDeviceSpeed", Output::Integer},
+    {"LxGetOSPProfileFlag", Output::Integer},      {"LxGetSensorWorkMode", Output::Integer},
+    {"LxGetCurrentGain", Output::Integer},         {"LxGetMaxFPS", Output::Integer},
+    {"LxGetFrameCount", Output::Integer},          {"LxGetThroughPut", Output::Integer},
+    {"LxGetCurrentExposure", Output::Integer},     {"LxAP1302I2CRead", Output::Integer},
+    {"LxAP1302SensorRegisterRead", Output::Integer}, {"LxGetTimestamp", Output::Float},
+    {"LxGetIMUTemperature", Output::Float},        {"LxGetIMUSensorTime", Output::Float},
+    {"LxGetIMUAccData", Output::Floats},           {"LxGetIMUGyrData", Output::Floats},
+    {"LxGetFormatList", Output::Formats},          {"LxGenericI2CRead", Output::Bytes},
+    {"LxGetUVCImageProcessingRange", Output::Range}, {"LxGetISPImageProcessingRange", Output::Range},
+    {"LxGetUVCImageProcessing", Output::ValueAux}, {"LxGetISPImageProcessing", Output::ValueAux},
+    {"LxGetISPUData", Output::Record},             {"LxGetIntrinsics", Output::Record},
+    {"LxGetBootdataHeaderV2", Output::Record},     {"LxGetBootdataHeaderV3", Output::Record},
+    {"LxGetBootdataHeaderV2FromFile", Output::Record}, {"LxGetBootdataHeaderV3FromFile", Output::Record},
+};
+
+Output outputOf(const char* function) {
+    for (const FunctionOutput& f : kOutputs)
+        if (std::strcmp(f.name, function) == 0) return f.output;
+    return Output::None;
+}
+
+const char* describe(Output output) {
+    switch (output) {
+        case Output::None: return "no value";
+        case Output::Text: return "a text";
+        case Output::Texts: return "a list of texts";
+        case Output::Integer: return "a whole number";
+        case Output::Float: return "a number";
+        case Output::Floats: return "a list of numbers";
+        case Output::Formats: return "a list of format objects";
+        case Output::Bytes: return "a byte value or a list of byte values";
+        case Output::Range: return "a list of up to 4 whole numbers (min, max, step, default)";
+        case Output::ValueAux: return "[value, aux]";
+        case Output::Record: return "an object of record fields";
+    }
+    return "no value";
+}
+
+bool isWhole(double x) { return std::isfinite(x) && x == std::floor(x) && std::fabs(x) <= 9.0e18; }
+bool fitsFloat(double x) { return std::isfinite(x) && std::fabs(x) <= FLT_MAX; }
+
+// Why the fault's "value" does not fit what `function` hands back, or "".
+std::string valueMismatch(const char* function, const FaultDescription& f) {
+    using K = FaultDescription::ValueKind;
+    if (f.valueKind == K::None) return "";
+    const Output output = outputOf(function);
+    auto allOf = [](const std::vector<double>& xs, bool (*ok)(double)) {
+        return std::all_of(xs.begin(), xs.end(), ok);
+    };
+    bool fits = false;
+    std::string why;
+    switch (output) {
+        case Output::None: break;
+        case Output::Text: fits = f.valueKind == K::Text; break;
+        case Output::Texts: fits = f.valueKind == K::Texts || f.valueKind == K::EmptyList; break;
+        case Output::Integer:
+            fits = f.valueKind == K::Number;
+            if (fits && !isWhole(f.number)) why = "must be a whole number within 64 bits";
+            break;
+        case Output::Float:
+            fits = f.valueKind == K::Number;
+            if (fits && !fitsFloat(f.number)) why = "must be a finite number within float range";
+            break;
+        case Output::Floats:
+            fits = f.valueKind == K::Numbers || f.valueKind == K::EmptyList;
+            if (fits && !allOf(f.numbers, fitsFloat)) why = "must hold finite numbers within float range";
+            break;
+        case Output::Formats: fits = f.valueKind == K::Records || f.valueKind == K::EmptyList; break;
+        case Output::Bytes:
+        case Output::Range:
+        case Output::ValueAux: {
+            const std::size_t most = output == Output::Range ? 4 : output == Output::ValueAux ? 2 : 0xFFFF;
+            fits = (f.valueKind == K::Number || f.valueKind == K::Numbers) && f.numbers.size() <= most;
+            if (fits && !(isWhole(f.number) && allOf(f.numbers, isWhole)))
+                why = "must hold whole numbers within 64 bits";
+            break;
+        }
+        case Output::Record: fits = f.valueKind == K::Record; break;
+    }
+    // Numbers inside records and format objects go into 32-bit fields at most.
+    auto recordFits = [](const FaultRecord& r) {
+        return std::all_of(r.begin(), r.end(),
+                           [](const auto& field) { return std::all_of(field.second.numbers.begin(), field.second.numbers.end(), fitsFloat); });
+    };
+    if (fits && why.empty() && !recordFits(f.record)) why = "fields must be finite numbers within float range";
+    for (const FaultRecord& r : f.records)
+        if (fits && why.empty() && !recordFits(r)) why = "fields must be finite numbers within float range";
+    if (!fits) return std::string("value: ") + function + " hands back " + describe(output);
+    if (!why.empty()) return "value: " + why;
+    return "";
+}
 
 struct Pending {
     std::shared_ptr<const FaultDescription> fault;
@@ -91,6 +204,13 @@ int64_t wholeNumber(double x) {
     return static_cast<int64_t>(std::llround(x));
 }
 
+// A double outside float's range becomes an infinity (converting it would be undefined).
+float toFloat(double x) {
+    if (x > FLT_MAX) return std::numeric_limits<float>::infinity();
+    if (x < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(x);  // NaN stays NaN
+}
+
 template <typename T>
 void storeInteger(const FaultDescription& d, std::size_t position, std::size_t count, T& out) {
     if (auto v = numberAt(d, position, count))
@@ -132,7 +252,7 @@ void applyField(const FieldLayout& layout, const FaultField& field, unsigned cha
             case FieldLayout::U16: put(at, static_cast<uint16_t>(n)); break;
             case FieldLayout::U32: put(at, static_cast<uint32_t>(n)); break;
             case FieldLayout::I32: put(at, static_cast<int32_t>(n)); break;
-            case FieldLayout::F32: put(at + 4 * i, static_cast<float>(x)); break;
+            case FieldLayout::F32: put(at + 4 * i, toFloat(x)); break;
             case FieldLayout::Bytes: break;
         }
         if (layout.kind != FieldLayout::F32) break;
@@ -219,7 +339,7 @@ void store(const FaultDescription& d, std::size_t p, std::size_t n, uint32_t& ou
 void store(const FaultDescription& d, std::size_t p, std::size_t n, int32_t& out) { storeInteger(d, p, n, out); }
 
 void store(const FaultDescription& d, std::size_t p, std::size_t n, float& out) {
-    if (auto v = numberAt(d, p, n)) out = static_cast<float>(*v);
+    if (auto v = numberAt(d, p, n)) out = toFloat(*v);
 }
 
 void store(const FaultDescription& d, std::size_t, std::size_t, std::vector<std::string>& out) {
@@ -232,7 +352,7 @@ void store(const FaultDescription& d, std::size_t, std::size_t, std::vector<floa
     if (d.valueKind == Kind::EmptyList) out.clear();
     if (d.valueKind != Kind::Numbers) return;
     out.clear();
-    for (double x : d.numbers) out.push_back(static_cast<float>(x));
+    for (double x : d.numbers) out.push_back(toFloat(x));
 }
 
 void store(const FaultDescription& d, std::size_t, std::size_t, std::vector<LxFormat>& out) {
@@ -343,11 +463,23 @@ int inject(const char* function, int count, FaultDescription fault, std::string&
     Registry& r = registry();
     auto index = r.find(function);
     if (!index) {
-        error = std::string("no SDK function is named \"") + (function ? function : "") + "\"";
+        error = "no SDK function is named \"" + printableText(function ? function : "", 64) + "\"";
         return LX_STATUS_INVALID_ARGUMENT;
     }
     if (count < 1) {
         error = "count: must be at least 1";
+        return LX_STATUS_INVALID_ARGUMENT;
+    }
+    const std::string mismatch = valueMismatch(function, fault);
+    if (!mismatch.empty()) {
+        error = mismatch;
+        return LX_STATUS_INVALID_ARGUMENT;
+    }
+    // A capture that succeeds has received some number of bytes; left unsaid, the caller's
+    // buffer would pass for a frame of whatever size it held.
+    if (std::strcmp(function, "LxGetImage") == 0 && !fault.size &&
+        fault.result.value_or(fault.status.value_or(0)) == static_cast<int>(LX_CAPTURE_RESULT::LX_SUCCESS)) {
+        error = "size: a successful capture must say how many bytes it received";
         return LX_STATUS_INVALID_ARGUMENT;
     }
     if (fault.throwMessage) {

@@ -4,8 +4,10 @@
 #include <string>
 
 #include "description/enum_names.h"
+#include "description/json_reader.h"
 #include "device/default_rig.h"
 #include "device/rig.h"
+#include "files/atomic_write.h"
 #include "files/read_file.h"
 #include "frames/frame_generator.h"
 #include "frames/stream_clock.h"
@@ -26,10 +28,20 @@ int succeed() {
     return LX_STATUS_OK;
 }
 
-// Builds and installs the rig of a description text; the current rig stays on failure.
+thread_local std::string loadError;
+
+// A description that fails to load leaves a rig of no cameras that keeps the reason, never the
+// rig that was there before: a test that loads a rig and goes on after a refused load would
+// otherwise run against cameras it did not describe.
+int loadFailed(int status, std::string why) {
+    lentra::replaceWithFailedRig(why);
+    return fail(status, std::move(why));
+}
+
+// Builds and installs the rig of a description text.
 int load(const std::string& text, int malformedStatus, const std::string& source) {
     lentra::RigParseResult parsed = lentra::parseRigDescription(text);
-    if (!parsed.rig) return fail(malformedStatus, source + parsed.error);
+    if (!parsed.rig) return loadFailed(malformedStatus, source + parsed.error);
     lentra::replaceRig(*parsed.rig);
     return succeed();
 }
@@ -39,16 +51,17 @@ int load(const std::string& text, int malformedStatus, const std::string& source
 extern "C" {
 
 int lxsim_load_description(const char* json) {
-    if (!json) return fail(LX_STATUS_INVALID_ARGUMENT, "no description given");
+    if (!json) return loadFailed(LX_STATUS_INVALID_ARGUMENT, "no description given");
     return load(json, LX_STATUS_INVALID_ARGUMENT, "");
 }
 
 int lxsim_load_description_file(const char* path) {
-    if (!path || !*path) return fail(LX_STATUS_INVALID_ARGUMENT, "no file name given");
+    if (!path || !*path) return loadFailed(LX_STATUS_INVALID_ARGUMENT, "no file name given");
+    const std::string shown = lentra::printableText(path, 256) + ": ";
     std::string error;
     auto text = lentra::files::readWholeFile(path, error);
-    if (!text) return fail(LX_STATUS_IO_ERROR, std::string(path) + ": " + error);
-    return load(*text, LX_STATUS_BAD_FILE, std::string(path) + ": ");
+    if (!text) return loadFailed(LX_STATUS_IO_ERROR, shown + error);
+    return load(*text, LX_STATUS_BAD_FILE, shown);
 }
 
 int lxsim_reset(void) {
@@ -56,12 +69,18 @@ int lxsim_reset(void) {
     lentra::sim::clearFaults();
     lentra::sim::resetCallCounts();
     lentra::setFreeRunPacing(false);
+    lentra::files::failWritesBeforeRename(0);
     return succeed();
 }
 
 const char* lxsim_default_description(void) { return lentra::defaultRigDescription(); }
 
 const char* lxsim_last_error(void) { return lastError.c_str(); }
+
+const char* lxsim_load_error(void) {
+    loadError = lentra::currentRig()->loadError();
+    return loadError.c_str();
+}
 
 int lxsim_inject(const char* function, int count, const char* fault_json) {
     lentra::FaultParseResult parsed = lentra::parseFaultDescription(fault_json);
@@ -73,6 +92,12 @@ int lxsim_inject(const char* function, int count, const char* fault_json) {
 
 void lxsim_clear_faults(void) { lentra::sim::clearFaults(); }
 
+int lxsim_fail_file_writes(int count) {
+    if (count < 0) return fail(LX_STATUS_INVALID_ARGUMENT, "count: must be 0 or more");
+    lentra::files::failWritesBeforeRename(count);
+    return succeed();
+}
+
 int lxsim_set_pacing(int mode) {
     if (mode != 0 && mode != 1)
         return fail(LX_STATUS_INVALID_ARGUMENT, "pacing: 0 (real time) or 1 (free run)");
@@ -82,7 +107,16 @@ int lxsim_set_pacing(int mode) {
 
 int lxsim_get_pacing(void) { return lentra::freeRunPacing() ? 1 : 0; }
 
-long lxsim_call_count(const char* function) { return lentra::sim::callCount(function); }
+long lxsim_call_count(const char* function) {
+    const long count = lentra::sim::callCount(function);
+    if (count < 0) {
+        fail(LX_STATUS_INVALID_ARGUMENT, "no SDK function is named \"" +
+                                             lentra::printableText(function ? function : "", 64) + "\"");
+        return count;
+    }
+    succeed();
+    return count;
+}
 
 void lxsim_reset_call_counts(void) { lentra::sim::resetCallCounts(); }
 

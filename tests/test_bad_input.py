@@ -1,0 +1,172 @@
+"""Every function of the binding module, called with bad input: empty, closed, open, streaming
+and detached camera handles, integers at and beyond every bound, every enumeration member,
+records of impossible sizes, empty, 1 MB, NUL-holding and non-UTF-8 texts, folders, device
+files and FIFOs as paths. No call may crash the process, hang, or raise an exception other
+than those the binding documents (TypeError for arguments it cannot convert, UnicodeDecodeError
+for text the SDK hands back that is not UTF-8, RuntimeError for None in place of an enumeration
+or record, and an exception a Python callback raised itself).
+
+The functions are found in the module and their parameters read from their signatures, so a
+function added later is swept without a change here; one whose parameter type has no bad
+values yet is skipped, naming the type. The calls run in a worker process (bad_input_worker.py)
+that is started again after a crash.
+"""
+import json
+import os
+import re
+import select
+import subprocess
+import sys
+
+import pytest
+
+import pylentrasdk as lx
+
+MODULE = lx.pyLentraSDK
+WORKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bad_input_worker.py")
+CALL_SECONDS = 30  # a call still running after this is a hang (generous for sanitizer builds)
+DOCUMENTED = {"TypeError", "UnicodeDecodeError", "RuntimeError"}
+
+FUNCTIONS = sorted(
+    name for name in dir(MODULE)
+    if not name.startswith("_") and type(getattr(MODULE, name)).__name__ == "builtin_function_or_method"
+)
+
+CAMERA_STATES = ["none", "closed", "open", "streaming", "detached"]
+INTS = [0, 1, -1, 2, 255, 256, 65535, 65536, 2**31 - 1, 2**31, -2**31, -2**31 - 1, 2**64]
+TEXTS = ["empty", "plain", "long", "nul", "surrogate", "not-utf8-bytes", "folder",
+         "missing-folder", "dev-zero", "dev-null", "fifo"]
+FORMATS = ["listed", "largest", "empty", "none", "unknown"]
+
+
+def parameter_types(function):
+    """The parameter types in the function's pybind11 signature, without the module prefix."""
+    signature = function.__doc__.splitlines()[0]
+    inside = signature[signature.index("(") + 1:signature.rindex(") ->")]
+    types = [t.strip().rstrip(",").strip() for t in re.split(r"\barg\d+: ", inside) if t.strip()]
+    return [t.replace("pylentrasdk.pyLentraSDK.", "") for t in types]
+
+
+def bad_values(type_name):
+    """(baseline, [bad values]) for a parameter type, or None for a type not known here."""
+    wrong_kinds = [["none"], ["float", 1.5], ["text", "plain"]]
+    if type_name == "LxCamera":
+        return ["camera", "open"], [["camera", s] for s in CAMERA_STATES]
+    if type_name in ("int", "typing.SupportsInt | typing.SupportsIndex"):
+        return ["int", 0], [["int", n] for n in INTS] + [["bool", 1]] + wrong_kinds
+    if type_name in ("float", "typing.SupportsFloat | typing.SupportsIndex"):
+        return ["float", 0.0], [["float", x] for x in (-1.0, 1e300, "nan", "inf", "-inf")] + [["none"]]
+    if type_name == "str":
+        return ["text", "plain"], [["text", t] for t in TEXTS] + [["none"], ["int", 1]]
+    if type_name == "LxFormat":
+        return ["format", "listed"], [["format", f] for f in FORMATS] + [["none"], ["int", 0]]
+    if type_name.startswith(("collections.abc.Callable", "typing.Callable", "Callable")):
+        return ["callable", "quiet"], [["callable", "raises"], ["none"], ["int", 1]]
+    kind = getattr(MODULE, type_name, None)
+    if isinstance(kind, type) and hasattr(kind, "__members__"):
+        members = [["enum", type_name, i] for i in range(len(kind.__members__))]
+        return ["enum", type_name, 0], members + [["int", 0], ["none"]]
+    if isinstance(kind, type):
+        try:
+            kind()
+        except TypeError:
+            return None  # a handle class that Python cannot make (only None is known)
+        return ["record", type_name], [["none"], ["int", 0]]
+    return None
+
+
+def calls_for(name):
+    """The argument lists to try: every bad value of each parameter with the others at their
+    baseline, and each camera state with every other parameter bad too."""
+    types = parameter_types(getattr(MODULE, name))
+    values = []
+    for t in types:
+        known = bad_values(t)
+        if known is None:
+            pytest.skip("no bad values for parameter type {} of {} yet".format(t, name))
+        values.append(known)
+    calls = [[baseline for baseline, _ in values]]
+    for position, (_, bad) in enumerate(values):
+        for value in bad:
+            args = [baseline for baseline, _ in values]
+            args[position] = value
+            calls.append(args)
+            if types[0] == "LxCamera" and position > 0:
+                calls.append([["camera", "streaming"]] + args[1:])
+    return calls
+
+
+class Worker:
+    """The worker process, started again whenever a call ends it."""
+
+    def __init__(self, scratch):
+        self.scratch = scratch
+        self.process = None
+
+    def start(self):
+        read, write = os.pipe()
+        self.stderr = open(os.path.join(self.scratch, "worker.err"), "w+")
+        self.process = subprocess.Popen(
+            [sys.executable, WORKER, str(write), self.scratch], stdin=subprocess.PIPE,
+            stdout=subprocess.DEVNULL, stderr=self.stderr, pass_fds=(write,), text=True,
+            cwd=self.scratch)
+        os.close(write)
+        self.answers = os.fdopen(read)
+
+    def stop(self):
+        if self.process is not None:
+            self.process.kill()
+            self.process.wait()
+            self.process.stdin.close()
+            self.answers.close()
+            self.stderr.close()
+            self.process = None
+
+    def call(self, name, args):
+        """None when the call returned or raised a documented exception, else what went wrong."""
+        if self.process is None:
+            self.start()
+        self.process.stdin.write(json.dumps({"function": name, "args": args}) + "\n")
+        self.process.stdin.flush()
+        ready, _, _ = select.select([self.answers], [], [], CALL_SECONDS)
+        line = self.answers.readline() if ready else ""
+        if not ready or not line:
+            if ready:
+                self.process.wait(CALL_SECONDS)
+                self.stderr.seek(0)
+                tail = self.stderr.read()[-2000:]
+                what = "crashed (exit status {}): {}".format(self.process.returncode, tail)
+            else:
+                what = "hung (no answer within {} s)".format(CALL_SECONDS)
+            self.stop()
+            return what
+        answer = json.loads(line)
+        raised = answer["raised"]
+        allowed = DOCUMENTED | ({"KeyError"} if ["callable", "raises"] in args else set())
+        if raised is not None and raised not in allowed:
+            return "raised {}: {}".format(raised, answer["message"])
+        return None
+
+
+@pytest.fixture(scope="module")
+def worker(tmp_path_factory):
+    scratch = str(tmp_path_factory.mktemp("bad-input"))
+    os.mkfifo(os.path.join(scratch, "fifo"))
+    w = Worker(scratch)
+    yield w
+    w.stop()
+
+
+@pytest.mark.parametrize("name", FUNCTIONS)
+def test_no_crash_hang_or_undocumented_exception(worker, name):
+    failures = []
+    for args in calls_for(name):
+        what = worker.call(name, args)
+        if what:
+            failures.append("{}({}) {}".format(name, ", ".join(json.dumps(a) for a in args), what))
+    assert not failures, "\n".join(failures[:10])
+
+
+def test_every_function_is_found():
+    # The sweep finds functions by their kind: make sure it does not find none.
+    assert {"LxGetImage", "LxOpen", "LxSetLogFile"} <= set(FUNCTIONS)
