@@ -15,6 +15,7 @@ import json
 import os
 import re
 import select
+import stat
 import subprocess
 import sys
 
@@ -164,6 +165,11 @@ def test_no_crash_hang_or_undocumented_exception(worker, name):
         what = worker.call(name, args)
         if what:
             failures.append("{}({}) {}".format(name, ", ".join(json.dumps(a) for a in args), what))
+        # Device files are passed as paths: no call may replace one (a write renamed into place
+        # over /dev/null would leave a plain file there for the whole machine).
+        for device in ("/dev/null", "/dev/zero"):
+            if not stat.S_ISCHR(os.lstat(device).st_mode):
+                pytest.fail("{}({}) replaced {}".format(name, json.dumps(args), device))
     assert not failures, "\n".join(failures[:10])
 
 

@@ -137,3 +137,23 @@ class TestWorkMode:
     def test_injected_mode_crosses_as_a_member(self):
         sim.inject("LxGetSensorWorkMode", value=1)
         assert lx.LxGetSensorWorkMode(None) == (0, lx.LX_SENSOR_MODE.WORK)
+
+
+class TestOnlyRegularFilesAreReplaced:
+    """Writing goes through a temporary file renamed into place: renaming over anything but a
+    regular file would put a plain file in its place (run as root, /dev/null itself)."""
+
+    def test_fifo_and_link_are_refused_and_left_as_they_are(self, kavl_camera, exported, tmp_path):
+        fifo = tmp_path / "fifo"
+        os.mkfifo(str(fifo))
+        kept = tmp_path / "kept.json"
+        kept.write_text("{}")
+        link = tmp_path / "link.json"
+        link.symlink_to(kept)
+        for target in (fifo, link):
+            assert lx.LxExportSensorConfig(kavl_camera, str(target)) != 0
+            assert lx.LxDecodeSensorConfig(str(exported), str(target)) != 0
+        assert fifo.is_fifo()
+        assert link.is_symlink() and kept.read_text() == "{}"
+        assert sorted(p.name for p in tmp_path.iterdir()) == ["fifo", "kept.json", "link.json",
+                                                              "sensor.bin"]

@@ -7,14 +7,13 @@
 using lentra::Camera;
 using lentra::Needs;
 using lentra::onCamera;
-namespace log = lentra::log;
 namespace sim = lentra::sim;
 
 namespace {
 
 // The controls' refusals are ordinary outcomes: logged at debug level like every failure.
 int answer(const char* function, int status, const char* why) {
-    return status == LX_STATUS_OK ? status : log::failed(function, status, why);
+    return status == LX_STATUS_OK ? status : lentra::log::failed(function, status, why);
 }
 
 const char* refusal(int status) {
@@ -160,15 +159,15 @@ int LxLoadProfileConfig(LxCameraHandle cam, std::string path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         lentra::ControlsModel& controls = c.controls();
-        if (!controls.hasOsp()) return log::failed(__func__, LX_STATUS_NOT_SUPPORTED, "the camera has no OSP profiles");
+        if (!controls.hasOsp()) return lentra::log::failed(__func__, LX_STATUS_NOT_SUPPORTED, "the camera has no OSP profiles");
         // The whole file is checked before anything is kept: a bad one leaves the loaded profile.
         std::string error;
         auto text = lentra::files::readWholeFile(path, error, kMaxProfileBytes);
-        if (!text) return log::failed(__func__, LX_STATUS_IO_ERROR, (path + ": " + error).c_str());
+        if (!text) return lentra::log::failed(__func__, LX_STATUS_IO_ERROR, (path + ": " + error).c_str());
         lentra::ProfileParseResult parsed = lentra::parseProfileConfig(*text);
-        if (!parsed.profile) return log::failed(__func__, LX_STATUS_BAD_FILE, (path + ": " + parsed.error).c_str());
+        if (!parsed.profile) return lentra::log::failed(__func__, LX_STATUS_BAD_FILE, (path + ": " + parsed.error).c_str());
         const int fits = lentra::checkProfileForCamera(*parsed.profile, c.description(), controls, error);
-        if (fits != LX_STATUS_OK) return log::failed(__func__, fits, (path + ": " + error).c_str());
+        if (fits != LX_STATUS_OK) return lentra::log::failed(__func__, fits, (path + ": " + error).c_str());
         return controls.keepProfile(std::move(*parsed.profile));
     });
 }
@@ -177,7 +176,7 @@ int LxActivateProfileStreaming(LxCameraHandle cam) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         const auto& profile = c.controls().profile();
-        if (!profile) return log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
+        if (!profile) return lentra::log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
         const auto& formats = c.description().formats;
         const lentra::FormatDescription& s = profile->stream;
         for (std::size_t i = 0; i < formats.size(); ++i) {
@@ -185,7 +184,7 @@ int LxActivateProfileStreaming(LxCameraHandle cam) {
             if (f.format == s.format && f.width == s.width && f.height == s.height && f.framerate == s.framerate)
                 return c.setFormat(LxFormat{static_cast<uint16_t>(i), f.width, f.height, f.framerate, f.format});
         }
-        return log::failed(__func__, LX_STATUS_INVALID_ARGUMENT, "the camera lists no such format");
+        return lentra::log::failed(__func__, LX_STATUS_INVALID_ARGUMENT, "the camera lists no such format");
     });
 }
 
@@ -194,7 +193,7 @@ int LxActivateProfileImageProcessing(LxCameraHandle cam) {
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         lentra::ControlsModel& controls = c.controls();
         if (!controls.profile())
-            return log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
+            return lentra::log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
         // Checked when loaded: every value names a writable control and lies in its range.
         for (const auto& [property, value] : controls.profile()->imageProcessing) controls.setIsp(property, value);
         return LX_STATUS_OK;

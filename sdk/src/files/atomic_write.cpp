@@ -49,9 +49,13 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
         error = "the file name holds a NUL byte";
         return false;
     }
+    // Only a regular file is ever replaced: renaming over a device, a FIFO, a socket or a link
+    // would put a plain file in its place (as root, /dev/null itself).
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        error = "is a folder, not a file";
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode)   ? "is a folder, not a file"
+                : S_ISLNK(info.st_mode) ? "is a symbolic link, not a file"
+                                        : "is not a regular file";
         return false;
     }
     Temporary temp;
