@@ -42,6 +42,8 @@ constexpr int LX_STATUS_IO_ERROR = -8;          // a file could not be read or w
 constexpr int LX_STATUS_BAD_FILE = -9;          // a file is malformed (bad magic, size, CRC, ...)
 constexpr int LX_STATUS_READ_ONLY = -10;        // the control cannot be written
 constexpr int LX_STATUS_STREAMING = -11;        // the operation is not allowed while streaming
+constexpr int LX_STATUS_NO_DEVICE = -12;        // nothing answers: no I2C device acknowledges the
+                                                // address, no such sensor, no camera in program mode
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations (all 32-bit).
@@ -362,10 +364,13 @@ LENTRASDK_API int LxGetKAVRFirmwareVersion(LxCameraHandle cam, std::string& vers
 LENTRASDK_API int LxGetSensorFirmwareVersion(LxCameraHandle cam, std::string& version);
 
 // Register access, firmware and boot data.
-LENTRASDK_API int LxGenericI2CRead(LxCameraHandle cam, uint8_t bus, uint8_t slave, uint32_t reg,
-                                   uint16_t length, uint8_t* data);
-LENTRASDK_API int LxGenericI2CWrite(LxCameraHandle cam, uint8_t bus, uint8_t slave, uint32_t reg,
-                                    uint16_t length, uint8_t* data);
+// Generic I2C: `address` is the device's 7-bit address, `addressWidth` the register address's
+// width in bytes (1 or 2), `reg` the first register and `count` the number of bytes read into or
+// written from `data`, which must hold at least `count` bytes.
+LENTRASDK_API int LxGenericI2CRead(LxCameraHandle cam, uint8_t address, uint8_t addressWidth,
+                                   uint32_t reg, uint16_t count, uint8_t* data);
+LENTRASDK_API int LxGenericI2CWrite(LxCameraHandle cam, uint8_t address, uint8_t addressWidth,
+                                    uint32_t reg, uint16_t count, uint8_t* data);
 LENTRASDK_API int LxAP1302I2CRead(LxCameraHandle cam, uint16_t addr, uint16_t& value);
 LENTRASDK_API int LxAP1302I2CWrite(LxCameraHandle cam, uint16_t addr, uint16_t value);
 LENTRASDK_API int LxAP1302SensorRegisterRead(LxCameraHandle cam, uint16_t sensor, uint16_t reg,

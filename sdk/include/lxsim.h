@@ -40,6 +40,9 @@ LENTRASDK_API const char* lxsim_last_error(void);
 //   "size"    LxGetImage: the received size to report (nothing is written to the buffer).
 //   "progress" a list of progress values to report (firmware upgrades).
 //   "throw"   a message: throw std::runtime_error with it (LxResetActiveRoutes).
+//   "fail_at" firmware upgrades: the call is not skipped; the upgrade runs and fails at the named
+//             stage ("read", "compare", "switch", "init", "erase", "program", "verify",
+//             "reset", "start").
 // Returns 0, or LX_STATUS_INVALID_ARGUMENT for an unknown function name or malformed JSON.
 LENTRASDK_API int lxsim_inject(const char* function, int count, const char* fault_json);
 LENTRASDK_API void lxsim_clear_faults(void);

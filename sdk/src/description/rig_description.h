@@ -15,6 +15,7 @@
 
 #include "LentraSDK.h"
 #include "description/enum_names.h"
+#include "description/register_description.h"
 
 namespace lentra {
 
@@ -45,6 +46,7 @@ struct FirmwareDescription {
     std::string usb;
     std::string kavr;
     std::string sensor;
+    uint16_t sensorModel = 0;  // the sensor a sensor firmware image must be made for (0: any)
 };
 
 struct OspProfileDescription {
@@ -62,20 +64,6 @@ struct ImuDescription {
     std::array<float, 3> accelerometerSelfTest{{0.5f, 0.5f, 0.5f}};
     std::array<float, 3> gyroscopeSelfTest{{20.0f, 20.0f, 20.0f}};
     LxImuIspu ispu{0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f};
-};
-
-// Register contents at start. Keys pack the addressing arguments of the access functions.
-struct RegisterDescription {
-    std::map<uint16_t, uint16_t> ap1302;          // AP1302 address -> value
-    std::map<uint32_t, uint16_t> sensor;          // (sensor << 16 | register) -> value
-    std::map<uint64_t, uint8_t> i2c;              // (bus << 48 | slave << 32 | register) -> byte
-
-    static uint32_t sensorKey(uint16_t sensorId, uint16_t reg) {
-        return (uint32_t{sensorId} << 16) | reg;
-    }
-    static uint64_t i2cKey(uint8_t bus, uint8_t slave, uint32_t reg) {
-        return (uint64_t{bus} << 48) | (uint64_t{slave} << 32) | reg;
-    }
 };
 
 struct DeviceDescription {

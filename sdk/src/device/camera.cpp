@@ -19,7 +19,12 @@ LX_CAPTURE_RESULT captureFailed(LX_CAPTURE_RESULT result, const char* why) {
 
 }  // namespace
 
-Camera::Camera(DeviceDescription description) : description_(std::move(description)) {
+Camera::Camera(DeviceDescription description)
+    : description_(std::move(description)),
+      registers_(description_.registers, ispControlAccess()),
+      i2c_(description_.registers.i2c),
+      firmware_(description_),
+      bootData_(description_) {
     State& s = state_;
     s.controls = ControlValues::initial(description_);
     s.maxFps = description_.maxFps;
@@ -28,18 +33,36 @@ Camera::Camera(DeviceDescription description) : description_(std::move(descripti
     s.currentExposure = description_.currentExposure;
     s.ospProfile = description_.ospProfile;
     s.sensorWorkMode = description_.sensorWorkMode;
-    s.registers = description_.registers;
     s.intrinsics = description_.intrinsics;
     s.frameCount = description_.frameCountStart;
 }
 
 Camera::~Camera() = default;
 
+// The ISP controls that mirrored registers read and write: today the values in State::controls,
+// checked against the control's description. Called under the camera's mutex, from inside a
+// register access.
+IspControlAccess Camera::ispControlAccess() {
+    auto at = [](LX_ISP_IMAGE_PROPERTIES p) { return static_cast<std::size_t>(p); };
+    return IspControlAccess{
+        [this, at](LX_ISP_IMAGE_PROPERTIES p) { return state_.controls.isp[at(p)]; },
+        [this, at](LX_ISP_IMAGE_PROPERTIES p, int32_t value) {
+            const ControlDescription& c = description_.ispControls[at(p)];
+            if (!c.present) return LX_STATUS_NOT_SUPPORTED;
+            if (c.readOnly) return LX_STATUS_READ_ONLY;
+            if (value < c.min || value > c.max) return LX_STATUS_INVALID_ARGUMENT;
+            state_.controls.isp[at(p)] = value;
+            return LX_STATUS_OK;
+        }};
+}
+
 int Camera::check(const char* function, Needs needs) const {
     if (state_.detached)
         return log::failed(function, LX_STATUS_INVALID_HANDLE, "the camera's rig has been replaced");
     if (needs == Needs::Open && !state_.open)
         return log::failed(function, LX_STATUS_NOT_OPEN, "the camera is not open");
+    if (needs == Needs::Open && firmware_.admits(function) != LX_STATUS_OK)
+        return log::failed(function, LX_STATUS_BUSY, "the camera is in program mode or upgrading");
     return LX_STATUS_OK;
 }
 
@@ -63,6 +86,7 @@ int Camera::open() {
 int Camera::close() {
     if (state_.streaming) endStreamLocked();
     state_.open = false;
+    firmware_.closed();
     return LX_STATUS_OK;
 }
 

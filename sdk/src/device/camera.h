@@ -17,7 +17,11 @@
 #include <vector>
 
 #include "LentraSDK.h"
+#include "bootdata/boot_data.h"
+#include "firmware/firmware_state.h"
 #include "frames/frame_generator.h"
+#include "registers/i2c_bus.h"
+#include "registers/register_file.h"
 #include "controls/image_controls.h"
 #include "description/rig_description.h"
 #include "frames/stream_clock.h"
@@ -47,7 +51,6 @@ public:
         std::optional<OspProfileDescription> ospProfile;
         std::optional<LX_SENSOR_MODE> sensorWorkMode;
         LX_IMU_MODE imuMode = LX_IMU_MODE::DISABLE;
-        RegisterDescription registers;
         std::optional<LxIntrinsics> intrinsics;
         uint8_t frameCount = 0;  // frames delivered, wrapping at 256
         StreamClock::Clock::time_point streamStart{};
@@ -79,6 +82,12 @@ public:
 
     // Takes the mutex itself, and releases it while it waits for the frame.
     LX_CAPTURE_RESULT capture(uint8_t* buffer, int& size, uint16_t timeoutMs);
+
+    // The camera's models, like state(): only inside run()'s body.
+    RegisterFile& registers() { return registers_; }
+    I2cBus& i2c() { return i2c_; }
+    FirmwareState& firmware() { return firmware_; }
+    BootData& bootData() { return bootData_; }
     // Takes the camera out of the rig for good: closes it and ends any wait.
     void detach();
 
@@ -87,11 +96,16 @@ private:
     void endStreamLocked();
     double frameRateLocked() const;
     bool hasFrameFormat() const;
+    IspControlAccess ispControlAccess();
 
     const DeviceDescription description_;
     std::mutex mutex_;
     std::condition_variable streamChanged_;
     State state_;
+    RegisterFile registers_;
+    I2cBus i2c_;
+    FirmwareState firmware_;
+    BootData bootData_;
     // Touched only by the one capturing thread (State::capturing), outside the mutex.
     FrameGenerator generator_;
 };
