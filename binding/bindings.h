@@ -34,5 +34,6 @@ void init_route_handle(py::module_& m);
 
 void init_library_functions(py::module_& m);
 void init_device_functions(py::module_& m);
+void init_register_functions(py::module_& m);
 
 }  // namespace lentra_binding

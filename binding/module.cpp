@@ -23,8 +23,10 @@ PYBIND11_MODULE(pyLentraSDK, m) {
     lb::init_camera_handle(m);
     lb::init_device_functions(m);  // discovery, identity, formats, streaming, capture, firmware
 
-    // Next, in this order: register access, firmware and boot-data functions; image-processing
-    // and stream-control functions; LxExportSensorConfig and LxDecodeSensorConfig.
+    lb::init_register_functions(m);  // register access, firmware and boot data
+
+    // Next, in this order: image-processing and stream-control functions; LxExportSensorConfig
+    // and LxDecodeSensorConfig.
 
     lb::init_route_handle(m);
 

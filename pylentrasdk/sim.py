@@ -2,7 +2,8 @@
 
 The LentraSDK library shipped with this package simulates a rig of cameras. This module drives
 that simulation from Python: describe the rig, inject faults into SDK functions, choose how fast
-frames come, count calls and read back the frame number stamped into a captured frame.
+frames come, count calls, read back the frame number stamped into a captured frame, and write
+firmware and boot-data image files (valid or deliberately broken).
 See docs/simulation.md for examples.
 
 It talks to the very library instance that the binding uses (the library file beside the
@@ -18,6 +19,7 @@ import os
 import numpy
 
 from . import pyLentraSDK as _binding
+from .sim_images import boot_data_image, firmware_image, write_boot_data_image, write_firmware_image
 
 __all__ = [
     "SimError",
@@ -33,6 +35,10 @@ __all__ = [
     "call_count",
     "reset_call_counts",
     "read_frame_number",
+    "firmware_image",
+    "write_firmware_image",
+    "boot_data_image",
+    "write_boot_data_image",
 ]
 
 
@@ -165,6 +171,7 @@ def inject(
     size=None,
     progress=None,
     throw=None,
+    fail_at=None,
     count=1
 ):
     """Make the next `count` calls of the SDK function `function` skip their work and answer as
@@ -181,6 +188,9 @@ def inject(
     size      LxGetImage: the received size to report (nothing is written into the frame)
     progress  the progress values a firmware upgrade reports
     throw     a message for LxResetActiveRoutes to throw as an exception
+    fail_at   firmware upgrades: instead of skipping the upgrade, run it and fail at this stage
+              ("read", "compare", "switch", "init", "erase", "program", "verify", "reset",
+              "start"), as a device would
     """
     fault = {}
     for key, given in (("status", status), ("result", result), ("size", size)):
@@ -200,6 +210,8 @@ def inject(
         fault["progress"] = [int(p) for p in progress]
     if throw is not None:
         fault["throw"] = str(throw)
+    if fail_at is not None:
+        fault["fail_at"] = str(fail_at)
     _check(
         _lib.lxsim_inject(_text(function, "function"), int(count), json.dumps(fault).encode()),
         "inject",
