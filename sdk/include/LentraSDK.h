@@ -42,7 +42,7 @@ constexpr int LX_STATUS_IO_ERROR = -8;          // a file could not be read or w
 constexpr int LX_STATUS_BAD_FILE = -9;          // a file is malformed (bad magic, size, CRC, ...)
 constexpr int LX_STATUS_READ_ONLY = -10;        // the control cannot be written
 constexpr int LX_STATUS_STREAMING = -11;        // the operation is not allowed while streaming
-constexpr int LX_STATUS_NO_DEVICE = -12;        // nothing answers: no I2C device acknowledges the
+constexpr int LX_STATUS_NO_DEVICE = -13;        // nothing answers: no I2C device acknowledges the
                                                 // address, no such sensor, no camera in program mode
 
 // ---------------------------------------------------------------------------------------------
