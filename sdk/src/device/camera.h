@@ -2,9 +2,9 @@
 // guarded by one mutex per camera.
 //
 // Every operation but capture runs under the camera's mutex through run(), which checks the
-// preconditions in one place (the handle still part of the rig, the camera open where needed);
-// the SDK's front functions reach a camera only that way (api/common.h). Ordinary failures are
-// logged at debug level. Capture takes the mutex itself, since its waits never hold it: they wait
+// preconditions in one place (the handle still part of the rig, the camera open where needed and
+// then not held by USB program mode or a firmware upgrade); the SDK's front functions reach a
+// camera only that way (api/common.h). Ordinary failures are logged at debug level. Capture takes the mutex itself, since its waits never hold it: they wait
 // on a condition variable, so other calls on the camera go on, and ending the stream (stop,
 // close, reset, detach) ends them.
 #pragma once
@@ -88,6 +88,7 @@ public:
     I2cBus& i2c() { return i2c_; }
     FirmwareState& firmware() { return firmware_; }
     BootData& bootData() { return bootData_; }
+
     // Takes the camera out of the rig for good: closes it and ends any wait.
     void detach();
 
