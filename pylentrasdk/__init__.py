@@ -2,7 +2,8 @@
 
 Every name of the compiled module ``pyLentraSDK`` (enumerations and their members, records,
 handles and functions) is an attribute of this package, so ``pylentrasdk.LxOpen(cam)`` works.
-Control of the simulated camera rig is in ``pylentrasdk.sim``.
+Status codes have names in ``LxStatus`` and ``status_name``. Control of the simulated camera
+rig is in ``pylentrasdk.sim``; frames become pictures with ``pylentrasdk.frames``.
 """
 
 try:
@@ -24,6 +25,10 @@ def _export_binding_names():
 
 
 __all__ = _export_binding_names()
+
+from .status import LxStatus, status_name  # noqa: E402 (after the binding it names statuses of)
+
+__all__ += ["LxStatus", "status_name"]
 
 
 def __getattr__(name):

@@ -524,11 +524,24 @@ class pyLentraCtl:
             pylentrasdk.LxStopStreaming(cam)
 
 
+def _hasTerminal():
+    """The menus read keys from standard input and draw on standard output: both must be a
+    terminal."""
+    try:
+        return sys.stdin.isatty() and sys.stdout.isatty()
+    except (AttributeError, ValueError):
+        return False
+
+
 def main():
     if _navigation.running:
         # Called back from a running screen (a menu's way home): the home menu becomes that
         # loop's next screen instead of a second loop nested inside the first.
         return pyLentraCtl(main).HomeMenu()
+    if not _hasTerminal():
+        # Without a terminal every prompt would fail; say so once, before asking anything.
+        sys.stderr.write("pylentractl needs an interactive terminal\n")
+        sys.exit(2)
     try:
         pyCtl = pyLentraCtl(main)
         while True:

@@ -68,13 +68,11 @@ def _load_library():
     # Loading by path yields the instance the binding already has in memory (the binding module
     # finds its library in its own folder), so both share one simulated rig.
     library = ctypes.CDLL(path)
-    try:
-        library.lxsim_reset
-    except AttributeError:
+    if not hasattr(library, "lxsim_reset"):
         raise ImportError(
             "pylentrasdk.sim needs the simulated LentraSDK library, but this package is built "
             "against another LentraSDK library ({}) that has no simulation control".format(path)
-        ) from None
+        )
     return library
 
 
@@ -92,6 +90,7 @@ def _declare(library):
         "lxsim_get_pacing": (c_int, []),
         "lxsim_call_count": (c_long, [c_char_p]),
         "lxsim_reset_call_counts": (None, []),
+        "lxsim_status_name": (c_char_p, [c_int]),
         "lxsim_read_frame_number": (
             c_long,
             [ctypes.c_void_p, ctypes.c_size_t, c_int, c_int, c_int],

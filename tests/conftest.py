@@ -1,9 +1,15 @@
-"""Shared fixtures: every test starts on the default simulated rig, and opened cameras of each
-kind the default rig offers."""
+"""Shared fixtures: every test starts on the default simulated rig; opened cameras of each kind
+the default rig offers; the console tool object driven with scripted menu answers and typed
+lines."""
+import io
+import os
+import sys
+
+import inquirer
 import pytest
 
 import pylentrasdk as lx
-from pylentrasdk import sim
+from pylentrasdk import pylentractl, sim
 
 
 @pytest.fixture(autouse=True)
@@ -73,16 +79,129 @@ def formats_of(cam, *pixel_formats):
     ]
 
 
-def made_formats(*specs):
+def made_formats(*sizes):
     """LxFormat records of any size, which Python cannot construct: the SDK hands them back
-    from an injected format list. Each spec is (width, height, LX_IMAGE_FORMAT member)."""
+    from an injected format list. Each entry is (width, height, LX_IMAGE_FORMAT member)."""
     sim.inject(
         "LxGetFormatList",
         value=[
             {"width": w, "height": h, "framerate": 30, "format": int(f), "index": i}
-            for i, (w, h, f) in enumerate(specs)
+            for i, (w, h, f) in enumerate(sizes)
         ],
     )
     status, formats = lx.LxGetFormatList(None)
-    assert status == 0 and len(formats) == len(specs)
+    assert status == 0 and len(formats) == len(sizes)
     return formats
+
+
+def calls(name):
+    return sim.call_count(name)
+
+
+# ---------------------------------------------------------------------------------------------
+# The console tool
+# ---------------------------------------------------------------------------------------------
+BACK = " < Back to Camera Control and Management Tool"
+
+
+class OutOfAnswers(BaseException):
+    """The tool asked a menu question after the script ran out: the test stops it there.
+
+    A BaseException, so the tool's own error handling of prompts does not swallow it."""
+
+
+class Asked:
+    def __init__(self, question, theme):
+        self.name = question.name
+        self.message = question.message
+        self.choices = [str(choice) for choice in question.choices]
+        self.values = [getattr(choice, "value", choice) for choice in question.choices]
+        self.carousel = question.carousel
+        self.theme = theme
+
+
+CANCEL = object()  # the user gave no answer (Ctrl-C inside the menu)
+
+
+class Raw:
+    """An answer handed back as it is, whether offered or not."""
+
+    def __init__(self, value):
+        self.value = value
+
+
+class Prompter:
+    """Stands in for inquirer.prompt. Each scripted answer is the text of an entry (or its
+    position as an int), CANCEL, Raw(anything), or an exception (class or object) to raise
+    from the prompt."""
+
+    def __init__(self, answers=()):
+        self.answers = list(answers)
+        self.asked = []
+
+    def script(self, *answers):
+        self.answers.extend(answers)
+
+    def __call__(self, questions, theme=None):
+        assert len(questions) == 1
+        asked = Asked(questions[0], theme)
+        self.asked.append(asked)
+        if not self.answers:
+            raise OutOfAnswers(asked.message)
+        answer = self.answers.pop(0)
+        if answer is CANCEL:
+            return {}
+        if isinstance(answer, Raw):
+            return {asked.name: answer.value}
+        if isinstance(answer, BaseException) or (isinstance(answer, type)
+                                                 and issubclass(answer, BaseException)):
+            raise answer
+        if isinstance(answer, int):
+            position = answer
+        else:
+            assert answer in asked.choices, "%r is not offered: %r" % (answer, asked.choices)
+            position = asked.choices.index(answer)
+        return {asked.name: asked.values[position]}
+
+    @property
+    def messages(self):
+        return [asked.message for asked in self.asked]
+
+
+@pytest.fixture
+def prompter(monkeypatch):
+    fake = Prompter()
+    monkeypatch.setattr(inquirer, "prompt", fake)
+    return fake
+
+
+@pytest.fixture
+def clears(monkeypatch):
+    """The shell commands the tool ran (it only clears the screen); nothing is really run."""
+    commands = []
+
+    def system(command):
+        commands.append(command)
+        return 0
+
+    monkeypatch.setattr(os, "system", system)
+    return commands
+
+
+@pytest.fixture
+def typed(monkeypatch):
+    """typed("line", ...) makes these lines the rest of standard input."""
+
+    def feed(*lines):
+        monkeypatch.setattr(sys, "stdin", io.StringIO("".join(line + "\n" for line in lines)))
+
+    feed()
+    return feed
+
+
+@pytest.fixture
+def tool(prompter, clears, typed, monkeypatch):
+    """The console tool object, with its prompts, screen clearing and typed input scripted.
+    Standard input is scripted, so the tool is told it has its terminal."""
+    monkeypatch.setattr(pylentractl, "_hasTerminal", lambda: True)
+    return pylentractl.pyLentraCtl(pylentractl.main)

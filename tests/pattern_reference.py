@@ -30,7 +30,7 @@ NEUTRAL = {
     "gamma": 100,
     "flip_horizontal": False,
     "flip_vertical": False,
-    "special_effect": 0,
+    "special_effect": None,
 }
 
 RAW_FORMATS = ("YUY2", "UYVY", "NV12", "BGRA", "BGRX", "BGR", "RGB", "RGB16")
@@ -79,7 +79,7 @@ def adjust(rgb, adjustments):
     brightness = min(max(a["brightness"], -255), 255)
     saturation = min(max(a["saturation"], 0), 400)
     gamma = min(max(a["gamma"], 10), 1000)
-    effect = a["special_effect"] if 0 <= a["special_effect"] <= 3 else 0
+    effect = a["special_effect"]  # None, "monochrome", "negative" or "sepia"
 
     v = np.asarray(rgb, dtype=np.int64)
     v = _clip(128 + _div100((v - 128) * contrast))
@@ -91,11 +91,11 @@ def adjust(rgb, adjustments):
     table = _clip(np.array(table, dtype=np.int64))
     v = table[v]
     y = _luma(v)
-    if effect == 1:
+    if effect == "monochrome":
         v = np.stack([y, y, y], axis=-1)
-    elif effect == 2:
+    elif effect == "negative":
         v = 255 - v
-    elif effect == 3:
+    elif effect == "sepia":
         v = np.stack([np.minimum(255, y + 32), y, np.maximum(0, y - 32)], axis=-1)
     return v
 

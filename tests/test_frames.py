@@ -214,17 +214,17 @@ CONTROL_CASES = {
     ),
     "monochrome": (
         {"ISP_IMAGE_SPECIAL_EFFECT_MODE": control(0, 1, 0, 4)},
-        {"special_effect": 1},
+        {"special_effect": "monochrome"},
         lambda adjusted, neutral: (adjusted == adjusted[..., :1]).all(),
     ),
     "negative": (
         {"ISP_IMAGE_SPECIAL_EFFECT_MODE": control(0, 3, 0, 4)},
-        {"special_effect": 2},
+        {"special_effect": "negative"},
         lambda adjusted, neutral: np.array_equal(adjusted[0], 255 - neutral[0]),
     ),
     "sepia": (
         {"ISP_IMAGE_SPECIAL_EFFECT_MODE": control(0, 4, 0, 4)},
-        {"special_effect": 3},
+        {"special_effect": "sepia"},
         lambda adjusted, neutral: (adjusted[0, :, 0] > adjusted[0, :, 2]).all(),
     ),
 }

@@ -3,7 +3,7 @@ import numpy as np
 import pytest
 
 import pylentrasdk as lx
-from conftest import formats_of, made_formats
+from conftest import formats_of
 
 RADTAN = lx.LX_DISTORTION_MODEL.LX_DIST_MODEL_RADTAN
 

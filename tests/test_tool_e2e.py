@@ -1,5 +1,6 @@
 """The installed console tool in a real pseudo-terminal, driven with keys like a person would."""
 import re
+import subprocess
 import sys
 
 import pytest
@@ -155,3 +156,11 @@ def test_ctrl_c_ends_the_tool_cleanly(terminal, where):
     status, echo = ended(term)
     assert (status, echo) == (0, True)
     assert "Exiting..." in term.text()
+
+
+def test_without_a_terminal_the_tool_says_so_and_asks_nothing(tmp_path):
+    ran = subprocess.run([sys.executable, "-m", "pylentrasdk"], cwd=str(tmp_path),
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         universal_newlines=True, timeout=60, check=False)
+    assert (ran.returncode, ran.stdout, ran.stderr) == \
+        (2, "", "pylentractl needs an interactive terminal\n")

@@ -3,8 +3,7 @@ import pytest
 
 import pylentrasdk
 from pylentrasdk import LX_IMAGE_FORMAT
-from tool_fixtures import (BACK, OutOfAnswers, calls, clears, generic_cam, mipi_cam,  # noqa: F401
-                           prompter, tool, typed, usb_cam)
+from conftest import BACK, OutOfAnswers, calls
 
 F = LX_IMAGE_FORMAT
 
@@ -23,13 +22,13 @@ def printed_lines(capsys):
 
 
 class TestFormatLines:
-    def test_layout_none_skipped_and_unknown_values(self, tool, usb_cam, capsys):
+    def test_layout_none_skipped_and_unknown_values(self, tool, kavl_camera, capsys):
         offer(fmt(1920, 1080, 30, F.LX_IMAGE_FORMAT_UYVY),
               fmt(640, 480, 30, F.LX_IMAGE_FORMAT_NONE),
               fmt(640, 480, 120, F.LX_IMAGE_FORMAT_RGB16),
               fmt(65535, 10000, 5, F.LX_IMAGE_FORMAT_MJPG),
               fmt(8, 6, 1000, 42))
-        formatList, formats = tool.GetFormatList(usb_cam)
+        formatList, formats = tool.GetFormatList(kavl_camera)
         assert formats == [
             "[ 0]:  1920 x 1080  UYVY   30fps",
             "[ 1]:   640 x  480 RGB16  120fps",
@@ -40,9 +39,9 @@ class TestFormatLines:
         assert [(r.width, r.framerate) for r in formatList] == \
             [(1920, 30), (640, 120), (65535, 5), (8, 1000)]
 
-    def test_only_none_formats_give_empty_lists(self, tool, usb_cam, capsys):
+    def test_only_none_formats_give_empty_lists(self, tool, kavl_camera, capsys):
         offer(fmt(640, 480, 30, F.LX_IMAGE_FORMAT_NONE))
-        assert tool.GetFormatList(usb_cam) == ([], [])
+        assert tool.GetFormatList(kavl_camera) == ([], [])
         assert capsys.readouterr().out == ""
 
     def test_format_texts(self, tool):
@@ -55,10 +54,10 @@ class TestFormatLines:
             F.LX_IMAGE_FORMAT_RGB: "RGB", F.LX_IMAGE_FORMAT_NONE: "UNKNOWN"}
         assert tool.FormattoStr(F(42)) == "UNKNOWN"
 
-    def test_format_list_screen(self, tool, prompter, usb_cam, capsys):
+    def test_format_list_screen(self, tool, prompter, kavl_camera, capsys):
         prompter.script(BACK)
         with pytest.raises(OutOfAnswers):
-            tool.FormatList(usb_cam)
+            tool.FormatList(kavl_camera)
         listed = prompter.asked[0]
         assert (listed.message, listed.choices) == ("Format List", [BACK, "exit"])
         assert prompter.asked[1].message == "Camera Control and Management Tool"
@@ -74,32 +73,32 @@ class TestSetFormat:
                             lambda cam, record: records.append(record) or original(cam, record))
         return records
 
-    def test_index_counts_only_the_listed_formats(self, tool, usb_cam, typed, applied, capsys):
+    def test_index_counts_only_the_listed_formats(self, tool, kavl_camera, typed, applied, capsys):
         offer(fmt(640, 480, 30, F.LX_IMAGE_FORMAT_YUY2),
               fmt(640, 480, 30, F.LX_IMAGE_FORMAT_NONE),
               fmt(1280, 720, 30, F.LX_IMAGE_FORMAT_UYVY))
-        formatList, formats = tool.GetFormatList(usb_cam)
+        formatList, formats = tool.GetFormatList(kavl_camera)
         capsys.readouterr()
         pylentrasdk.sim.inject("LxSetFormat", status=0)  # the camera does not offer these
         typed("1")
-        result, record = tool.SetFormat(usb_cam, formatList, formats)
+        result, record = tool.SetFormat(kavl_camera, formatList, formats)
         assert applied == [record] and record is formatList[1]
         assert (record.width, record.format) == (1280, F.LX_IMAGE_FORMAT_UYVY)
         assert result == 0
         assert capsys.readouterr().out.endswith(
             "Set Format Success: \n [ 1]:  1280 x  720  UYVY   30fps\n")
 
-    def test_failure_is_reported_and_returned(self, tool, usb_cam, typed, capsys):
-        formatList, formats = tool.GetFormatList(usb_cam)
+    def test_failure_is_reported_and_returned(self, tool, kavl_camera, typed, capsys):
+        formatList, formats = tool.GetFormatList(kavl_camera)
         pylentrasdk.sim.inject("LxSetFormat", status=-5)
         typed("0")
-        result, record = tool.SetFormat(usb_cam, formatList, formats)
+        result, record = tool.SetFormat(kavl_camera, formatList, formats)
         assert result == -5 and record is formatList[0]
         assert capsys.readouterr().out.endswith("Fail to Set Format.\n\n")
 
-    def test_nothing_to_choose_applies_nothing(self, tool, usb_cam, typed, capsys):
+    def test_nothing_to_choose_applies_nothing(self, tool, kavl_camera, typed, capsys):
         before = calls("LxSetFormat")
-        result, record = tool.SetFormat(usb_cam, [], [])
+        result, record = tool.SetFormat(kavl_camera, [], [])
         assert result != 0 and record is None
         assert calls("LxSetFormat") == before
         assert "There is nothing to choose from." in capsys.readouterr().out
@@ -114,12 +113,12 @@ class TestDeviceInfo:
         assert prompter.asked[1].message == "Camera Control and Management Tool"
         return printed_lines(capsys)
 
-    def test_usb_camera(self, tool, prompter, usb_cam, capsys):
-        name = pylentrasdk.LxGetDeviceName(usb_cam)[1]
-        hardware = pylentrasdk.LxGetHardwareID(usb_cam)[1]
-        usb = pylentrasdk.LxGetUSBFirmwareVersion(usb_cam)[1]
-        sensor = pylentrasdk.LxGetSensorFirmwareVersion(usb_cam)[1]
-        assert self.show(tool, prompter, usb_cam, capsys) == [
+    def test_usb_camera(self, tool, prompter, kavl_camera, capsys):
+        name = pylentrasdk.LxGetDeviceName(kavl_camera)[1]
+        hardware = pylentrasdk.LxGetHardwareID(kavl_camera)[1]
+        usb = pylentrasdk.LxGetUSBFirmwareVersion(kavl_camera)[1]
+        sensor = pylentrasdk.LxGetSensorFirmwareVersion(kavl_camera)[1]
+        assert self.show(tool, prompter, kavl_camera, capsys) == [
             "Device Information:",
             "Device Name:  " + name,
             "HardWareID:  " + hardware,
@@ -128,25 +127,25 @@ class TestDeviceInfo:
             "Sensor Firmware:  " + sensor,
         ]
 
-    def test_mipi_camera(self, tool, prompter, mipi_cam, capsys):
-        name = pylentrasdk.LxGetDeviceName(mipi_cam)[1]
-        firmware = pylentrasdk.LxGetKAVRFirmwareVersion(mipi_cam)[1]
-        assert self.show(tool, prompter, mipi_cam, capsys) == [
+    def test_mipi_camera(self, tool, prompter, kavn_camera, capsys):
+        name = pylentrasdk.LxGetDeviceName(kavn_camera)[1]
+        firmware = pylentrasdk.LxGetKAVRFirmwareVersion(kavn_camera)[1]
+        assert self.show(tool, prompter, kavn_camera, capsys) == [
             "Device Information:",
             "Device Name:  " + name,
             "Interface Type:  Sensor",
             "Sensor Firmware:  " + firmware,
         ]
 
-    def test_camera_of_another_maker_shows_its_name_only(self, tool, prompter, generic_cam,
+    def test_camera_of_another_maker_shows_its_name_only(self, tool, prompter, webcam,
                                                           capsys):
-        name = pylentrasdk.LxGetDeviceName(generic_cam)[1]
-        assert self.show(tool, prompter, generic_cam, capsys) == \
+        name = pylentrasdk.LxGetDeviceName(webcam)[1]
+        assert self.show(tool, prompter, webcam, capsys) == \
             ["Device Information:", "Device Name:  " + name]
 
-    def test_unknown_interface_and_other_product_type(self, tool, prompter, generic_cam, capsys):
+    def test_unknown_interface_and_other_product_type(self, tool, prompter, webcam, capsys):
         pylentrasdk.sim.inject("LxIsLentraCamera", status=0)
         pylentrasdk.sim.inject("LxGetDeviceInterfaceType", value=2)
         pylentrasdk.sim.inject("LxGetDeviceProductType", value=4)
-        lines = self.show(tool, prompter, generic_cam, capsys)
+        lines = self.show(tool, prompter, webcam, capsys)
         assert lines[2:] == ["Interface Type:  Unknown"]

@@ -4,7 +4,6 @@ import os
 import pytest
 
 from pylentrasdk import pylentractl
-from tool_fixtures import clears, prompter, tool, typed  # noqa: F401 (fixtures)
 
 NOT_POSITIVE = "The input must be a positive integer."
 OUT_OF_RANGE = "The property index is out of range!"

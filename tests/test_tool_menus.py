@@ -6,8 +6,7 @@ import pytest
 
 import pylentrasdk
 from pylentrasdk import pylentractl
-from tool_fixtures import (BACK, CANCEL, OutOfAnswers, Raw, calls, clears,  # noqa: F401
-                           generic_cam, mipi_cam, prompter, tool, typed, usb_cam)
+from conftest import BACK, CANCEL, OutOfAnswers, Raw, calls
 
 NOWHERE = Raw("no such entry")
 CAMERA_MENU = ["Device Information", "List Formats", "Image operations",
@@ -48,20 +47,20 @@ class TestOptionTerminal:
 
 
 class TestPromptErrorsInMenus:
-    def test_menu_is_asked_again_after_an_error(self, tool, prompter, usb_cam, capsys):
+    def test_menu_is_asked_again_after_an_error(self, tool, prompter, kavl_camera, capsys):
         prompter.script(RuntimeError("glitch"), "exit")
         closed = calls("LxClose")
         with pytest.raises(SystemExit) as ended:
-            tool.CtlList(usb_cam)
+            tool.CtlList(kavl_camera)
         assert exit_code(ended) == 0
         assert prompter.messages == ["Camera Control and Management Tool"] * 2
         assert "Error during prompt: glitch" in capsys.readouterr().out
         assert calls("LxClose") == closed + 1
 
-    def test_repeated_errors_end_the_tool_with_a_failure(self, tool, prompter, usb_cam, capsys):
+    def test_repeated_errors_end_the_tool_with_a_failure(self, tool, prompter, kavl_camera, capsys):
         prompter.script(*[RuntimeError("dead terminal")] * 3)
         with pytest.raises(SystemExit) as ended:
-            tool.CtlList(usb_cam)
+            tool.CtlList(kavl_camera)
         assert exit_code(ended) == 1
         out = capsys.readouterr().out
         assert out.count("Error during prompt: dead terminal") == 3
@@ -132,7 +131,7 @@ class TestDeviceList:
         assert [(a.message, a.choices) for a in prompter.asked] == \
             [("No Camera detected! Please exit.", ["exit"])]
 
-    def test_back_to_device_list_closes_before_discovering(self, tool, prompter, usb_cam,
+    def test_back_to_device_list_closes_before_discovering(self, tool, prompter, kavl_camera,
                                                            monkeypatch):
         events = []
         for name in ("LxClose", "LxDiscoverCameraDevices"):
@@ -141,12 +140,12 @@ class TestDeviceList:
                                 lambda *a, _n=name, _o=original: events.append(_n) or _o(*a))
         prompter.script(" < Back to Device List")
         with pytest.raises(OutOfAnswers):
-            tool.CtlList(usb_cam)
+            tool.CtlList(kavl_camera)
         assert events == ["LxClose", "LxDiscoverCameraDevices"]
         assert prompter.messages[-1] == "Cameras List"
 
 
-@pytest.mark.parametrize("camera", ["usb_cam", "mipi_cam", "generic_cam"])
+@pytest.mark.parametrize("camera", ["kavl_camera", "kavn_camera", "webcam"])
 def test_camera_menu_entries(tool, prompter, request, camera):
     cam = request.getfixturevalue(camera)
     with pytest.raises(OutOfAnswers):
@@ -158,11 +157,11 @@ def test_camera_menu_entries(tool, prompter, request, camera):
 @pytest.mark.parametrize("menu, screen", [
     ("Device Information", "DeviceInfo"), ("List Formats", "FormatList"),
     ("Image operations", "ImageOperation")])
-def test_operation_screens_exit_closes_the_camera(tool, prompter, usb_cam, clears, menu, screen):
+def test_operation_screens_exit_closes_the_camera(tool, prompter, kavl_camera, clears, menu, screen):
     prompter.script(menu, "exit")
     closed = calls("LxClose")
     with pytest.raises(SystemExit) as ended:
-        tool.CtlList(usb_cam)
+        tool.CtlList(kavl_camera)
     assert exit_code(ended) == 0
     assert calls("LxClose") == closed + 1
     assert clears[-1] == "clear"
@@ -190,7 +189,7 @@ class RecordingPrompter:
 
 
 class TestNavigation:
-    def test_moving_between_screens_keeps_the_stack_flat(self, tool, prompter, usb_cam,
+    def test_moving_between_screens_keeps_the_stack_flat(self, tool, prompter, kavl_camera,
                                                           monkeypatch, capsys):
         recording = RecordingPrompter(prompter)
         monkeypatch.setattr(pylentractl.inquirer, "prompt", recording)
@@ -201,7 +200,7 @@ class TestNavigation:
         sys.setrecursionlimit(200)
         try:
             with pytest.raises(SystemExit) as ended:
-                tool.CtlList(usb_cam)
+                tool.CtlList(kavl_camera)
         finally:
             sys.setrecursionlimit(limit)
         assert exit_code(ended) == 0
@@ -209,14 +208,14 @@ class TestNavigation:
         assert "Error during prompt" not in capsys.readouterr().out
         assert min(recording.headrooms) == max(recording.headrooms)
 
-    def test_screen_named_but_not_returned_is_still_shown(self, tool, prompter, usb_cam):
+    def test_screen_named_but_not_returned_is_still_shown(self, tool, prompter, kavl_camera):
         class Tool(pylentractl.pyLentraCtl):
             @pylentractl._screen
             def Detour(self, cam):
                 self.CtlList(cam)
 
         prompter.script(NOWHERE)
-        assert Tool(pylentractl.main).Detour(usb_cam) is None
+        assert Tool(pylentractl.main).Detour(kavl_camera) is None
         assert prompter.messages == ["Camera Control and Management Tool"]
 
     def test_main_called_back_from_a_screen_shows_the_home_menu(self, tool, prompter):

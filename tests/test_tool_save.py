@@ -5,8 +5,7 @@ import pytest
 
 import pylentrasdk
 from pylentrasdk import LX_IMAGE_FORMAT
-from tool_fixtures import (OutOfAnswers, calls, clears, mipi_cam, prompter, tool,  # noqa: F401
-                           typed)
+from conftest import OutOfAnswers, calls
 
 CLOSING = [" << Back to Camera Control and Management Tool", "exit"]
 NON_DIGITS = "The input string contains non-digit characters."
@@ -47,11 +46,11 @@ def save(tool, prompter, cam, typed, *lines):
 
 
 class TestSavedFiles:
-    def test_numbered_files_hold_the_bare_frames(self, tool, prompter, mipi_cam, typed, tmp_path,
+    def test_numbered_files_hold_the_bare_frames(self, tool, prompter, kavn_camera, typed, tmp_path,
                                                 capsys):
-        index, record = smallest_format(mipi_cam)
+        index, record = smallest_format(kavn_camera)
         path = str(tmp_path / "test.raw")
-        save(tool, prompter, mipi_cam, typed, str(index), path, "2", "3")
+        save(tool, prompter, kavn_camera, typed, str(index), path, "2", "3")
         names = sorted(os.listdir(tmp_path))
         assert names == ["test_1.raw", "test_2.raw", "test_3.raw"]
         for name in names:
@@ -68,21 +67,21 @@ class TestSavedFiles:
         ("1", ["a.b.npy"]),  # one frame: the path as typed
         ("2", ["a.b_1.npy", "a.b_2.npy"]),  # only the last dot splits the name
     ])
-    def test_file_names(self, tool, prompter, mipi_cam, typed, tmp_path, capsys, count, names):
-        index, record = smallest_format(mipi_cam)
+    def test_file_names(self, tool, prompter, kavn_camera, typed, tmp_path, capsys, count, names):
+        index, record = smallest_format(kavn_camera)
         folder = tmp_path / "dir.d"
         folder.mkdir()
-        save(tool, prompter, mipi_cam, typed, str(index), str(folder / "a.b.npy"), "0", count)
+        save(tool, prompter, kavn_camera, typed, str(index), str(folder / "a.b.npy"), "0", count)
         assert sorted(os.listdir(folder)) == names
         data = (folder / names[0]).read_bytes()
         assert len(data) == frame_size(record) and not data.startswith(b"\x93NUMPY")
         assert "Skip" not in capsys.readouterr().out
         assert calls("LxGetImage") == int(count)
 
-    def test_jpeg_name_refused_for_raw_frames(self, tool, prompter, mipi_cam, typed, tmp_path,
+    def test_jpeg_name_refused_for_raw_frames(self, tool, prompter, kavn_camera, typed, tmp_path,
                                               capsys):
-        index, record = smallest_format(mipi_cam)
-        save(tool, prompter, mipi_cam, typed, str(index), str(tmp_path / "f.jpg"), "noext",
+        index, record = smallest_format(kavn_camera)
+        save(tool, prompter, kavn_camera, typed, str(index), str(tmp_path / "f.jpg"), "noext",
              str(tmp_path / "f.raw"), "0", "1")
         out = capsys.readouterr().out
         assert out.count("Enter the File Path (e.g: test.raw): ") == 3
@@ -90,11 +89,11 @@ class TestSavedFiles:
         assert "Filename must include a file extension.\n" in out
         assert os.listdir(tmp_path) == ["f.raw"]
 
-    def test_new_files_get_the_usual_permissions(self, tool, prompter, mipi_cam, typed, tmp_path):
-        index, record = smallest_format(mipi_cam)
+    def test_new_files_get_the_usual_permissions(self, tool, prompter, kavn_camera, typed, tmp_path):
+        index, record = smallest_format(kavn_camera)
         umask = os.umask(0o027)
         try:
-            save(tool, prompter, mipi_cam, typed, str(index), str(tmp_path / "f.raw"), "0", "1")
+            save(tool, prompter, kavn_camera, typed, str(index), str(tmp_path / "f.raw"), "0", "1")
         finally:
             os.umask(umask)
         assert os.stat(tmp_path / "f.raw").st_mode & 0o777 == 0o640
@@ -102,10 +101,10 @@ class TestSavedFiles:
 
 class TestCounts:
     @pytest.mark.parametrize("skip", ["", "x", "-1", "1.5", "\u00b2"])
-    def test_skip_count_must_be_digits(self, tool, prompter, mipi_cam, typed, tmp_path, capsys,
+    def test_skip_count_must_be_digits(self, tool, prompter, kavn_camera, typed, tmp_path, capsys,
                                        skip):
-        index, record = smallest_format(mipi_cam)
-        save(tool, prompter, mipi_cam, typed, str(index), str(tmp_path / "f.raw"), skip, "0", "1")
+        index, record = smallest_format(kavn_camera)
+        save(tool, prompter, kavn_camera, typed, str(index), str(tmp_path / "f.raw"), skip, "0", "1")
         out = capsys.readouterr().out
         assert out.count(NON_DIGITS) == 1
         assert out.count("Enter the numbers of image to skip: ") == 2
@@ -114,10 +113,10 @@ class TestCounts:
         ("0", "Number is invalid, please enter the number > 0."),
         ("one", NON_DIGITS),
         ("3\u00b2", NON_DIGITS)])
-    def test_save_count_must_be_positive(self, tool, prompter, mipi_cam, typed, tmp_path, capsys,
+    def test_save_count_must_be_positive(self, tool, prompter, kavn_camera, typed, tmp_path, capsys,
                                          count, message):
-        index, record = smallest_format(mipi_cam)
-        save(tool, prompter, mipi_cam, typed, str(index), str(tmp_path / "f.raw"), "0", count,
+        index, record = smallest_format(kavn_camera)
+        save(tool, prompter, kavn_camera, typed, str(index), str(tmp_path / "f.raw"), "0", count,
              "1")
         out = capsys.readouterr().out
         assert out.count(message) == 1
@@ -125,34 +124,34 @@ class TestCounts:
 
 
 class TestFailures:
-    def test_failed_skip_goes_on_to_saving(self, tool, prompter, mipi_cam, typed, tmp_path,
+    def test_failed_skip_goes_on_to_saving(self, tool, prompter, kavn_camera, typed, tmp_path,
                                            capsys):
-        index, record = smallest_format(mipi_cam)
+        index, record = smallest_format(kavn_camera)
         typed(str(index), str(tmp_path / "f.raw"), "3", "2")
         pylentrasdk.sim.inject("LxGetImage", result=-1)
         with pytest.raises(OutOfAnswers):
-            tool.SaveImage(mipi_cam)
+            tool.SaveImage(kavn_camera)
         out = capsys.readouterr().out
         assert "Skip  1\nFailed to get image during skip.\n" in out and "Skip  2" not in out
         assert sorted(os.listdir(tmp_path)) == ["f_1.raw", "f_2.raw"]
         assert calls("LxStartStreaming") == calls("LxStopStreaming") == 1
 
-    def test_failed_capture_ends_saving(self, tool, prompter, mipi_cam, typed, tmp_path, capsys):
-        index, record = smallest_format(mipi_cam)
+    def test_failed_capture_ends_saving(self, tool, prompter, kavn_camera, typed, tmp_path, capsys):
+        index, record = smallest_format(kavn_camera)
         typed(str(index), str(tmp_path / "f.raw"), "0", "3")
         pylentrasdk.sim.inject("LxGetImage", result=-3)
         with pytest.raises(OutOfAnswers):
-            tool.SaveImage(mipi_cam)
+            tool.SaveImage(kavn_camera)
         assert "Failed to save image.\n" in capsys.readouterr().out
         assert os.listdir(tmp_path) == []
         assert calls("LxGetImage") == 1
         assert calls("LxStopStreaming") == 1
 
-    def test_write_failure_on_the_second_of_three(self, tool, prompter, mipi_cam, typed, tmp_path,
+    def test_write_failure_on_the_second_of_three(self, tool, prompter, kavn_camera, typed, tmp_path,
                                                   capsys):
-        index, record = smallest_format(mipi_cam)
+        index, record = smallest_format(kavn_camera)
         (tmp_path / "f_2.raw").mkdir()
-        save(tool, prompter, mipi_cam, typed, str(index), str(tmp_path / "f.raw"), "0", "3")
+        save(tool, prompter, kavn_camera, typed, str(index), str(tmp_path / "f.raw"), "0", "3")
         out = capsys.readouterr().out
         assert "Save the image to " + str(tmp_path / "f_1.raw") in out
         assert "Error to save the image: " in out and str(tmp_path / "f_2.raw") in out
@@ -161,16 +160,16 @@ class TestFailures:
         assert calls("LxGetImage") == 2
         assert calls("LxStopStreaming") == 1
 
-    def test_missing_folder(self, tool, prompter, mipi_cam, typed, tmp_path, capsys):
-        index, record = smallest_format(mipi_cam)
+    def test_missing_folder(self, tool, prompter, kavn_camera, typed, tmp_path, capsys):
+        index, record = smallest_format(kavn_camera)
         target = str(tmp_path / "nowhere" / "f.raw")
-        save(tool, prompter, mipi_cam, typed, str(index), target, "0", "1")
+        save(tool, prompter, kavn_camera, typed, str(index), target, "0", "1")
         out = capsys.readouterr().out
         assert "Error to save the image: [Errno 2] No such file or directory: '%s'" % target in out
 
-    def test_failed_write_keeps_the_file_that_was_there(self, tool, prompter, mipi_cam, typed,
+    def test_failed_write_keeps_the_file_that_was_there(self, tool, prompter, kavn_camera, typed,
                                                         tmp_path, capsys, monkeypatch):
-        index, record = smallest_format(mipi_cam)
+        index, record = smallest_format(kavn_camera)
         (tmp_path / "f.raw").write_bytes(b"keep me")
         real_fdopen = os.fdopen
 
@@ -194,43 +193,43 @@ class TestFailures:
                 pass
 
         monkeypatch.setattr(os, "fdopen", lambda *a, **k: FullDisk(real_fdopen(*a, **k)))
-        save(tool, prompter, mipi_cam, typed, str(index), str(tmp_path / "f.raw"), "0", "1")
+        save(tool, prompter, kavn_camera, typed, str(index), str(tmp_path / "f.raw"), "0", "1")
         assert "Error to save the image: [Errno 28] No space left on device" in \
             capsys.readouterr().out
         assert os.listdir(tmp_path) == ["f.raw"]
         assert (tmp_path / "f.raw").read_bytes() == b"keep me"
 
-    def test_format_not_applied_goes_to_the_closing_menu(self, tool, prompter, mipi_cam, typed,
+    def test_format_not_applied_goes_to_the_closing_menu(self, tool, prompter, kavn_camera, typed,
                                                          capsys):
         pylentrasdk.sim.inject("LxSetFormat", status=-5)
-        save(tool, prompter, mipi_cam, typed, "0")  # nothing more is read
+        save(tool, prompter, kavn_camera, typed, "0")  # nothing more is read
         assert "Fail to Set Format." in capsys.readouterr().out
         assert calls("LxStartStreaming") == 0
 
-    def test_no_format_to_choose_goes_to_the_closing_menu(self, tool, prompter, mipi_cam, typed,
+    def test_no_format_to_choose_goes_to_the_closing_menu(self, tool, prompter, kavn_camera, typed,
                                                           capsys):
         pylentrasdk.sim.inject("LxGetFormatList", value=[])
-        save(tool, prompter, mipi_cam, typed)
+        save(tool, prompter, kavn_camera, typed)
         assert "There is nothing to choose from." in capsys.readouterr().out
         assert calls("LxSetFormat") == calls("LxStartStreaming") == 0
 
 
 class TestMenus:
-    def test_image_operation_menu(self, tool, prompter, mipi_cam):
+    def test_image_operation_menu(self, tool, prompter, kavn_camera):
         prompter.script(" < Back to Camera Control and Management Tool")
         with pytest.raises(OutOfAnswers):
-            tool.ImageOperation(mipi_cam)
+            tool.ImageOperation(kavn_camera)
         assert (prompter.asked[0].message, prompter.asked[0].choices) == (
             "Image Operation",
             ["Save Image", " < Back to Camera Control and Management Tool", "exit"])
         assert prompter.asked[1].message == "Camera Control and Management Tool"
 
-    def test_closing_menu_leads_back_or_out(self, tool, prompter, mipi_cam, typed, tmp_path):
+    def test_closing_menu_leads_back_or_out(self, tool, prompter, kavn_camera, typed, tmp_path):
         pylentrasdk.sim.inject("LxGetFormatList", value=[])
         prompter.script(CLOSING[0], "exit")
         before = calls("LxClose")
         with pytest.raises(SystemExit) as ended:
-            tool.SaveImage(mipi_cam)
+            tool.SaveImage(kavn_camera)
         assert (ended.value.code or 0) == 0
         assert prompter.messages == ["", "Camera Control and Management Tool"]
         assert calls("LxClose") == before + 1

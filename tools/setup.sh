@@ -24,5 +24,16 @@ if [ ! -x .venv/bin/python ]; then
   "${PYTHON:-python3}" -m venv .venv
 fi
 .venv/bin/python -m pip install -q --disable-pip-version-check -r requirements-dev.txt
-echo "Building and installing pylentrasdk"
-.venv/bin/python -m pip install -q --disable-pip-version-check --no-build-isolation --no-deps .
+# The build's whole output goes to build/setup.log; what is being compiled and linked is shown as
+# it happens ("[12/64] Building CXX object sdk/src/api/device.cpp"), so a first build of a few
+# minutes is not silent. A failed build shows the end of the log.
+echo "Building and installing pylentrasdk (whole log: build/setup.log)"
+mkdir -p build
+if ! .venv/bin/python -m pip install -v --disable-pip-version-check --no-build-isolation --no-deps . 2>&1 \
+    | tee build/setup.log \
+    | sed -un -e 's#CMakeFiles/[^ ]*\.dir/##' -e 's#\.o$##' \
+        -e 's#^ *\(\[[0-9]*/[0-9]*\] \(Building\|Linking\|Cythonizing\).*\)#  \1#p'; then
+  echo "The build failed. The end of build/setup.log:" >&2
+  tail -n 40 build/setup.log >&2
+  exit 1
+fi

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds pylentrasdk and runs every test against the installed build. The tests import the
-# installed package (the pytest command does not put the source folder on the path).
+# Builds pylentrasdk, lints the Python sources (ruff, configured in pyproject.toml) and runs every
+# test against the installed build. The tests import the installed package (the pytest command
+# does not put the source folder on the path).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
+echo "Linting (ruff)"
+.venv/bin/ruff check --quiet .
 exec .venv/bin/pytest "$@"

@@ -62,6 +62,10 @@ LENTRASDK_API void lxsim_reset_call_counts(void);
 // capture, stop or close at once; `size` is LxGetImage's in-out byte count.
 LENTRASDK_API int lxsim_capture(int index, uint8_t* buffer, int* size, uint16_t timeout_ms);
 
+// The name of a status code as the header spells it ("LX_STATUS_NOT_OPEN"), or NULL for a
+// number that is no status code. The Python package checks its own names against these.
+LENTRASDK_API const char* lxsim_status_name(int status);
+
 // Reads back the frame number stamped into a captured frame of the given pixel format and size
 // (MJPG frames are decoded first). Returns the number, or -1 when no stamp can be read.
 LENTRASDK_API long lxsim_read_frame_number(const uint8_t* data, size_t size, int format,

@@ -22,7 +22,7 @@ struct ControlValues {
 // The one place that turns control values into the look of the frames, so that anything that
 // changes a control changes the frames with no more plumbing. Each control acts relative to its
 // default, so a rig at its defaults shows the undistorted pattern whatever ranges it declares:
-//   brightness  value - default added to luma (clamped to -255..255)
+//   brightness  value - default added to R, G and B (clamped to -255..255)
 //   contrast, saturation, gamma   value / default, as a percentage (100 at the default)
 //   flip mode   bit 0 mirrors horizontally, bit 1 vertically (3: rotated by 180 degrees)
 //   special effect  1 black-and-white and 2 greyscale: monochrome; 3 negative; 4 sketch: sepia

@@ -131,6 +131,7 @@ const EnumTable kSensorModeNames = table(sensorModes);
 const EnumTable kDistortionModelNames = table(distortionModels);
 const EnumTable kIspPropertyNames = table(ispProperties);
 const EnumTable kUvcPropertyNames = table(uvcProperties);
+const EnumTable kStatusNames = table(statuses);
 
 std::optional<int32_t> EnumTable::find(std::string_view name) const {
     for (std::size_t i = 0; i < count; ++i) {
@@ -158,7 +159,7 @@ std::string EnumTable::choices() const {
 }
 
 std::string statusText(int status) {
-    const char* name = table(statuses).nameOf(status);
+    const char* name = kStatusNames.nameOf(status);
     return std::string(name ? name : "status") + " (" + std::to_string(status) + ")";
 }
 

@@ -39,6 +39,8 @@ extern const EnumTable kDistortionModelNames;
 // Controls are named by their full member name ("ISP_IMAGE_BRIGHTNESS").
 extern const EnumTable kIspPropertyNames;
 extern const EnumTable kUvcPropertyNames;
+// Status codes by their full constant name ("LX_STATUS_NOT_OPEN").
+extern const EnumTable kStatusNames;
 
 constexpr std::size_t kIspPropertyCount =
     static_cast<std::size_t>(LX_ISP_IMAGE_PROPERTIES::ISP_IMAGE_PROP_MAX);

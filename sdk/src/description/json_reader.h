@@ -35,7 +35,6 @@ public:
     static JsonObject empty(std::string path);
 
     bool has(const char* key) const;
-    const nlohmann::json& raw() const { return *value_; }
     std::string pathOf(const std::string& key) const;
     [[noreturn]] void fail(const std::string& key, const std::string& reason) const;
 

@@ -20,7 +20,6 @@ public:
     void start(Clock::time_point now, double framesPerSecond);
     // Changes the rate from the next frame on (a lower cap set while streaming).
     void setRate(Clock::time_point now, double framesPerSecond);
-    double rate() const { return rate_; }
 
     struct Slot {
         uint64_t sequence;         // the frame to deliver

@@ -98,7 +98,7 @@ void storeInteger(const FaultDescription& d, std::size_t position, std::size_t c
 }
 
 // Record fields are written through their offsets, so that packed records work too.
-struct FieldSpec {
+struct FieldLayout {
     const char* name;
     std::size_t offset;
     enum Kind { U8, U16, U32, I32, F32, Bytes } kind;
@@ -110,68 +110,68 @@ void put(unsigned char* at, T value) {
     std::memcpy(at, &value, sizeof value);
 }
 
-void applyField(const FieldSpec& spec, const FaultField& field, unsigned char* base) {
-    unsigned char* at = base + spec.offset;
-    if (spec.kind == FieldSpec::Bytes) {
+void applyField(const FieldLayout& layout, const FaultField& field, unsigned char* base) {
+    unsigned char* at = base + layout.offset;
+    if (layout.kind == FieldLayout::Bytes) {
         // A text, or the bytes themselves as numbers (to hand back text that is not UTF-8).
-        std::memset(at, 0, spec.length);
+        std::memset(at, 0, layout.length);
         if (field.isText) {
-            std::memcpy(at, field.text.data(), std::min(field.text.size(), spec.length));
+            std::memcpy(at, field.text.data(), std::min(field.text.size(), layout.length));
         } else {
-            for (std::size_t i = 0; i < field.numbers.size() && i < spec.length; ++i)
+            for (std::size_t i = 0; i < field.numbers.size() && i < layout.length; ++i)
                 at[i] = static_cast<unsigned char>(wholeNumber(field.numbers[i]));
         }
         return;
     }
     if (field.isText) return;
-    for (std::size_t i = 0; i < field.numbers.size() && i < std::max<std::size_t>(spec.length, 1); ++i) {
+    for (std::size_t i = 0; i < field.numbers.size() && i < std::max<std::size_t>(layout.length, 1); ++i) {
         const double x = field.numbers[i];
         const int64_t n = wholeNumber(x);
-        switch (spec.kind) {
-            case FieldSpec::U8: put(at, static_cast<uint8_t>(n)); break;
-            case FieldSpec::U16: put(at, static_cast<uint16_t>(n)); break;
-            case FieldSpec::U32: put(at, static_cast<uint32_t>(n)); break;
-            case FieldSpec::I32: put(at, static_cast<int32_t>(n)); break;
-            case FieldSpec::F32: put(at + 4 * i, static_cast<float>(x)); break;
-            case FieldSpec::Bytes: break;
+        switch (layout.kind) {
+            case FieldLayout::U8: put(at, static_cast<uint8_t>(n)); break;
+            case FieldLayout::U16: put(at, static_cast<uint16_t>(n)); break;
+            case FieldLayout::U32: put(at, static_cast<uint32_t>(n)); break;
+            case FieldLayout::I32: put(at, static_cast<int32_t>(n)); break;
+            case FieldLayout::F32: put(at + 4 * i, static_cast<float>(x)); break;
+            case FieldLayout::Bytes: break;
         }
-        if (spec.kind != FieldSpec::F32) break;
+        if (layout.kind != FieldLayout::F32) break;
     }
 }
 
 template <typename R, std::size_t N>
-void applyRecord(const FaultRecord& record, R& out, const FieldSpec (&specs)[N]) {
+void applyRecord(const FaultRecord& record, R& out, const FieldLayout (&layouts)[N]) {
     auto* base = reinterpret_cast<unsigned char*>(&out);
-    for (const FieldSpec& spec : specs) {
-        auto it = record.find(spec.name);
-        if (it != record.end()) applyField(spec, it->second, base);
+    for (const FieldLayout& layout : layouts) {
+        auto it = record.find(layout.name);
+        if (it != record.end()) applyField(layout, it->second, base);
     }
 }
 
 #define LX_FIELD(Record, field, kind, length) \
-    FieldSpec { #field, offsetof(Record, field), FieldSpec::kind, length }
+    FieldLayout { #field, offsetof(Record, field), FieldLayout::kind, length }
 
-const FieldSpec kIspuFields[] = {
+const FieldLayout kIspuFields[] = {
     LX_FIELD(LxImuIspu, x, F32, 1),   LX_FIELD(LxImuIspu, y, F32, 1),
     LX_FIELD(LxImuIspu, z, F32, 1),   LX_FIELD(LxImuIspu, w, F32, 1),
     LX_FIELD(LxImuIspu, yaw, F32, 1), LX_FIELD(LxImuIspu, pitch, F32, 1),
     LX_FIELD(LxImuIspu, roll, F32, 1),
 };
 
-const FieldSpec kIntrinsicsFields[] = {
+const FieldLayout kIntrinsicsFields[] = {
     LX_FIELD(LxIntrinsics, w, I32, 1),     LX_FIELD(LxIntrinsics, h, I32, 1),
     LX_FIELD(LxIntrinsics, fx, F32, 1),    LX_FIELD(LxIntrinsics, fy, F32, 1),
     LX_FIELD(LxIntrinsics, cx, F32, 1),    LX_FIELD(LxIntrinsics, cy, F32, 1),
     LX_FIELD(LxIntrinsics, model, I32, 1), LX_FIELD(LxIntrinsics, coeffs, F32, 5),
 };
 
-const FieldSpec kHeaderV2Fields[] = {
+const FieldLayout kHeaderV2Fields[] = {
     LX_FIELD(LxHeaderV2, headerVersion, U8, 1),  LX_FIELD(LxHeaderV2, contentOffset, U16, 1),
     LX_FIELD(LxHeaderV2, productName, Bytes, 64), LX_FIELD(LxHeaderV2, productVersion, U8, 1),
     LX_FIELD(LxHeaderV2, reserved, Bytes, 76),
 };
 
-const FieldSpec kHeaderV3Fields[] = {
+const FieldLayout kHeaderV3Fields[] = {
     LX_FIELD(LxHeaderV3, headerVersion, U8, 1),     LX_FIELD(LxHeaderV3, contentOffset, U16, 1),
     LX_FIELD(LxHeaderV3, sensorType, U16, 1),       LX_FIELD(LxHeaderV3, sensorFuseId, Bytes, 16),
     LX_FIELD(LxHeaderV3, productName, Bytes, 64),   LX_FIELD(LxHeaderV3, lensId, Bytes, 16),
@@ -187,14 +187,14 @@ const FieldSpec kHeaderV3Fields[] = {
 
 template <typename Header, std::size_t N>
 void storeHeader(const FaultDescription& d, std::unique_ptr<Header>& out,
-                 const FieldSpec (&specs)[N]) {
+                 const FieldLayout (&layouts)[N]) {
     if (d.empty) {
         out.reset();
         return;
     }
     if (d.valueKind != Kind::Record) return;
     if (!out) out = std::make_unique<Header>();
-    applyRecord(d.record, *out, specs);
+    applyRecord(d.record, *out, layouts);
 }
 
 }  // namespace
@@ -328,8 +328,6 @@ std::optional<Fault> enter(const char* function) {
     }
     return fault;
 }
-
-bool isFunctionName(const char* name) { return registry().find(name).has_value(); }
 
 long callCount(const char* name) {
     Registry& r = registry();

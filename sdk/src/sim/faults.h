@@ -90,7 +90,6 @@ private:
 // Counts a call of `function` and takes its next pending fault, if any.
 std::optional<Fault> enter(const char* function);
 
-bool isFunctionName(const char* name);
 // Calls since the last reset, or -1 for a name that is not an SDK function.
 long callCount(const char* name);
 void resetCallCounts();

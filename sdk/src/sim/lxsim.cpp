@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "description/enum_names.h"
 #include "device/default_rig.h"
 #include "device/rig.h"
 #include "files/read_file.h"
@@ -89,6 +90,8 @@ int lxsim_capture(int index, uint8_t* buffer, int* size, uint16_t timeout_ms) {
     if (!size) return static_cast<int>(LX_CAPTURE_RESULT::LX_OTHER_ERROR);
     return static_cast<int>(LxGetImage(lentra::currentRig()->camera(index), buffer, *size, timeout_ms));
 }
+
+const char* lxsim_status_name(int status) { return lentra::kStatusNames.nameOf(status); }
 
 long lxsim_read_frame_number(const uint8_t* data, size_t size, int format, int width, int height) {
     if (!data) return -1;
