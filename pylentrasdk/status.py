@@ -26,6 +26,7 @@ class LxStatus(enum.IntEnum):
     LX_STATUS_BAD_FILE = -9  # a file is malformed (bad magic, size, CRC, ...)
     LX_STATUS_READ_ONLY = -10  # the control cannot be written
     LX_STATUS_STREAMING = -11  # the operation is not allowed while streaming
+    LX_STATUS_NO_DEVICE = -13  # nothing answers: no I2C device, no such sensor, none in program mode
 
 
 def status_name(code):

@@ -110,6 +110,7 @@ const EnumName statuses[] = {
     {"LX_STATUS_BAD_FILE", LX_STATUS_BAD_FILE},
     {"LX_STATUS_READ_ONLY", LX_STATUS_READ_ONLY},
     {"LX_STATUS_STREAMING", LX_STATUS_STREAMING},
+    {"LX_STATUS_NO_DEVICE", LX_STATUS_NO_DEVICE},
 };
 
 template <std::size_t N>
