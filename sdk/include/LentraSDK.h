@@ -380,10 +380,16 @@ LENTRASDK_API int LxAP1302SensorRegisterWrite(LxCameraHandle cam, uint16_t senso
 LENTRASDK_API int LxGetSensorUniqueID(LxCameraHandle cam, std::string& id);
 // The boot-data header version (2 or 3), or a status.
 LENTRASDK_API int LxGetHeaderVersion(LxCameraHandle cam);
+// USB program mode: the camera refuses streaming and most calls (LX_STATUS_BUSY) until an upgrade
+// of its USB controller ends or it is closed. LxUpgradeFX3FW upgrades the camera in that mode.
+// Upgrades check the whole image file first, call `progress` on the calling thread with rising
+// values from 0 to 100, and keep the old firmware on any failure; an exception thrown by
+// `progress` stops the upgrade and passes on to the caller.
 LENTRASDK_API int LxGotoUSBProgramMode(LxCameraHandle cam);
 LENTRASDK_API int LxUpgradeFX3FW(LX_FX3_FW_TARGET target, std::string path, LxProgress progress);
 LENTRASDK_API LX_UPGRADE_RESULT LxUpgradeSensorFW(LxCameraHandle cam, std::string path,
                                                   LxProgress progress);
+// Boot-data headers: on failure `header` is emptied.
 LENTRASDK_API int LxGetBootdataHeaderV2(LxCameraHandle cam, std::unique_ptr<LxHeaderV2>& header);
 LENTRASDK_API int LxGetBootdataHeaderV3(LxCameraHandle cam, std::unique_ptr<LxHeaderV3>& header);
 LENTRASDK_API int LxGetBootdataHeaderV2FromFile(std::string path,
