@@ -8,6 +8,9 @@
 //   capturing(&LxGetImage)         a frame into a fresh NumPy array (capture.cpp).
 //   Float32Array                   a Shape for returning_outputs: a vector of floats becomes a
 //                                  float32 array, empty whenever the status is not 0.
+//   i2c_reading / i2c_writing      generic I2C through a two-byte read buffer or one data byte,
+//                                  refusing byte counts the data area cannot hold.
+//   header_from_file(&LxF)         (status, the path passed, header or None).
 //
 // Functions whose Python shape is the SDK's are bound straight to the SDK function pointer.
 #pragma once
@@ -132,6 +135,44 @@ CaptureResult capture_into_array(CaptureFn fn, LxCameraHandle cam, std::uint16_t
 inline auto capturing(CaptureFn fn) {
     return [fn](LxCameraHandle cam, std::uint16_t timeout, const LxFormat& format) {
         return capture_into_array(fn, std::move(cam), timeout, format);
+    };
+}
+
+// Generic I2C. The SDK is told a byte count but not the size of the data area, so a count larger
+// than the area would let it read or write past it: such a call is refused here, before the SDK
+// is called, with LX_STATUS_INVALID_ARGUMENT (and 0 as the value of a read).
+using I2CFn = int (*)(LxCameraHandle, std::uint8_t, std::uint8_t, std::uint32_t, std::uint16_t,
+                      std::uint8_t*);
+constexpr std::uint16_t kI2CReadBytes = 2;
+constexpr std::uint16_t kI2CWriteBytes = 1;
+
+inline auto i2c_reading(I2CFn fn) {
+    return [fn](LxCameraHandle cam, std::uint8_t address, std::uint8_t width, std::uint16_t reg,
+                std::uint16_t count) {
+        if (count > kI2CReadBytes) return std::make_tuple(LX_STATUS_INVALID_ARGUMENT, std::uint16_t{0});
+        // Zeroed, so that bytes a shorter read leaves alone read as 0.
+        std::array<std::uint8_t, kI2CReadBytes> buffer{};
+        const int status = fn(std::move(cam), address, width, reg, count, buffer.data());
+        return std::make_tuple(status, static_cast<std::uint16_t>(buffer[0] << 8 | buffer[1]));
+    };
+}
+
+inline auto i2c_writing(I2CFn fn) {
+    return [fn](LxCameraHandle cam, std::uint8_t address, std::uint8_t width, std::uint32_t reg,
+                std::uint16_t count, std::uint8_t data) {
+        if (count > kI2CWriteBytes) return LX_STATUS_INVALID_ARGUMENT;
+        return fn(std::move(cam), address, width, reg, count, &data);
+    };
+}
+
+// Boot-data headers read from an image file: the path the caller gives ("" when none) is passed
+// on, and comes back beside the header so a caller can tell which file an answer is about.
+template <typename Header>
+auto header_from_file(int (*fn)(std::string, std::unique_ptr<Header>&)) {
+    return [fn](const std::string& path) {
+        std::unique_ptr<Header> header = Fresh<std::unique_ptr<Header>>::make();
+        const int status = fn(path, header);
+        return std::make_tuple(status, path, std::move(header));
     };
 }
 

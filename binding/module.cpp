@@ -23,8 +23,8 @@ PYBIND11_MODULE(pyLentraSDK, m) {
     lb::init_camera_handle(m);
     lb::init_device_functions(m);  // discovery, identity, formats, streaming, capture, firmware
 
-    // Next: register access, firmware and boot-data functions.
-    lb::init_control_functions(m);  // image processing and stream control
+    lb::init_register_functions(m);  // register access, firmware and boot data
+    lb::init_control_functions(m);   // image processing and stream control
 
     lb::init_sensor_config_functions(m);  // LxExportSensorConfig, LxDecodeSensorConfig
     lb::init_route_handle(m);

@@ -2,7 +2,8 @@
 
 The LentraSDK library shipped with this package simulates a rig of cameras. This module drives
 that simulation from Python: describe the rig, inject faults into SDK functions, choose how fast
-frames come, count calls and read back the frame number stamped into a captured frame.
+frames come, count calls, read back the frame number stamped into a captured frame, and write
+firmware and boot-data image files (valid or deliberately broken).
 See docs/simulation.md for examples.
 
 It talks to the very library instance that the binding uses (the library file beside the
@@ -18,6 +19,7 @@ import os
 import numpy
 
 from . import pyLentraSDK as _binding
+from .sim_images import boot_data_image, firmware_image, write_boot_data_image, write_firmware_image
 
 __all__ = [
     "SimError",
@@ -36,6 +38,10 @@ __all__ = [
     "reset_call_counts",
     "read_frame_number",
     "active_routes",
+    "firmware_image",
+    "write_firmware_image",
+    "boot_data_image",
+    "write_boot_data_image",
 ]
 
 
@@ -181,6 +187,7 @@ def inject(
     size=None,
     progress=None,
     throw=None,
+    fail_at=None,
     count=1
 ):
     """Make the next `count` calls of the SDK function `function` skip their work and answer as
@@ -198,6 +205,9 @@ def inject(
     progress  the progress values a firmware upgrade reports
     throw     a message for a route function (LxResetActiveRoutes, LxLoadRouteYaml,
               LxActivateYamlRoutes) to throw as an exception
+    fail_at   firmware upgrades: instead of skipping the upgrade, run it and fail at this stage
+              ("read", "compare", "switch", "init", "erase", "program", "verify", "reset",
+              "start"), as a device would
     """
     fault = {}
     for key, given in (("status", status), ("result", result), ("size", size)):
@@ -223,6 +233,8 @@ def inject(
         raise TypeError("count must be an int, not {}".format(type(count).__name__))
     if not 1 <= count <= _INT_MAX:
         raise ValueError("count must be from 1 to {}, not {}".format(_INT_MAX, count))
+    if fail_at is not None:
+        fault["fail_at"] = str(fail_at)
     _check(
         _lib.lxsim_inject(_text(function, "function"), count, json.dumps(fault).encode()),
         "inject",

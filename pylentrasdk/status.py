@@ -27,7 +27,8 @@ class LxStatus(enum.IntEnum):
     LX_STATUS_READ_ONLY = -10  # the control cannot be written
     LX_STATUS_STREAMING = -11  # the operation is not allowed while streaming
     LX_STATUS_NOTHING_LOADED = -12  # nothing to activate: no profile has been loaded
-    LX_STATUS_NO_RIG = -13  # the simulated rig's description failed to load
+    LX_STATUS_NO_DEVICE = -13  # nothing answers: no I2C device, no such sensor, none in program mode
+    LX_STATUS_NO_RIG = -14  # the simulated rig's description failed to load
 
 
 def status_name(code):

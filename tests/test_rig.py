@@ -14,7 +14,7 @@ from pylentrasdk import sim
 F = lx.LX_IMAGE_FORMAT
 
 
-NO_RIG = -13  # LX_STATUS_NO_RIG
+NO_RIG = -14  # LX_STATUS_NO_RIG
 
 
 def names():
@@ -165,8 +165,16 @@ MALFORMED = [
     (small_rig(sensor_work_mode="WORK"), "devices[0].sensor_work_mode: must be true or false"),
     (small_rig(registers={"ap1302": {"0x10000": 1}}),
      "devices[0].registers.ap1302.0x10000: must be a decimal or 0x-prefixed hexadecimal number up to 65535"),
-    (small_rig(registers={"i2c": [{"bus": 256}]}),
-     "devices[0].registers.i2c[0].bus: must be an integer from 0 to 255"),
+    (small_rig(registers={"i2c": [{"address": 0x78}]}),
+     "devices[0].registers.i2c[0].address: must be a 7-bit device address from 8 to 119 (0x08 to 0x77)"),
+    (small_rig(registers={"i2c": [{"address": 0x48}, {"address": 0x48}]}),
+     "devices[0].registers.i2c[1].address: another device has that address"),
+    (small_rig(registers={"i2c": [{"address": 0x50, "registers": {"0x100": 1}}]}),
+     "devices[0].registers.i2c[0].registers.0x100: must be a decimal or 0x-prefixed hexadecimal number up to 255"),
+    (small_rig(isp_controls={}, registers={"ap1302": {"0x5000": {"mirrors": "ISP_IMAGE_GAMMA"}}}),
+     "devices[0].registers.ap1302.0x5000.mirrors: names an ISP control the device lacks"),
+    (small_rig(registers={"sensor": {"0": {"0x10": {"mirrors": "ISP_IMAGE_GAMMA"}}}}),
+     "devices[0].registers.sensor.0.0x10.mirrors: only image signal processor registers mirror controls"),
     (small_rig(intrinsics={"coeffs": [0, 0, 0, 0]}), "devices[0].intrinsics.coeffs: must be a list of 5 numbers"),
     (small_rig(osp_profile={"flag": "ENABLE_AND_SAVE"}),
      'devices[0].osp_profile.flag: must be one of "DISABLED", "ENABLED" or "ENABLED_AND_SAVE"'),

@@ -18,6 +18,8 @@ def described_registers(index):
     out = []
     for sensor, table in sorted(regs.items(), key=lambda kv: int(kv[0], 0)):
         for address, value in sorted(table.items(), key=lambda kv: int(kv[0], 0)):
+            if isinstance(value, dict):  # {"value": v, "read_only": true}
+                value = value["value"]
             out.append({"sensor": int(sensor, 0), "address": "0x%04X" % int(address, 0),
                         "value": "0x%04X" % value})
     return out

@@ -54,7 +54,7 @@ class TestRigs:
         with pytest.raises(sim.SimError) as error:
             sim.load(description)
         assert str(error.value) and sim.load_error() == str(error.value)
-        assert lx.LxDiscoverCameraDevices()[0] == -13  # LX_STATUS_NO_RIG
+        assert lx.LxDiscoverCameraDevices()[0] == -14  # LX_STATUS_NO_RIG
         sim.reset()
         assert sim.load_error() is None and len(names()) == 3
 

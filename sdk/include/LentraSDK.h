@@ -43,7 +43,9 @@ constexpr int LX_STATUS_BAD_FILE = -9;          // a file is malformed (bad magi
 constexpr int LX_STATUS_READ_ONLY = -10;        // the control cannot be written
 constexpr int LX_STATUS_STREAMING = -11;        // the operation is not allowed while streaming
 constexpr int LX_STATUS_NOTHING_LOADED = -12;   // nothing to activate: no profile has been loaded
-constexpr int LX_STATUS_NO_RIG = -13;           // the simulated rig's description failed to load
+constexpr int LX_STATUS_NO_DEVICE = -13;        // nothing answers: no I2C device acknowledges the
+                                                // address, no such sensor, no camera in program mode
+constexpr int LX_STATUS_NO_RIG = -14;           // the simulated rig's description failed to load
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations (all 32-bit).
@@ -366,10 +368,13 @@ LENTRASDK_API int LxGetKAVRFirmwareVersion(LxCameraHandle cam, std::string& vers
 LENTRASDK_API int LxGetSensorFirmwareVersion(LxCameraHandle cam, std::string& version);
 
 // Register access, firmware and boot data.
-LENTRASDK_API int LxGenericI2CRead(LxCameraHandle cam, uint8_t bus, uint8_t slave, uint32_t reg,
-                                   uint16_t length, uint8_t* data);
-LENTRASDK_API int LxGenericI2CWrite(LxCameraHandle cam, uint8_t bus, uint8_t slave, uint32_t reg,
-                                    uint16_t length, uint8_t* data);
+// Generic I2C: `address` is the device's 7-bit address, `addressWidth` the register address's
+// width in bytes (1 or 2), `reg` the first register and `count` the number of bytes read into or
+// written from `data`, which must hold at least `count` bytes.
+LENTRASDK_API int LxGenericI2CRead(LxCameraHandle cam, uint8_t address, uint8_t addressWidth,
+                                   uint32_t reg, uint16_t count, uint8_t* data);
+LENTRASDK_API int LxGenericI2CWrite(LxCameraHandle cam, uint8_t address, uint8_t addressWidth,
+                                    uint32_t reg, uint16_t count, uint8_t* data);
 LENTRASDK_API int LxAP1302I2CRead(LxCameraHandle cam, uint16_t addr, uint16_t& value);
 LENTRASDK_API int LxAP1302I2CWrite(LxCameraHandle cam, uint16_t addr, uint16_t value);
 LENTRASDK_API int LxAP1302SensorRegisterRead(LxCameraHandle cam, uint16_t sensor, uint16_t reg,
@@ -379,10 +384,16 @@ LENTRASDK_API int LxAP1302SensorRegisterWrite(LxCameraHandle cam, uint16_t senso
 LENTRASDK_API int LxGetSensorUniqueID(LxCameraHandle cam, std::string& id);
 // The boot-data header version (2 or 3), or a status.
 LENTRASDK_API int LxGetHeaderVersion(LxCameraHandle cam);
+// USB program mode: the camera refuses streaming and most calls (LX_STATUS_BUSY) until an upgrade
+// of its USB controller ends or it is closed. LxUpgradeFX3FW upgrades the camera in that mode.
+// Upgrades check the whole image file first, call `progress` on the calling thread with rising
+// values from 0 to 100, and keep the old firmware on any failure; an exception thrown by
+// `progress` stops the upgrade and passes on to the caller.
 LENTRASDK_API int LxGotoUSBProgramMode(LxCameraHandle cam);
 LENTRASDK_API int LxUpgradeFX3FW(LX_FX3_FW_TARGET target, std::string path, LxProgress progress);
 LENTRASDK_API LX_UPGRADE_RESULT LxUpgradeSensorFW(LxCameraHandle cam, std::string path,
                                                   LxProgress progress);
+// Boot-data headers: on failure `header` is emptied.
 LENTRASDK_API int LxGetBootdataHeaderV2(LxCameraHandle cam, std::unique_ptr<LxHeaderV2>& header);
 LENTRASDK_API int LxGetBootdataHeaderV3(LxCameraHandle cam, std::unique_ptr<LxHeaderV3>& header);
 LENTRASDK_API int LxGetBootdataHeaderV2FromFile(std::string path,

@@ -46,6 +46,9 @@ LENTRASDK_API const char* lxsim_load_error(void);
 //             fault that makes the capture succeed must give one.
 //   "progress" a list of progress values to report (firmware upgrades).
 //   "throw"   a message: throw std::runtime_error with it (LxResetActiveRoutes).
+//   "fail_at" firmware upgrades: the call is not skipped; the upgrade runs and fails at the named
+//             stage ("read", "compare", "switch", "init", "erase", "program", "verify",
+//             "reset", "start").
 // Returns 0, or LX_STATUS_INVALID_ARGUMENT for an unknown function name, malformed JSON, or a
 // "value" of another shape than the function's output (a number for a text, a fraction or
 // 1e300 for an integer, a value for a function that hands back none).

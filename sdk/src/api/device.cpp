@@ -23,13 +23,13 @@ int identity(const LxCameraHandle& cam, const char* function, std::string& out,
     });
 }
 
-// A firmware version: only on an open camera that has that firmware.
+// A firmware version, as running now: only on an open camera that has that firmware.
 int firmwareVersion(const LxCameraHandle& cam, const char* function, std::string& out,
                     bool (*carries)(const DeviceDescription&),
-                    std::string lentra::FirmwareDescription::*field) {
+                    const std::string& (lentra::FirmwareState::*running)() const) {
     return onCamera(cam, function, Needs::Open, [&](Camera& c) {
         const DeviceDescription& d = c.description();
-        const std::string& version = d.firmware.*field;
+        const std::string& version = (c.firmware().*running)();
         if (!d.lentra || !carries(d) || version.empty())
             return lentra::log::failed(function, LX_STATUS_NOT_SUPPORTED, "the camera has no such firmware");
         out = version;
@@ -176,15 +176,15 @@ int LxResetUVC(LxCameraHandle cam) {
 
 int LxGetUSBFirmwareVersion(LxCameraHandle cam, std::string& version) {
     if (auto fault = sim::enter(__func__)) return fault->answer(version);
-    return firmwareVersion(cam, __func__, version, isUsb, &lentra::FirmwareDescription::usb);
+    return firmwareVersion(cam, __func__, version, isUsb, &lentra::FirmwareState::usbVersion);
 }
 
 int LxGetKAVRFirmwareVersion(LxCameraHandle cam, std::string& version) {
     if (auto fault = sim::enter(__func__)) return fault->answer(version);
-    return firmwareVersion(cam, __func__, version, isKavrFamily, &lentra::FirmwareDescription::kavr);
+    return firmwareVersion(cam, __func__, version, isKavrFamily, &lentra::FirmwareState::kavrVersion);
 }
 
 int LxGetSensorFirmwareVersion(LxCameraHandle cam, std::string& version) {
     if (auto fault = sim::enter(__func__)) return fault->answer(version);
-    return firmwareVersion(cam, __func__, version, isKavl, &lentra::FirmwareDescription::sensor);
+    return firmwareVersion(cam, __func__, version, isKavl, &lentra::FirmwareState::sensorVersion);
 }

@@ -10,9 +10,8 @@ namespace sim = lentra::sim;
 int LxExportSensorConfig(LxCameraHandle cam, std::string path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
-        // The sensor's registers as the rig describes them.
-        const auto& registers = c.description().registers.sensor;
-        return c.sensorConfig().exportTo(__func__, path, registers);
+        // The sensor's registers as they are now (writes through LxAP1302SensorRegisterWrite show).
+        return c.sensorConfig().exportTo(__func__, path, c.registers().sensorRegisters());
     });
 }
 

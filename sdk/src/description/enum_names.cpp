@@ -112,6 +112,7 @@ const EnumName statuses[] = {
     {"LX_STATUS_STREAMING", LX_STATUS_STREAMING},
     {"LX_STATUS_NOTHING_LOADED", LX_STATUS_NOTHING_LOADED},
     {"LX_STATUS_NO_RIG", LX_STATUS_NO_RIG},
+    {"LX_STATUS_NO_DEVICE", LX_STATUS_NO_DEVICE},
 };
 
 template <std::size_t N>

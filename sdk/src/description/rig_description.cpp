@@ -76,6 +76,7 @@ FirmwareDescription parseFirmware(JsonObject o, const DeviceDescription& d) {
     f.usb = o.text("usb", "", 255);
     f.kavr = o.text("kavr", "", 255);
     f.sensor = o.text("sensor", "", 255);
+    f.sensorModel = static_cast<uint16_t>(o.integer("sensor_model", 0, 0, 0xFFFF));
     // Versions only exist on the devices that carry that firmware; saying otherwise is a mistake
     // in the description, not something to answer silently.
     const bool kavrFamily =
@@ -90,41 +91,6 @@ FirmwareDescription parseFirmware(JsonObject o, const DeviceDescription& d) {
         o.fail("sensor", "only a KAVL camera has sensor firmware");
     o.finish();
     return f;
-}
-
-RegisterDescription parseRegisters(JsonObject o) {
-    RegisterDescription r;
-    if (auto ap = o.optionalObject("ap1302")) {
-        for (const auto& [key, value] : ap->items()) {
-            auto addr = static_cast<uint16_t>(ap->keyNumber(key, 0xFFFF));
-            r.ap1302[addr] = static_cast<uint16_t>(ap->integer(key.c_str(), 0, 0, 0xFFFF));
-        }
-    }
-    if (auto sensors = o.optionalObject("sensor")) {
-        for (const auto& [sensorKey, table] : sensors->items()) {
-            auto sensorId = static_cast<uint16_t>(sensors->keyNumber(sensorKey, 0xFFFF));
-            JsonObject regs = sensors->object(sensorKey.c_str());
-            for (const auto& [key, value] : regs.items()) {
-                auto reg = static_cast<uint16_t>(regs.keyNumber(key, 0xFFFF));
-                r.sensor[RegisterDescription::sensorKey(sensorId, reg)] =
-                    static_cast<uint16_t>(regs.integer(key.c_str(), 0, 0, 0xFFFF));
-            }
-        }
-    }
-    o.forEachObject("i2c", [&r](JsonObject device) {
-        auto bus = static_cast<uint8_t>(device.integer("bus", 0, 0, 255));
-        auto slave = static_cast<uint8_t>(device.integer("slave", 0, 0, 255));
-        if (auto regs = device.optionalObject("registers")) {
-            for (const auto& [key, value] : regs->items()) {
-                auto reg = static_cast<uint32_t>(regs->keyNumber(key, 0xFFFFFFFF));
-                r.i2c[RegisterDescription::i2cKey(bus, slave, reg)] =
-                    static_cast<uint8_t>(regs->integer(key.c_str(), 0, 0, 255));
-            }
-        }
-        device.finish();
-    });
-    o.finish();
-    return r;
 }
 
 void copyText(char* field, std::size_t size, const std::string& text) {
@@ -258,7 +224,7 @@ DeviceDescription parseDevice(JsonObject o, std::size_t index) {
         d.ospProfile = p;
     }
     if (auto imu = o.optionalObject("imu")) d.imu = parseImu(*imu);
-    if (auto regs = o.optionalObject("registers")) d.registers = parseRegisters(*regs);
+    if (auto regs = o.optionalObject("registers")) d.registers = parseRegisters(*regs, d.ispControls);
     if (auto k = o.optionalObject("intrinsics")) d.intrinsics = parseIntrinsics(*k);
     d.sensorWorkMode = o.boolean("sensor_work_mode", false);
     d.frameCountStart = static_cast<uint8_t>(o.integer("frame_count_start", 0, 0, 255));

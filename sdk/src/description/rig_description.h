@@ -16,6 +16,7 @@
 #include "LentraSDK.h"
 #include "description/enum_names.h"
 #include "description/imu_description.h"
+#include "description/register_description.h"
 
 namespace lentra {
 
@@ -46,25 +47,12 @@ struct FirmwareDescription {
     std::string usb;
     std::string kavr;
     std::string sensor;
+    uint16_t sensorModel = 0;  // the sensor a sensor firmware image must be made for (0: any)
 };
 
 struct OspProfileDescription {
     LX_OSP_PROFILE_FLAG flag = LX_OSP_PROFILE_FLAG::DISABLED;
     std::string config;
-};
-
-// Register contents at start. Keys pack the addressing arguments of the access functions.
-struct RegisterDescription {
-    std::map<uint16_t, uint16_t> ap1302;          // AP1302 address -> value
-    std::map<uint32_t, uint16_t> sensor;          // (sensor << 16 | register) -> value
-    std::map<uint64_t, uint8_t> i2c;              // (bus << 48 | slave << 32 | register) -> byte
-
-    static uint32_t sensorKey(uint16_t sensorId, uint16_t reg) {
-        return (uint32_t{sensorId} << 16) | reg;
-    }
-    static uint64_t i2cKey(uint8_t bus, uint8_t slave, uint32_t reg) {
-        return (uint64_t{bus} << 48) | (uint64_t{slave} << 32) | reg;
-    }
 };
 
 struct DeviceDescription {

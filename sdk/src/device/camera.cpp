@@ -24,19 +24,37 @@ Camera::Camera(DeviceDescription description)
       controls_(description_),
       imu_(description_.imu),
       sensorConfig_(description_),
-      intrinsics_(description_.lentra, description_.intrinsics) {
+      intrinsics_(description_.lentra, description_.intrinsics),
+      registers_(description_.registers, ispControlAccess()),
+      i2c_(description_.registers.i2c),
+      firmware_(description_),
+      bootData_(description_) {
     State& s = state_;
-    s.registers = description_.registers;
     s.frameCount = description_.frameCountStart;
 }
 
 Camera::~Camera() = default;
+
+// The ISP controls that mirrored registers read and write: the controls model's values, with its
+// checks (range, step, read-only). Called under the camera's mutex, from inside a register access.
+IspControlAccess Camera::ispControlAccess() {
+    return IspControlAccess{
+        [this](LX_ISP_IMAGE_PROPERTIES p) {
+            int32_t value = 0;
+            int32_t aux = 0;
+            controls_.ispValue(p, value, aux);
+            return value;
+        },
+        [this](LX_ISP_IMAGE_PROPERTIES p, int32_t value) { return controls_.setIsp(p, value); }};
+}
 
 int Camera::check(const char* function, Needs needs) const {
     if (state_.detached)
         return log::failed(function, LX_STATUS_INVALID_HANDLE, "the camera's rig has been replaced");
     if (needs == Needs::Open && !state_.open)
         return log::failed(function, LX_STATUS_NOT_OPEN, "the camera is not open");
+    if (needs == Needs::Open && firmware_.admits(function) != LX_STATUS_OK)
+        return log::failed(function, LX_STATUS_BUSY, "the camera is in program mode or upgrading");
     return LX_STATUS_OK;
 }
 
@@ -62,6 +80,7 @@ int Camera::close() {
     if (state_.streaming) endStreamLocked();
     state_.open = false;
     controls_.onClose();
+    firmware_.closed();
     return LX_STATUS_OK;
 }
 

@@ -2,9 +2,9 @@
 // guarded by one mutex per camera.
 //
 // Every operation but capture runs under the camera's mutex through run(), which checks the
-// preconditions in one place (the handle still part of the rig, the camera open where needed);
-// the SDK's front functions reach a camera only that way (api/common.h). Ordinary failures are
-// logged at debug level. Capture takes the mutex itself, since its waits never hold it: they wait
+// preconditions in one place (the handle still part of the rig, the camera open where needed and
+// then not held by USB program mode or a firmware upgrade); the SDK's front functions reach a
+// camera only that way (api/common.h). Ordinary failures are logged at debug level. Capture takes the mutex itself, since its waits never hold it: they wait
 // on a condition variable, so other calls on the camera go on, and ending the stream (stop,
 // close, reset, detach) ends them.
 #pragma once
@@ -17,8 +17,12 @@
 #include <vector>
 
 #include "LentraSDK.h"
+#include "bootdata/boot_data.h"
+#include "firmware/firmware_state.h"
 #include "frames/frame_generator.h"
 #include "controls/controls_model.h"
+#include "registers/i2c_bus.h"
+#include "registers/register_file.h"
 #include "description/rig_description.h"
 #include "frames/stream_clock.h"
 #include "imu/imu.h"
@@ -42,7 +46,6 @@ public:
         std::size_t formatIndex = 0;
         uint64_t streamEpoch = 0;  // advanced whenever a stream ends: waits of that stream end
         StreamClock clock;
-        RegisterDescription registers;
         // The stream's own counters: frames delivered (8 bits, wrapping) and the time of the
         // latest one, both since the stream started or was last reset.
         uint8_t frameCount = 0;
@@ -83,6 +86,13 @@ public:
 
     // Takes the mutex itself, and releases it while it waits for the frame.
     LX_CAPTURE_RESULT capture(uint8_t* buffer, int& size, uint16_t timeoutMs);
+
+    // The camera's models, like state(): only inside run()'s body.
+    RegisterFile& registers() { return registers_; }
+    I2cBus& i2c() { return i2c_; }
+    FirmwareState& firmware() { return firmware_; }
+    BootData& bootData() { return bootData_; }
+
     // Takes the camera out of the rig for good: closes it and ends any wait.
     void detach();
 
@@ -91,6 +101,7 @@ private:
     void endStreamLocked();
     double frameRateLocked() const;
     bool hasFrameFormat() const;
+    IspControlAccess ispControlAccess();
 
     const DeviceDescription description_;
     std::mutex mutex_;
@@ -100,6 +111,10 @@ private:
     Imu imu_;
     SensorConfig sensorConfig_;
     IntrinsicsStore intrinsics_;
+    RegisterFile registers_;
+    I2cBus i2c_;
+    FirmwareState firmware_;
+    BootData bootData_;
     // Touched only by the one capturing thread (State::capturing), outside the mutex.
     FrameGenerator generator_;
 };

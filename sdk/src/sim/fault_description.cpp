@@ -5,6 +5,7 @@
 #include <set>
 
 #include "description/json_reader.h"
+#include "firmware/upgrade_procedure.h"
 
 namespace lentra {
 
@@ -118,6 +119,12 @@ FaultParseResult parseFaultDescription(const char* text) {
         if (auto progress = o.integers("progress", 0, 100000, lo, hi))
             f.progress.assign(progress->begin(), progress->end());
         if (o.has("throw")) f.throwMessage = o.text("throw", "", 4096);
+        if (o.has("fail_at")) {
+            f.failAt = o.text("fail_at", "", 16);
+            if (!stageNamed(*f.failAt))
+                o.fail("fail_at", "must name an upgrade stage: read, compare, switch, init, erase, "
+                                  "program, verify, reset or start");
+        }
         o.finish();
         result.fault = std::move(f);
     } catch (const DescriptionError& e) {

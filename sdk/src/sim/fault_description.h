@@ -35,6 +35,7 @@ struct FaultDescription {
     std::optional<int64_t> size;
     std::vector<int> progress;
     std::optional<std::string> throwMessage;
+    std::optional<std::string> failAt;  // firmware upgrades: run for real, failing at this stage
 };
 
 struct FaultParseResult {

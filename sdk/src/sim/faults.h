@@ -77,6 +77,9 @@ public:
     // Firmware upgrades: report each "progress" value, then answer.
     LX_UPGRADE_RESULT upgrade(const LxProgress& progress) const;
     int progressThenStatus(const LxProgress& progress) const;
+    // Firmware upgrades: the stage named by "fail_at". Such a fault does not skip the upgrade: it
+    // runs, and fails at that stage as a device would.
+    const std::optional<std::string>& failAt() const { return d_->failAt; }
     // Throws std::runtime_error with the fault's "throw" message, if it has one.
     void throwIfAsked() const;
 
