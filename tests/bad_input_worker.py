@@ -1,7 +1,7 @@
 """Runs binding calls for test_bad_input.py, one per request, in a process of its own.
 
-Requests come on standard input, one JSON line each: {"function": name, "args": [spec, ...]}.
-Each spec names an argument to build here (handles and records exist only in this process);
+Requests come on standard input, one JSON line each: {"function": name, "args": [recipe, ...]}.
+Each recipe names an argument to build here (handles and records exist only in this process);
 see `build`. The answer to each request is one JSON line on the file descriptor given as the
 first command-line argument: {"raised": null} or {"raised": "TypeError", "message": "..."}.
 A crash leaves the request unanswered, which the test reads as the crash it is.
@@ -66,31 +66,31 @@ def text(kind):
     }[kind]
 
 
-def build(spec):
-    kind = spec[0]
+def build(recipe):
+    kind = recipe[0]
     if kind == "none":
         return None
     if kind == "camera":
-        return camera(spec[1])
+        return camera(recipe[1])
     if kind == "int":
-        return spec[1]
+        return recipe[1]
     if kind == "bool":
-        return bool(spec[1])
+        return bool(recipe[1])
     if kind == "float":
-        return float(spec[1])
+        return float(recipe[1])
     if kind == "text":
-        return text(spec[1])
+        return text(recipe[1])
     if kind == "format":
-        return listed_format(spec[1])
+        return listed_format(recipe[1])
     if kind == "enum":
-        enum = getattr(MODULE, spec[1])
+        enum = getattr(MODULE, recipe[1])
         members = list(enum.__members__.values())
-        return members[spec[2]] if isinstance(spec[2], int) else enum.__members__[spec[2]]
+        return members[recipe[2]] if isinstance(recipe[2], int) else enum.__members__[recipe[2]]
     if kind == "record":
-        return getattr(MODULE, spec[1])()
+        return getattr(MODULE, recipe[1])()
     if kind == "callable":
-        return {"raises": _raises, "quiet": lambda *a: None}[spec[1]]
-    raise ValueError("no such argument spec: {!r}".format(spec))
+        return {"raises": _raises, "quiet": lambda *a: None}[recipe[1]]
+    raise ValueError("no such argument recipe: {!r}".format(recipe))
 
 
 def _raises(*args):
@@ -105,7 +105,7 @@ def main():
         sim.set_pacing("free-run")  # a capture never waits for a frame slot
         # A detached camera replaces the rig; the camera comes first in every signature, so
         # later arguments are built on the rig it left.
-        args = [build(spec) for spec in request["args"]]
+        args = [build(recipe) for recipe in request["args"]]
         try:
             getattr(MODULE, request["function"])(*args)
             answer = {"raised": None}
