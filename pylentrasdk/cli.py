@@ -301,12 +301,14 @@ class _Progress:
     """"frame 3/10" or a bar rewritten in place on standard error, when it is a terminal."""
 
     def __init__(self):
-        self.shown = sys.stderr.isatty()
+        self.terminal = sys.stderr.isatty()
+        self.shown = False
 
     def show(self, text):
-        if self.shown:
+        if self.terminal:
             sys.stderr.write("\r{}\x1b[K".format(text))
             sys.stderr.flush()
+            self.shown = True
 
     def bar(self, percent, label="upgrading", width=30):
         """A progress callable for the SDK's upgrades: `percent` from 0 to 100."""
@@ -315,9 +317,11 @@ class _Progress:
                                             int(percent)))
 
     def done(self):
+        """Clears the line, if anything was shown, for what follows on standard error."""
         if self.shown:
             sys.stderr.write("\r\x1b[K")
             sys.stderr.flush()
+            self.shown = False
 
 
 def _grab(cam, fmt, timeout):
