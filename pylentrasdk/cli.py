@@ -41,6 +41,7 @@ from pylentrasdk.status import status_name
 PROG = "lxctl"
 
 EXIT_OK, EXIT_REFUSED, EXIT_USAGE = 0, 1, 2
+EXIT_BROKEN_PIPE = 128 + 13  # as the shell reports a writer that SIGPIPE ended
 
 
 class UsageError(Exception):
@@ -773,11 +774,20 @@ def main(argv=None):
     except KeyboardInterrupt:
         sys.stderr.write("\n")
         return 130
-    if args.json:
-        print(json.dumps(shown.value, indent=2))
-    else:
-        for line in shown.lines:
-            print(line)
+    try:
+        if args.json:
+            print(json.dumps(shown.value, indent=2))
+        else:
+            for line in shown.lines:
+                print(line)
+        sys.stdout.flush()
+    except BrokenPipeError:
+        # The reader stopped reading (`lxctl controls | head -3`): end as a writer killed by
+        # SIGPIPE would, with no traceback, and point standard output at nothing so that
+        # Python's flush at exit does not complain either.
+        with contextlib.suppress(OSError, ValueError):
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return EXIT_BROKEN_PIPE
     return EXIT_OK
 
 

@@ -1,5 +1,6 @@
 """lxctl: the commands' output, captures to files, controls, the IMU, route, sensor-config and
 firmware files, and one-line refusals with their exit status."""
+import io
 import json
 import os
 import subprocess
@@ -304,6 +305,15 @@ def test_bad_input_to_the_file_commands(run, tmp_path, argv, status, message):
     assert ended == status
     assert out == "" and err.count("\n") == 1 and message in err, err
     assert os.listdir(str(tmp_path)) == []
+
+
+def test_a_reader_that_stops_early_gets_no_traceback(run, monkeypatch):
+    class ClosedPipe(io.StringIO):
+        def write(self, text):
+            raise BrokenPipeError(32, "Broken pipe")
+
+    monkeypatch.setattr(sys, "stdout", ClosedPipe())
+    assert run("controls") == (141, "", "")
 
 
 def test_runs_as_a_module_and_as_a_script(tmp_path):
