@@ -8,6 +8,7 @@ PROG: str
 EXIT_OK: int
 EXIT_REFUSED: int
 EXIT_USAGE: int
+EXIT_BROKEN_PIPE: int
 
 class UsageError(Exception): ...
 class Refused(Exception): ...
