@@ -4,6 +4,15 @@
     lxctl info [-d N]                one camera's identity and firmware versions
     lxctl formats [-d N]             its formats, numbered as `capture` takes them
     lxctl capture -f FORMAT -o OUT   frames to files: PNG, raw bytes, or the JPEG itself
+    lxctl controls [-d N]            the image controls: value, range, step, default, read-only
+    lxctl get NAME...                controls' values, by the names `controls` shows
+    lxctl set NAME=VALUE...          sets controls, all checked before any is written
+    lxctl imu [--orientation]        one IMU reading (the cameras that have an IMU)
+    lxctl routes activate FILE       loads a YAML route file and activates its routes
+    lxctl routes reset               leaves no media route active
+    lxctl sensor-config export BIN   saves the sensor configuration to a binary file
+    lxctl sensor-config decode BIN [JSON]   that file as JSON
+    lxctl firmware sensor|usb IMAGE  upgrades the sensor's or the USB controller's firmware
 
 Every command takes --json for machine-readable output. Exit status: 0 success, 1 when the
 camera or the SDK refuses (the message names the status), 2 for a usage error. Errors are one
@@ -20,15 +29,19 @@ import json
 import os
 import re
 import sys
+import tempfile
+
+import numpy
 
 import pylentrasdk as lx
-from pylentrasdk import frames
+from pylentrasdk import control_names, frames
 from pylentrasdk._files import write_atomically
 from pylentrasdk.status import status_name
 
 PROG = "lxctl"
 
 EXIT_OK, EXIT_REFUSED, EXIT_USAGE = 0, 1, 2
+EXIT_BROKEN_PIPE = 128 + 13  # as the shell reports a writer that SIGPIPE ended
 
 
 class UsageError(Exception):
@@ -39,10 +52,41 @@ class Refused(Exception):
     """The camera or the SDK said no, or a file could not be written (exit status 1)."""
 
 
-def _check(status, function):
+def _refusal(status, function, subject=None):
+    """"LxOpen: LX_STATUS_BUSY (-4)", after "subject: " when there is one (a file's name)."""
+    text = "{}: {} ({})".format(function, status_name(status), int(status))
+    return text if subject is None else "{}: {}".format(subject, text)
+
+
+def _check(status, function, subject=None):
     """Raises Refused naming the function and the status unless `status` is success."""
     if status != 0:
-        raise Refused("{}: {} ({})".format(function, status_name(status), int(status)))
+        raise Refused(_refusal(status, function, subject))
+
+
+def _input_file(path):
+    """`path` when it names a file that can be read; else Refused naming the problem. Checked
+    before the SDK is called, whose answer for a missing file is a bare status."""
+    try:
+        with open(path, "rb"):
+            pass
+    except OSError as error:
+        raise Refused("cannot read {}: {}".format(path, error.strerror or error)) from None
+    return path
+
+
+def _output_file(path):
+    """`path` when a file can be made there; else Refused (UsageError for an empty name)."""
+    if not path:
+        raise UsageError("the output file name is empty")
+    folder = os.path.dirname(os.path.abspath(path))
+    problem = ("No such file or directory" if not os.path.isdir(folder)
+               else "Is a directory" if os.path.isdir(path)
+               else "Permission denied" if not os.access(folder, os.W_OK | os.X_OK)
+               else None)
+    if problem:
+        raise Refused("cannot write {}: {}".format(path, problem))
+    return path
 
 
 def _short(member):
@@ -255,26 +299,36 @@ def _save(frame, fmt, path, kind):
 
 
 class _Progress:
-    """"frame 3/10" rewritten in place on standard error, when it is a terminal."""
+    """"frame 3/10" or a bar rewritten in place on standard error, when it is a terminal."""
 
     def __init__(self):
-        self.shown = sys.stderr.isatty()
+        self.terminal = sys.stderr.isatty()
+        self.shown = False
 
     def show(self, text):
-        if self.shown:
+        if self.terminal:
             sys.stderr.write("\r{}\x1b[K".format(text))
             sys.stderr.flush()
+            self.shown = True
+
+    def bar(self, percent, label="upgrading", width=30):
+        """A progress callable for the SDK's upgrades: `percent` from 0 to 100."""
+        filled = max(0, min(width, width * int(percent) // 100))
+        self.show("{} [{}{}] {:3d}%".format(label, "#" * filled, "." * (width - filled),
+                                            int(percent)))
 
     def done(self):
+        """Clears the line, if anything was shown, for what follows on standard error."""
         if self.shown:
             sys.stderr.write("\r\x1b[K")
             sys.stderr.flush()
+            self.shown = False
 
 
 def _grab(cam, fmt, timeout):
     result, frame = lx.LxGetImage(cam, timeout, fmt)
     if result != lx.LX_CAPTURE_RESULT.LX_SUCCESS:
-        raise Refused("LxGetImage: {} ({})".format(status_name(result), int(result)))
+        raise Refused(_refusal(result, "LxGetImage"))
     return frame
 
 
@@ -303,6 +357,339 @@ def _run_capture(args):
     return Shown(shown, ["{path} ({bytes} bytes captured)".format(**s) for s in saved])
 
 
+# ---------------------------------------------------------------------------------------------
+# Controls, by the names the console tool shows them (pylentrasdk.control_names)
+# ---------------------------------------------------------------------------------------------
+# A control: its display name and either its ISP property (`prop`) or, for a stream setting,
+# `stream`: (getter, setter, minimum, maximum), the bounds being those the tool accepts.
+_Control = collections.namedtuple("_Control", "name prop stream")
+
+_STREAM_FUNCTIONS = {
+    "Throughput": (lx.LxGetThroughPut, lx.LxSetThroughPut),
+    "Max_FPS": (lx.LxGetMaxFPS, lx.LxSetMaxFPS),
+}
+
+
+def _controls(cam):
+    """The camera's controls in the tool's order."""
+    isp = lx.LX_ISP_IMAGE_PROPERTIES
+    listed = [_Control(name, getattr(isp, member), None)
+              for name, member in control_names.ISP_CONTROLS]
+    for name, minimum, maximum in control_names.STREAM_SETTINGS:
+        listed.append(_Control(name, None, _STREAM_FUNCTIONS[name] + (int(minimum), int(maximum))))
+    listed += [_Control(name, getattr(isp, member), None)
+               for name, member in control_names.optional_controls(cam)]
+    return listed
+
+
+def _read_control(cam, control):
+    """{name, supported, value, min, max, step, default, read_only}; all but the name and
+    `supported` are None for a control the camera does not support."""
+    state = dict.fromkeys(("value", "min", "max", "step", "default", "read_only"))
+    state.update(name=control.name, supported=False)
+    if control.stream:
+        getter, _, minimum, maximum = control.stream
+        status, value = getter(cam)
+        if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
+            return state
+        _check(status, getter.__name__)
+        state.update(value=value, min=minimum, max=maximum, step=1, read_only=False)
+    else:
+        # The binding reports every failed ISP reading as -1: the camera lacks the control.
+        status, value, flag = lx.LxGetISPImageProcessing(cam, control.prop)
+        if status != 0:
+            return state
+        status, minimum, maximum, step, default = lx.LxGetISPImageProcessingRange(
+            cam, control.prop)
+        _check(status, "LxGetISPImageProcessingRange")
+        state.update(value=value, min=minimum, max=maximum, step=step, default=default,
+                     read_only=flag == 1)
+    state["supported"] = True
+    return state
+
+
+def _supported_state(cam, control, device):
+    state = _read_control(cam, control)
+    if not state["supported"]:
+        raise Refused("camera {} does not support {}".format(device, control.name))
+    return state
+
+
+def _find_control(controls, name, device):
+    """The control called `name`, in any case."""
+    for control in controls:
+        if control.name.lower() == name.lower():
+            return control
+    raise Refused("camera {} has no control {!r} (see `lxctl controls`)".format(device, name))
+
+
+_CONTROL_ROW = "{:<25} {:>8} {:>8} {:>8} {:>6} {:>8}  {}"
+
+
+def _control_text(state):
+    if not state["supported"]:
+        return "{:<25} not supported".format(state["name"])
+    shown = ["-" if state[key] is None else state[key]
+             for key in ("value", "min", "max", "step", "default")]
+    return _CONTROL_ROW.format(state["name"], *shown,
+                               "read-only" if state["read_only"] else "").rstrip()
+
+
+def _run_controls(args):
+    with _opened(args.device) as cam:
+        states = [_read_control(cam, control) for control in _controls(cam)]
+    header = _CONTROL_ROW.format("Name", "Value", "Min", "Max", "Step", "Default", "").rstrip()
+    return Shown(states, [header] + [_control_text(s) for s in states])
+
+
+def _add_get_arguments(parser):
+    parser.add_argument("names", nargs="+", metavar="NAME",
+                        help="a control's name as `lxctl controls` shows it, in any case")
+
+
+def _shown_values(values):
+    return Shown(values, ["{}: {}".format(name, value) for name, value in values.items()])
+
+
+def _run_get(args):
+    values = collections.OrderedDict()
+    with _opened(args.device) as cam:
+        controls = _controls(cam)
+        for name in args.names:
+            control = _find_control(controls, name, args.device)
+            values[control.name] = _supported_state(cam, control, args.device)["value"]
+    return _shown_values(values)
+
+
+def _assignment(text):
+    """NAME=VALUE -> (NAME, int VALUE), for argparse."""
+    name, equals, value = text.partition("=")
+    if not equals or not name.strip():
+        raise argparse.ArgumentTypeError(
+            "{!r} is not NAME=VALUE (such as brightness=200)".format(text))
+    if not re.match(r"^[+-]?[0-9]+$", value.strip()):
+        raise argparse.ArgumentTypeError(
+            "{!r}: the value {!r} is not a whole number".format(text, value))
+    return name.strip(), int(value)
+
+
+def _add_set_arguments(parser):
+    parser.add_argument("assignments", nargs="+", metavar="NAME=VALUE", type=_assignment,
+                        help="a control's name as `lxctl controls` shows it (in any case) and "
+                             "a whole number within its range")
+
+
+def _write_control(cam, control, value):
+    """(status, the function that answered it)."""
+    if control.stream:
+        setter = control.stream[1]
+        return setter(cam, value), setter.__name__
+    return lx.LxSetISPImageProcessing(cam, control.prop, value), "LxSetISPImageProcessing"
+
+
+def _run_set(args):
+    with _opened(args.device) as cam:
+        controls = _controls(cam)
+        # Every name and value is checked before the first write, so that a mistake anywhere
+        # on the line leaves the camera as it was.
+        writes = collections.OrderedDict()
+        for name, value in args.assignments:
+            control = _find_control(controls, name, args.device)
+            if control.name in writes:
+                raise UsageError("{} is given twice".format(control.name))
+            state = _supported_state(cam, control, args.device)
+            if state["read_only"]:
+                raise Refused("{} is read-only".format(control.name))
+            if not state["min"] <= value <= state["max"]:
+                raise Refused("{}={} is out of range: {} to {}".format(
+                    control.name, value, state["min"], state["max"]))
+            writes[control.name] = (control, value)
+        written = []
+        for name, (control, value) in writes.items():
+            status, function = _write_control(cam, control, value)
+            if status != 0:
+                message = "{}={}: {}".format(name, value, _refusal(status, function))
+                if written:
+                    message += " (set before it: {})".format(", ".join(written))
+                raise Refused(message)
+            written.append(name)
+        # Read back: the camera may round a value to its step.
+        values = collections.OrderedDict(
+            (name, _read_control(cam, control)["value"]) for name, (control, _) in writes.items())
+    return _shown_values(values)
+
+
+# ---------------------------------------------------------------------------------------------
+# IMU
+# ---------------------------------------------------------------------------------------------
+def _float32(value):
+    """A float32 reading as the shortest decimal that gives it back (9.646823, not
+    9.646822929382324)."""
+    return float(str(numpy.float32(value)))
+
+
+def _imu_reading(cam, function, *mode):
+    status, value = function(cam, *mode)
+    _check(status, function.__name__)
+    return [_float32(v) for v in value] if mode else _float32(value)
+
+
+def _add_imu_arguments(parser):
+    parser.add_argument("--orientation", action="store_true",
+                        help="also switch the IMU to its ISPU mode (until the camera is closed, "
+                             "at the end of the command) and read the orientation it computes")
+
+
+def _run_imu(args):
+    normal = lx.LX_IMU_SELF_TEST_MODE.NORMAL
+    with _opened(args.device) as cam:
+        status, _ = lx.LxGetIMUAccData(cam, normal)
+        if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
+            raise Refused("camera {} has no IMU".format(args.device))
+        reading = collections.OrderedDict((
+            ("accelerometer", _imu_reading(cam, lx.LxGetIMUAccData, normal)),
+            ("gyroscope", _imu_reading(cam, lx.LxGetIMUGyrData, normal)),
+            ("temperature", _imu_reading(cam, lx.LxGetIMUTemperature)),
+            # Read before a mode is enabled, which restarts the IMU's clock.
+            ("sensor_time", _imu_reading(cam, lx.LxGetIMUSensorTime)),
+        ))
+        if args.orientation:
+            _check(lx.LxEnableIMUMode(cam, lx.LX_IMU_MODE.ISPU), "LxEnableIMUMode")
+            status, ispu = lx.LxGetISPUData(cam)
+            _check(status, "LxGetISPUData")
+            reading["orientation"] = collections.OrderedDict(
+                (key, _float32(getattr(ispu, key)))
+                for key in ("yaw", "pitch", "roll", "x", "y", "z", "w"))
+    lines = ["{:<22} {:>10.4f} {:>10.4f} {:>10.4f}".format(label, *reading[key])
+             for key, label in (("accelerometer", "Accelerometer (m/s^2):"),
+                                ("gyroscope", "Gyroscope (deg/s):"))]
+    lines.append("{:<22} {:>10.2f}".format("Temperature (degC):", reading["temperature"]))
+    lines.append("{:<22} {:>10.6f}".format("Sensor time (s):", reading["sensor_time"]))
+    if args.orientation:
+        angles = reading["orientation"]
+        lines.append("{:<22} {:>10.2f} {:>10.2f} {:>10.2f}  (yaw, pitch, roll)".format(
+            "Orientation (deg):", angles["yaw"], angles["pitch"], angles["roll"]))
+        lines.append("{:<22} {:>10.4f} {:>10.4f} {:>10.4f} {:>10.4f}  (x, y, z, w)".format(
+            "Quaternion:", angles["x"], angles["y"], angles["z"], angles["w"]))
+    return Shown(reading, lines)
+
+
+# ---------------------------------------------------------------------------------------------
+# Media routes and sensor configuration: files the SDK reads and writes
+# ---------------------------------------------------------------------------------------------
+def _add_routes_arguments(parser):
+    parser.add_argument("action", choices=("activate", "reset"),
+                        help="activate: load a YAML route file and activate its routes; "
+                             "reset: leave no route active")
+    parser.add_argument("file", nargs="?", metavar="ROUTES.yaml",
+                        help="the route file to activate")
+
+
+def _route_call(function, *args):
+    # The SDK throws (RuntimeError here) on a platform without route management.
+    try:
+        return function(*args)
+    except RuntimeError:
+        raise Refused("{}: this platform has no media route management".format(
+            function.__name__)) from None
+
+
+def _run_routes(args):
+    if args.action == "reset":
+        if args.file is not None:
+            raise UsageError("routes reset takes no file")
+        _check(_route_call(lx.LxResetActiveRoutes), "LxResetActiveRoutes")
+        return Shown({"reset": True}, ["no media route is active"])
+    if args.file is None:
+        raise UsageError("routes activate: name the route file (ROUTES.yaml)")
+    path = _input_file(args.file)
+    routes = _route_call(lx.LxLoadRouteYaml, path)
+    if routes is None:
+        raise Refused("{}: LxLoadRouteYaml could not load it (not valid YAML, not a route file, "
+                      "or it names entities, pads or links the platform lacks)".format(path))
+    _check(_route_call(lx.LxActivateYamlRoutes, routes), "LxActivateYamlRoutes", path)
+    return Shown({"activated": path}, ["activated the routes of {}".format(path)])
+
+
+def _add_sensor_config_arguments(parser):
+    parser.add_argument("action", choices=("export", "decode"),
+                        help="export: save the camera's sensor configuration to a binary file; "
+                             "decode: turn such a file into JSON")
+    parser.add_argument("files", nargs="+", metavar="FILE",
+                        help="export: the binary file to write; decode: the binary file and "
+                             "the JSON file to write (standard output when left out)")
+
+
+def _run_sensor_config(args):
+    most = 1 if args.action == "export" else 2
+    if len(args.files) > most:
+        raise UsageError("sensor-config {} takes {} file name{}".format(
+            args.action, "one" if most == 1 else "one or two", "" if most == 1 else "s"))
+    if args.action == "export":
+        path = _output_file(args.files[0])
+        with _opened(args.device) as cam:
+            _check(lx.LxExportSensorConfig(cam, path), "LxExportSensorConfig", path)
+        size = os.path.getsize(path)
+        return Shown({"path": path, "bytes": size},
+                     ["saved the sensor configuration to {} ({} bytes)".format(path, size)])
+    binary = _input_file(args.files[0])
+    if len(args.files) == 2:
+        target = _output_file(args.files[1])
+        _check(lx.LxDecodeSensorConfig(binary, target), "LxDecodeSensorConfig", binary)
+        return Shown({"binary": binary, "json": target},
+                     ["decoded {} to {}".format(binary, target)])
+    # To standard output: the SDK writes files only, so it decodes into a private folder.
+    with tempfile.TemporaryDirectory(prefix="lxctl-") as folder:
+        target = os.path.join(folder, "decoded.json")
+        _check(lx.LxDecodeSensorConfig(binary, target), "LxDecodeSensorConfig", binary)
+        with open(target, encoding="utf-8") as decoded:
+            text = decoded.read()
+    return Shown(json.loads(text), text.rstrip("\n").splitlines())
+
+
+# ---------------------------------------------------------------------------------------------
+# Firmware
+# ---------------------------------------------------------------------------------------------
+_USB_STORES = {"spi": "FW_TARGET_SPI", "i2c": "FW_TARGET_I2C", "ram": "FW_TARGET_RAM"}
+
+
+def _add_firmware_arguments(parser):
+    parser.add_argument("target", choices=("sensor", "usb"),
+                        help="the sensor's firmware, or the USB controller's (FX3)")
+    parser.add_argument("image", metavar="IMAGE", help="the firmware image file")
+    parser.add_argument("--store", choices=sorted(_USB_STORES),
+                        help="usb only: spi (the default) or i2c keep the new firmware; ram runs "
+                             "it until the camera is closed, which is when the command ends")
+
+
+def _run_firmware(args):
+    if args.store is not None and args.target != "usb":
+        raise UsageError("--store is for the USB controller's firmware (firmware usb)")
+    image = _input_file(args.image)
+    progress = _Progress()
+    with _opened(args.device) as cam:
+        try:
+            if args.target == "sensor":
+                result = lx.LxUpgradeSensorFW(cam, image, progress.bar)
+                # A failure's result names the stage that failed (LX_UPGRADE_VERIFY_FAIL).
+                if result != lx.LX_UPGRADE_RESULT.LX_UPGRADE_SUCCESS:
+                    raise Refused(_refusal(result, "LxUpgradeSensorFW", image))
+                version_of = lx.LxGetSensorFirmwareVersion
+            else:
+                # The controller takes its firmware in USB program mode, which the upgrade
+                # (or closing the camera) ends.
+                _check(lx.LxGotoUSBProgramMode(cam), "LxGotoUSBProgramMode")
+                store = getattr(lx.LX_FX3_FW_TARGET, _USB_STORES[args.store or "spi"])
+                _check(lx.LxUpgradeFX3FW(store, image, progress.bar), "LxUpgradeFX3FW", image)
+                version_of = lx.LxGetUSBFirmwareVersion
+        finally:
+            progress.done()
+        status, version = version_of(cam)
+        _check(status, version_of.__name__)
+    return Shown({"target": args.target, "image": image, "version": version},
+                 ["{} firmware is now {} (from {})".format(args.target, version, image)])
+
+
 # One entry per command: its name, its help line, the function that adds its own arguments (None
 # for none) and the function that runs it.
 Command = collections.namedtuple("Command", "name help add_arguments run")
@@ -312,6 +699,17 @@ COMMANDS = (
     Command("info", "show a camera's identity and firmware versions", None, _run_info),
     Command("formats", "list a camera's formats", None, _run_formats),
     Command("capture", "save frames to files", _add_capture_arguments, _run_capture),
+    Command("controls", "list a camera's image controls with their ranges", None, _run_controls),
+    Command("get", "show controls' values", _add_get_arguments, _run_get),
+    Command("set", "set controls (all are checked before any is written)", _add_set_arguments,
+            _run_set),
+    Command("imu", "show one reading of a camera's IMU", _add_imu_arguments, _run_imu),
+    Command("routes", "activate the media routes of a YAML file, or reset them",
+            _add_routes_arguments, _run_routes),
+    Command("sensor-config", "export a camera's sensor configuration, or decode it to JSON",
+            _add_sensor_config_arguments, _run_sensor_config),
+    Command("firmware", "upgrade the sensor's or the USB controller's firmware from an image",
+            _add_firmware_arguments, _run_firmware),
 )
 
 
@@ -376,11 +774,20 @@ def main(argv=None):
     except KeyboardInterrupt:
         sys.stderr.write("\n")
         return 130
-    if args.json:
-        print(json.dumps(shown.value, indent=2))
-    else:
-        for line in shown.lines:
-            print(line)
+    try:
+        if args.json:
+            print(json.dumps(shown.value, indent=2))
+        else:
+            for line in shown.lines:
+                print(line)
+        sys.stdout.flush()
+    except BrokenPipeError:
+        # The reader stopped reading (`lxctl controls | head -3`): end as a writer killed by
+        # SIGPIPE would, with no traceback, and point standard output at nothing so that
+        # Python's flush at exit does not complain either.
+        with contextlib.suppress(OSError, ValueError):
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return EXIT_BROKEN_PIPE
     return EXIT_OK
 
 

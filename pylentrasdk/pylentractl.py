@@ -15,6 +15,7 @@ from pylentrasdk import (
     LX_IMU_MODE,
     LX_IMU_SELF_TEST_MODE,
 )
+from pylentrasdk import control_names
 import inquirer
 from inquirer.themes import BlueComposure
 import os
@@ -129,47 +130,15 @@ _SAVE_IMAGE_END = (
     ("exit", "ExitCamera"),
 )
 
-# Camera controls: display name -> member name of LX_ISP_IMAGE_PROPERTIES, in listing order.
-_ISP_CONTROLS = (
-    ("Brightness", "ISP_IMAGE_BRIGHTNESS"),
-    ("Contrast", "ISP_IMAGE_CONTRAST"),
-    ("Saturation", "ISP_IMAGE_SATURATION"),
-    ("Gamma", "ISP_IMAGE_GAMMA"),
-    ("Sharpness", "ISP_IMAGE_SHARPNESS"),
-    ("Backlight", "ISP_IMAGE_BACKLIGHT_COMPENSATION"),
-    ("Noise", "ISP_IMAGE_DENOISE"),
-    ("White_Balance_Mode", "ISP_IMAGE_WHITEBALANCE_MODE"),
-    ("White_Balance_Temperature", "ISP_IMAGE_WHITEBALANCE_TEMPERATURE"),
-    ("JPEG_Quality", "ISP_IMAGE_JPEG_QUALITY"),
-    ("Exposure_Mode", "ISP_IMAGE_EXPOSURE_MODE"),
-    ("Exposure_Time", "ISP_IMAGE_EXPOSURE_TIME"),
-    ("Exposure_Min_Time", "ISP_IMAGE_EXPOSURE_MIN_TIME"),
-    ("Exposure_Max_Time", "ISP_IMAGE_EXPOSURE_MAX_TIME"),
-    ("Exposure_Gain", "ISP_IMAGE_EXPOSURE_GAIN"),
-    ("Flick_Mode", "ISP_IMAGE_FLICK_MODE"),
-    ("Special_Effect", "ISP_IMAGE_SPECIAL_EFFECT_MODE"),
-    ("Flip_Mode", "ISP_IMAGE_FLIP_MODE"),
-    ("Pan_Target", "ISP_IMAGE_PAN"),
-    ("Tilt_Target", "ISP_IMAGE_TILT"),
-    ("Zoom_Target", "ISP_IMAGE_ZOOM"),
-)
-_TRIGGER_CONTROL = ("Trigger_mode", "ISP_IMAGE_TRIGGER_MODE")
-_EHDR_CONTROLS = (
-    ("eHDR_Mode", "ISP_IMAGE_EHDR_MODE"),
-    ("eHDR_Exposure_Min_Number", "ISP_EHDR_EXPOSURE_MIN_NUMBER"),
-    ("eHDR_Exposure_Max_Number", "ISP_EHDR_EXPOSURE_MAX_NUMBER"),
-    ("eHDR_Ratio_Min", "ISP_EHDR_RATIO_MIN"),
-    ("eHDR_Ratio_Max", "ISP_EHDR_RATIO_MAX"),
-    ("eHDR_Atm_Weight", "ISP_EHDR_ATM_WEIGHT"),
-    ("eHDR_Atm_Max", "ISP_EHDR_ATM_MAX"),
-)
-_EHDR_FAMILIES = ("LXCAM_PRODUCT_TYPE_KAVL", "LXCAM_PRODUCT_TYPE_KAVR", "LXCAM_PRODUCT_TYPE_KAVN")
-_EHDR_SENSORS = ("AR0821", "AR0822")
-
-# The two stream settings of the control table: their fixed bounds and how a listing shows them.
+# The two stream settings of the control table: their fixed bounds (shared with lxctl) and how a
+# listing shows them.
+_STREAM_FORMATS = {
+    "Throughput": ("{:>8.2f}", "{:<8.2f}"),
+    "Max_FPS": ("{:>8}", "{:<8}"),
+}
 _STREAM_SETTINGS = {
-    "Throughput": (10.0, 1000.0, "{:>8.2f}", "{:<8.2f}"),
-    "Max_FPS": (1, 120, "{:>8}", "{:<8}"),
+    name: (minimum, maximum) + _STREAM_FORMATS[name]
+    for name, minimum, maximum in control_names.STREAM_SETTINGS
 }
 
 _MODE_TEXTS = {
@@ -701,21 +670,11 @@ class pyLentraCtl:
     # -----------------------------------------------------------------------------------------
     def _ControlTable(self, cam):
         controls = {}
-        for name, member in _ISP_CONTROLS:
+        for name, member in control_names.ISP_CONTROLS:
             controls[name] = getattr(LX_ISP_IMAGE_PROPERTIES, member)
         controls["Throughput"] = pylentrasdk.LxGetThroughPut(cam)
         controls["Max_FPS"] = pylentrasdk.LxGetMaxFPS(cam)
-        optional = []
-        status, interface = pylentrasdk.LxGetDeviceInterfaceType(cam)
-        if status == 0 and interface == LX_CAMERA_INTERFACE_TYPE.INTERFACE_MIPI_CSI2:
-            optional.append(_TRIGGER_CONTROL)
-        typeStatus, camtype = pylentrasdk.LxGetDeviceProductType(cam)
-        nameStatus, name = pylentrasdk.LxGetDeviceName(cam)
-        families = [getattr(LX_CAMERA_PRODUCT_TYPE, family) for family in _EHDR_FAMILIES]
-        if typeStatus == 0 and nameStatus == 0 and camtype in families \
-                and any(sensor in name for sensor in _EHDR_SENSORS):
-            optional.extend(_EHDR_CONTROLS)
-        for name, member in optional:
+        for name, member in control_names.optional_controls(cam):
             controls[name] = getattr(LX_ISP_IMAGE_PROPERTIES, member)
         return controls
 

@@ -1,4 +1,6 @@
-"""lxctl: the commands' output, captures to files, and one-line refusals with their exit status."""
+"""lxctl: the commands' output, captures to files, controls, the IMU, route, sensor-config and
+firmware files, and one-line refusals with their exit status."""
+import io
 import json
 import os
 import subprocess
@@ -9,11 +11,14 @@ import pytest
 from PIL import Image
 
 import pylentrasdk as lx
-from pylentrasdk import cli, frames, sim
+from pylentrasdk import cli, frames, pylentractl, sim
 
 from conftest import formats_of
 
 YUY2 = lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2
+ISP = lx.LX_ISP_IMAGE_PROPERTIES
+ROUTE_FILE = os.path.join(os.path.dirname(__file__), os.pardir, "sdk", "routes",
+                          "second_camera.yaml")
 
 
 @pytest.fixture
@@ -133,6 +138,176 @@ def test_refusals_name_the_status(run, tmp_path):
     assert status == 1 and err.startswith("lxctl: the camera sent text that is not UTF-8")
     # The camera was stopped and closed on the way out: the next command opens it again.
     assert run("capture", "-f", "0", "-o", "f{n}.raw", "-n", "2")[0] == 0
+
+
+def isp_value(index, prop):
+    cam = lx.LxInitialCameraDevice(index)
+    assert lx.LxOpen(cam) == 0
+    try:
+        return lx.LxGetISPImageProcessing(cam, prop)[1]
+    finally:
+        lx.LxClose(cam)
+
+
+class TestControls:
+    @pytest.mark.parametrize("device", [0, 1, 2])
+    def test_controls_carry_the_tool_names_and_ranges(self, run, device):
+        listed = json.loads(run("controls", "--json", "-d", str(device))[1])
+        cam = lx.LxInitialCameraDevice(device)
+        assert lx.LxOpen(cam) == 0
+        tool_names = list(pylentractl.pyLentraCtl(None)._ControlTable(cam))
+        lx.LxClose(cam)
+        assert [c["name"] for c in listed] == tool_names
+        by_name = {c["name"]: c for c in listed}
+        if device == 2:  # the plain webcam has none of them
+            assert not any(c["supported"] or c["value"] is not None for c in listed)
+            assert "Brightness                not supported" in run("controls", "-d", "2")[1]
+            return
+        assert by_name["Brightness"] == {"name": "Brightness", "supported": True, "value": 128,
+                                         "min": 0, "max": 255, "step": 1, "default": 128,
+                                         "read_only": False}
+        assert by_name["White_Balance_Temperature"]["step"] == 100
+        assert by_name["Exposure_Max_Time"]["read_only"] is True
+        assert (by_name["Max_FPS"]["min"], by_name["Max_FPS"]["max"]) == (1, 120)
+        assert ("Trigger_mode" in by_name) == (device == 1)
+
+    def test_get_and_set_take_names_in_any_case(self, run):
+        status, out, err = run("set", "brightness=200", "CONTRAST=90", "pan_target=-10",
+                               "White_Balance_Temperature=5050", "max_fps=30")
+        assert (status, err) == (0, "")
+        # What the camera holds afterwards: it rounds the temperature to its step of 100.
+        assert out.splitlines() == ["Brightness: 200", "Contrast: 90", "Pan_Target: -10",
+                                    "White_Balance_Temperature: 5100", "Max_FPS: 30"]
+        assert isp_value(0, ISP.ISP_IMAGE_BRIGHTNESS) == 200
+        status, out, _ = run("get", "--json", "contrast", "max_FPS", "Pan_target")
+        assert json.loads(out) == {"Contrast": 90, "Max_FPS": 30, "Pan_Target": -10}
+        assert run("get", "-d", "1", "trigger_MODE")[1] == "Trigger_mode: 0\n"
+
+    @pytest.mark.parametrize("second, status, message", [
+        ("contrast=256", 1, "Contrast=256 is out of range: 0 to 255"),
+        ("max_fps=0", 1, "Max_FPS=0 is out of range: 1 to 120"),
+        ("exposure_max_time=5", 1, "Exposure_Max_Time is read-only"),
+        ("trigger_mode=1", 1, "camera 0 has no control 'trigger_mode'"),
+        ("Brightness=7", 2, "Brightness is given twice"),
+        ("contrast=9x", 2, "the value '9x' is not a whole number"),
+        ("contrast", 2, "'contrast' is not NAME=VALUE"),
+    ])
+    def test_set_writes_nothing_when_any_pair_is_wrong(self, run, second, status, message):
+        ended, out, err = run("set", "brightness=200", second)
+        assert (ended, out) == (status, "")
+        assert err.count("\n") == 1 and message in err, err
+        assert sim.call_count("LxSetISPImageProcessing") == 0
+        assert isp_value(0, ISP.ISP_IMAGE_BRIGHTNESS) == 128
+
+    def test_refusals_name_the_status_and_what_was_written(self, run):
+        assert run("-d", "2", "set", "brightness=1")[::2] == (
+            1, "lxctl: camera 2 does not support Brightness\n")
+        assert run("-d", "2", "get", "max_fps")[::2] == (
+            1, "lxctl: camera 2 does not support Max_FPS\n")
+        sim.inject("LxSetMaxFPS", status=lx.LxStatus.LX_STATUS_BUSY)
+        status, out, err = run("set", "brightness=200", "max_fps=30")
+        assert (status, out) == (1, "")
+        assert err == ("lxctl: Max_FPS=30: LxSetMaxFPS: LX_STATUS_BUSY (-4) "
+                       "(set before it: Brightness)\n")
+
+
+class TestImu:
+    def test_one_reading(self, run):
+        status, out, err = run("imu", "--json", "-d", "1")
+        reading = json.loads(out)
+        assert (status, err, list(reading)) == (
+            0, "", ["accelerometer", "gyroscope", "temperature", "sensor_time"])
+        assert len(reading["accelerometer"]) == len(reading["gyroscope"]) == 3
+        assert 9 < reading["accelerometer"][2] < 10.5  # gravity, the camera level
+        assert reading["temperature"] == 32.5
+        with_orientation = json.loads(run("imu", "--json", "-d", "1", "--orientation")[1])
+        angles = with_orientation["orientation"]
+        assert sorted(angles) == ["pitch", "roll", "w", "x", "y", "yaw", "z"]
+        assert abs(angles["x"] ** 2 + angles["y"] ** 2 + angles["z"] ** 2 + angles["w"] ** 2
+                   - 1) < 1e-4
+
+    def test_cameras_without_an_imu_and_failed_readings(self, run):
+        assert run("imu")[::2] == (1, "lxctl: camera 0 has no IMU\n")
+        sim.inject("LxGetIMUGyrData", status=lx.LxStatus.LX_STATUS_IO_ERROR)
+        assert run("imu", "-d", "1")[::2] == (1, "lxctl: LxGetIMUGyrData: LX_STATUS_IO_ERROR (-8)\n")
+
+
+class TestFiles:
+    def test_routes_activate_and_reset(self, run, tmp_path):
+        assert sim.active_routes() and ("ar0234 3-0010", 0, "csi2-receiver-1", 0) \
+            not in sim.active_routes()
+        assert run("routes", "activate", ROUTE_FILE)[0] == 0
+        assert ("ar0234 3-0010", 0, "csi2-receiver-1", 0) in sim.active_routes()
+        assert run("routes", "reset", "--json")[:2] == (0, '{\n  "reset": true\n}\n')
+        assert sim.active_routes() == []
+        (tmp_path / "bad.yaml").write_text("routes: [")
+        status, _, err = run("routes", "activate", "bad.yaml")
+        assert status == 1 and err.startswith("lxctl: bad.yaml: LxLoadRouteYaml could not load")
+        sim.inject("LxResetActiveRoutes", throw="no media controller")
+        assert run("routes", "reset")[::2] == (
+            1, "lxctl: LxResetActiveRoutes: this platform has no media route management\n")
+
+    def test_sensor_config_export_and_decode(self, run, tmp_path):
+        status, out, _ = run("sensor-config", "export", "config.bin", "--json")
+        size = (tmp_path / "config.bin").stat().st_size
+        assert status == 0 and json.loads(out) == {"path": "config.bin", "bytes": size}
+        assert (tmp_path / "config.bin").read_bytes()[:8] == b"LXSENCFG"
+        status, out, _ = run("sensor-config", "decode", "config.bin")
+        assert status == 0 and json.loads(out)["device_name"] == "KAVL AR0822 USB Camera"
+        assert run("sensor-config", "decode", "config.bin", "config.json")[0] == 0
+        assert json.loads((tmp_path / "config.json").read_text()) == json.loads(out)
+        (tmp_path / "cut.bin").write_bytes((tmp_path / "config.bin").read_bytes()[:-1])
+        status, out, err = run("sensor-config", "decode", "cut.bin", "cut.json")
+        assert (status, out) == (1, "")
+        assert err == "lxctl: cut.bin: LxDecodeSensorConfig: LX_STATUS_BAD_FILE (-9)\n"
+        assert not (tmp_path / "cut.json").exists()
+
+    def test_firmware_upgrades_with_a_progress_bar(self, run, tmp_path, monkeypatch):
+        sim.write_firmware_image(str(tmp_path / "sensor.img"), "sensor", "1.5.0")
+        sim.write_firmware_image(str(tmp_path / "usb.img"), "usb", "3.3.0")
+        sim.inject("LxUpgradeSensorFW", fail_at="verify")
+        status, _, err = run("firmware", "sensor", "sensor.img")
+        assert (status, err) == (
+            1, "lxctl: sensor.img: LxUpgradeSensorFW: LX_UPGRADE_VERIFY_FAIL ({})\n".format(
+                int(lx.LX_UPGRADE_RESULT.LX_UPGRADE_VERIFY_FAIL)))
+        monkeypatch.setattr(sys.stderr, "isatty", lambda: True)
+        status, out, err = run("firmware", "sensor", "sensor.img")
+        assert (status, out) == (0, "sensor firmware is now 1.5.0 (from sensor.img)\n")
+        assert "\rupgrading [" + "." * 30 + "]   0%" in err
+        assert "\rupgrading [" + "#" * 30 + "] 100%" in err and err.endswith("\r\x1b[K")
+        status, out, _ = run("firmware", "usb", "usb.img", "--store", "i2c", "--json")
+        assert json.loads(out) == {"target": "usb", "image": "usb.img", "version": "3.3.0"}
+        assert run("firmware", "usb", "sensor.img")[::2] == (
+            1, "lxctl: sensor.img: LxUpgradeFX3FW: LX_STATUS_BAD_FILE (-9)\n")
+
+
+@pytest.mark.parametrize("argv, status, message", [
+    (["routes", "activate"], 2, "routes activate: name the route file"),
+    (["routes", "reset", "x.yaml"], 2, "routes reset takes no file"),
+    (["routes", "activate", "missing.yaml"], 1, "cannot read missing.yaml: No such file"),
+    (["sensor-config", "decode", "missing.bin"], 1, "cannot read missing.bin: No such file"),
+    (["sensor-config", "export", "a.bin", "b.bin"], 2, "sensor-config export takes one file"),
+    (["sensor-config", "export", "missing/c.bin"], 1, "cannot write missing/c.bin: No such"),
+    (["sensor-config", "export", ""], 2, "the output file name is empty"),
+    (["-d", "2", "sensor-config", "export", "c.bin"], 1, "LX_STATUS_NOT_SUPPORTED (-6)"),
+    (["firmware", "sensor", "missing.img"], 1, "cannot read missing.img: No such file"),
+    (["firmware", "sensor", ".", "--store", "ram"], 2, "--store is for the USB controller"),
+    (["get", "nosuch"], 1, "camera 0 has no control 'nosuch'"),
+])
+def test_bad_input_to_the_file_commands(run, tmp_path, argv, status, message):
+    ended, out, err = run(*argv)
+    assert ended == status
+    assert out == "" and err.count("\n") == 1 and message in err, err
+    assert os.listdir(str(tmp_path)) == []
+
+
+def test_a_reader_that_stops_early_gets_no_traceback(run, monkeypatch):
+    class ClosedPipe(io.StringIO):
+        def write(self, text):
+            raise BrokenPipeError(32, "Broken pipe")
+
+    monkeypatch.setattr(sys, "stdout", ClosedPipe())
+    assert run("controls") == (141, "", "")
 
 
 def test_runs_as_a_module_and_as_a_script(tmp_path):

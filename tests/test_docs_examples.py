@@ -12,6 +12,8 @@ import sys
 
 import pytest
 
+from pylentrasdk import pyLentraSDK
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PAGES = sorted(glob.glob(os.path.join(ROOT, "docs", "*.md"))
                + glob.glob(os.path.join(ROOT, "sdk", "docs", "*.md"))
@@ -50,3 +52,12 @@ def test_examples_run(page, tmp_path, monkeypatch):
 def test_every_page_of_docs_has_a_runnable_example():
     pages = [p for p in PAGES if os.path.dirname(p) == os.path.join(ROOT, "docs")]
     assert pages and [os.path.basename(p) for p in pages if not examples(p)] == []
+
+
+def test_the_binding_page_lists_every_function_of_the_module_once():
+    with open(os.path.join(ROOT, "docs", "binding.md"), encoding="utf-8") as f:
+        table = f.read().split("## The functions", 1)[1]
+    listed = re.findall(r"`(\w+)\(", table)
+    functions = [name for name in dir(pyLentraSDK)
+                 if type(getattr(pyLentraSDK, name)).__name__ == "builtin_function_or_method"]
+    assert sorted(listed) == sorted(functions)

@@ -53,6 +53,7 @@ def test_the_wheel_is_self_contained(tmp_path):
     assert not [n for n in package if n.endswith(("CMakeLists.txt", ".cpp", ".h", ".c", ".cmake",
                                                   "pylentractl.py"))], package
     assert any(n.startswith("pylentrasdk.libs/libturbojpeg") for n in names)
+    assert {"pylentrasdk/py.typed", "pylentrasdk/pyLentraSDK.pyi", "pylentrasdk/stream.pyi"} <= set(names)
 
     venv = tmp_path / "venv"
     subprocess.run([sys.executable, "-m", "venv", str(venv)], check=True)

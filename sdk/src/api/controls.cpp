@@ -28,6 +28,18 @@ const char* refusal(int status) {
 // A profile file is a few kilobytes of text; anything much larger is not one.
 constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20;
 
+// A control's range, UVC or ISP alike: the outputs are written only when the camera has it.
+template <typename Fetch>
+int rangeOf(LxCameraHandle cam, const char* function, Fetch fetch, int32_t& min, int32_t& max,
+            int32_t& step, int32_t& def) {
+    return onCamera(cam, function, Needs::Open, [&](Camera& c) {
+        lentra::PropertyRange r{};
+        const int status = fetch(c.controls(), r);
+        if (status == LX_STATUS_OK) min = r.min, max = r.max, step = r.step, def = r.def;
+        return answer(function, status, "the camera lacks this control");
+    });
+}
+
 }  // namespace
 
 int LxSetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, int32_t value, int32_t aux) {
@@ -49,12 +61,10 @@ int LxGetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, in
 int LxGetUVCImageProcessingRange(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, int32_t& min,
                                  int32_t& max, int32_t& step, int32_t& def) {
     if (auto fault = sim::enter(__func__)) return fault->answer(min, max, step, def);
-    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
-        lentra::PropertyRange r{};
-        const int status = c.controls().uvcRange(prop, r);
-        if (status == LX_STATUS_OK) min = r.min, max = r.max, step = r.step, def = r.def;
-        return answer(__func__, status, "the camera lacks this control");
-    });
+    const auto fetch = [&](lentra::ControlsModel& controls, lentra::PropertyRange& r) {
+        return controls.uvcRange(prop, r);
+    };
+    return rangeOf(cam, __func__, fetch, min, max, step, def);
 }
 
 int LxSetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, int32_t value) {
@@ -83,12 +93,10 @@ int LxGetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, in
 int LxGetISPImageProcessingRange(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, int32_t& min,
                                  int32_t& max, int32_t& step, int32_t& def) {
     if (auto fault = sim::enter(__func__)) return fault->answer(min, max, step, def);
-    return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
-        lentra::PropertyRange r{};
-        const int status = c.controls().ispRange(prop, r);
-        if (status == LX_STATUS_OK) min = r.min, max = r.max, step = r.step, def = r.def;
-        return answer(__func__, status, "the camera lacks this control");
-    });
+    const auto fetch = [&](lentra::ControlsModel& controls, lentra::PropertyRange& r) {
+        return controls.ispRange(prop, r);
+    };
+    return rangeOf(cam, __func__, fetch, min, max, step, def);
 }
 
 int LxGetCurrentGain(LxCameraHandle cam, uint8_t& gain) {

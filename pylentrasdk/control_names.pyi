@@ -1,0 +1,9 @@
+# Types of pylentrasdk.control_names (plain Python; see the module).
+from __future__ import annotations
+
+from pylentrasdk.pyLentraSDK import LxCamera
+
+ISP_CONTROLS: tuple[tuple[str, str], ...]
+STREAM_SETTINGS: tuple[tuple[str, float, float] | tuple[str, int, int], ...]
+
+def optional_controls(cam: LxCamera | None) -> list[tuple[str, str]]: ...

@@ -1,0 +1,14 @@
+"""Mistakes the stubs let mypy catch. tests/test_stubs.py expects one error on every line that
+ends in "# error" and none elsewhere (it is never run)."""
+import pylentrasdk as lx
+from pylentrasdk import frames
+
+cam = lx.LxInitialCameraDevice(0)
+name: int = lx.LxGetDeviceName(cam)[1]  # error
+result, frame = lx.LxGetImage(cam, 3000)  # error
+status, formats = lx.LxGetFormatList(cam)
+rate: str = formats[0].framerate  # error
+frames.to_png(frame, formats[0])  # error
+status, value = lx.LxGetISPImageProcessing(cam, lx.ISP_IMAGE_BRIGHTNESS)  # error
+lx.LxSetISPImageProcessing(cam, lx.UVC_IMAGE_BRIGHTNESS, 10)  # error
+print(lx.LxOpen(cam).name)  # error

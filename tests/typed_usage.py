@@ -1,0 +1,41 @@
+"""Code a user writes against the package's types. tests/test_stubs.py type-checks it with mypy
+(it is never run): the assignments below only pass if the stubs give every result its real type."""
+from typing import Optional, Tuple
+
+import numpy
+import numpy.typing
+
+import pylentrasdk as lx
+from pylentrasdk import frames, sim
+from pylentrasdk.stream import FrameStream
+
+cam: Optional[lx.LxCamera] = lx.LxInitialCameraDevice(0)
+opened: int = lx.LxOpen(cam)
+discovered: Tuple[int, lx.LxStringList] = lx.LxDiscoverCameraDevices()
+first_name: str = discovered[1][0]
+status, formats = lx.LxGetFormatList(cam)
+fmt: lx.LxFormat = formats[0]
+pixel_format: lx.LX_IMAGE_FORMAT = fmt.format
+width: int = fmt.width
+result, frame = lx.LxGetImage(cam, 3000, fmt)
+captured: lx.LX_CAPTURE_RESULT = result
+pixels: numpy.typing.NDArray[numpy.uint8] = frame
+rgb: numpy.typing.NDArray[numpy.uint8] = frames.to_rgb(frame, fmt)
+size: Optional[int] = frames.frame_size(fmt)
+status, value, read_only = lx.LxGetISPImageProcessing(cam, lx.ISP_IMAGE_BRIGHTNESS)
+status, low, high, step, default = lx.LxGetISPImageProcessingRange(cam, lx.ISP_IMAGE_BRIGHTNESS)
+status, acc = lx.LxGetIMUAccData(cam, lx.LX_IMU_SELF_TEST_MODE.NORMAL)
+acceleration: numpy.typing.NDArray[numpy.float32] = acc
+status, path, header = lx.LxGetBootdataHeaderV3FromFile("boot.bin")
+if header is not None:
+    product: str = header.productName
+upgrade: lx.LX_UPGRADE_RESULT = lx.LxUpgradeSensorFW(cam, "fw.bin", lambda percent: None)
+route: Optional[lx.LxRoute] = lx.LxLoadRouteYaml("route.yaml")
+named: lx.LxStatus = lx.LxStatus(opened)
+text: str = lx.status_name(opened)
+number: Optional[int] = sim.read_frame_number(frame, fmt)
+links: list = sim.active_routes()
+assert cam is not None  # a stream needs a camera, not the empty handle
+with FrameStream(cam, fmt) as stream:
+    for item in stream:
+        seconds: float = item.timestamp
