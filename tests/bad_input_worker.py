@@ -15,6 +15,9 @@ from pylentrasdk import sim
 
 MODULE = lx.pyLentraSDK
 SCRATCH = sys.argv[2]
+EXAMPLE_ROUTE = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "sdk",
+                             "routes", "second_camera.yaml")
+OMITTED = object()  # a parameter with a default, left out of the call
 
 
 def camera(state):
@@ -50,6 +53,51 @@ def listed_format(kind):
     return lx.LxGetFormatList(None)[1][0]
 
 
+ROUTE_FILES = {
+    "empty": b"",
+    "garbage": bytes(range(256)) * 64,
+    "wrong-shape": b"routes: {source: 7}\n",
+    "unknown-entity": b"routes:\n  - {source: nowhere, source_pad: 0, sink: video-capture-0, "
+                      b"sink_pad: 0}\n",
+    "huge-pad": b"routes:\n  - {source: csi2-receiver-1, source_pad: 99999999999999999999, "
+                b"sink: video-capture-1, sink_pad: -1}\n",
+    "deep": b"routes: " + b"[" * 100000,
+    "not-utf8": b"routes:\n  - {source: \xff\xfe, source_pad: 0, sink: x, sink_pad: 0}\n",
+}
+
+
+def route(kind):
+    """A route handle: loaded from the example file (and then left in various states), from
+    a bad file, or from a bad path (the last two give the empty handle)."""
+    if kind.startswith("file-"):
+        path = os.path.join(SCRATCH, "route.yaml")
+        with open(path, "wb") as f:
+            f.write(ROUTE_FILES[kind[len("file-"):]])
+        return lx.LxLoadRouteYaml(path)
+    if kind.startswith("path-"):
+        return lx.LxLoadRouteYaml(text(kind[len("path-"):]))
+    loaded = lx.LxLoadRouteYaml(EXAMPLE_ROUTE)
+    if kind == "active":
+        lx.LxActivateYamlRoutes(loaded)
+    elif kind == "after-routes-reset":
+        lx.LxActivateYamlRoutes(loaded)
+        lx.LxResetActiveRoutes()
+    elif kind == "after-rig-reset":
+        sim.load(sim.default_description())  # the graph the route was checked against is gone
+    elif kind in ("rig-without-links", "rig-without-routes"):
+        rig = sim.default_description()
+        if kind == "rig-without-links":
+            graph = rig["platform"]["media_graph"]
+            graph["links"] = [link for link in graph["links"]
+                              if link["sink"] != "video-capture-1"]
+        else:
+            rig["platform"]["route_management"] = False
+        sim.load(rig)
+    elif kind != "example":
+        raise ValueError("no such route: {!r}".format(kind))
+    return loaded
+
+
 def text(kind):
     return {
         "empty": "",
@@ -80,6 +128,10 @@ def build(recipe):
         return float(recipe[1])
     if kind == "text":
         return text(recipe[1])
+    if kind == "route":
+        return route(recipe[1])
+    if kind == "omitted":
+        return OMITTED
     if kind == "format":
         return listed_format(recipe[1])
     if kind == "enum":
@@ -105,7 +157,7 @@ def main():
         sim.set_pacing("free-run")  # a capture never waits for a frame slot
         # A detached camera replaces the rig; the camera comes first in every signature, so
         # later arguments are built on the rig it left.
-        args = [build(recipe) for recipe in request["args"]]
+        args = [a for a in (build(recipe) for recipe in request["args"]) if a is not OMITTED]
         try:
             getattr(MODULE, request["function"])(*args)
             answer = {"raised": None}

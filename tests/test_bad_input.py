@@ -6,6 +6,10 @@ than those the binding documents (TypeError for arguments it cannot convert, Uni
 for text the SDK hands back that is not UTF-8, RuntimeError for None in place of an enumeration
 or record, and an exception a Python callback raised itself).
 
+Route handles come empty, from the example file, from bad files, after the active routes were
+reset, and outliving their rig or meeting one whose graph lacks their links or has no route
+management; a parameter with a default is also left out.
+
 The functions are found in the module and their parameters read from their signatures, so a
 function added later is swept without a change here; one whose parameter type has no bad
 values yet is skipped, naming the type. The calls run in a worker process (bad_input_worker.py)
@@ -13,7 +17,6 @@ that is started again after a crash.
 """
 import json
 import os
-import re
 import select
 import stat
 import subprocess
@@ -25,7 +28,8 @@ import pylentrasdk as lx
 
 MODULE = lx.pyLentraSDK
 WORKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bad_input_worker.py")
-CALL_SECONDS = 30  # a call still running after this is a hang (generous for sanitizer builds)
+CALL_SECONDS = 10  # a call still running after this is a hang (a call takes milliseconds;
+#                   the worker starts in a fraction of a second, a few under the sanitizers)
 DOCUMENTED = {"TypeError", "UnicodeDecodeError", "RuntimeError"}
 
 FUNCTIONS = sorted(
@@ -38,14 +42,33 @@ INTS = [0, 1, -1, 2, 255, 256, 65535, 65536, 2**31 - 1, 2**31, -2**31, -2**31 - 
 TEXTS = ["empty", "plain", "long", "nul", "surrogate", "not-utf8-bytes", "folder",
          "missing-folder", "dev-zero", "dev-null", "fifo"]
 FORMATS = ["listed", "largest", "empty", "none", "unknown"]
+# Route handles: how each is made is the worker's (see its `route`).
+ROUTES = (["example", "active", "after-routes-reset", "after-rig-reset", "rig-without-links",
+           "rig-without-routes"]
+          + ["file-" + kind for kind in ("empty", "garbage", "wrong-shape", "unknown-entity",
+                                         "huge-pad", "deep", "not-utf8")]
+          + ["path-" + kind for kind in ("folder", "dev-zero", "fifo", "nul")])
 
 
-def parameter_types(function):
-    """The parameter types in the function's pybind11 signature, without the module prefix."""
+def parameters(function):
+    """(type, has a default) of each parameter in the function's pybind11 signature, types
+    without the module prefix."""
     signature = function.__doc__.splitlines()[0]
     inside = signature[signature.index("(") + 1:signature.rindex(") ->")]
-    types = [t.strip().rstrip(",").strip() for t in re.split(r"\barg\d+: ", inside) if t.strip()]
-    return [t.replace("pylentrasdk.pyLentraSDK.", "") for t in types]
+    found, depth, current = [], 0, ""
+    for char in inside + ",":
+        if char == "," and depth == 0:
+            if current.strip() not in ("", "/", "*"):
+                found.append(current.strip())
+            current = ""
+            continue
+        depth += (char in "[(") - (char in "])")
+        current += char
+    out = []
+    for parameter in found:  # "arg0: int" or "path: str = ''"
+        type_name, has_default, _ = parameter.partition(": ")[2].partition(" = ")
+        out.append((type_name.replace("pylentrasdk.pyLentraSDK.", ""), bool(has_default)))
+    return out
 
 
 def bad_values(type_name):
@@ -59,6 +82,9 @@ def bad_values(type_name):
         return ["float", 0.0], [["float", x] for x in (-1.0, 1e300, "nan", "inf", "-inf")] + [["none"]]
     if type_name == "str":
         return ["text", "plain"], [["text", t] for t in TEXTS] + [["none"], ["int", 1]]
+    if type_name == "LxRoute":
+        return ["route", "example"], [["route", r] for r in ROUTES] + [["none"], ["int", 1],
+                                                                       ["text", "plain"]]
     if type_name == "LxFormat":
         return ["format", "listed"], [["format", f] for f in FORMATS] + [["none"], ["int", 0]]
     if type_name.startswith(("collections.abc.Callable", "typing.Callable", "Callable")):
@@ -79,12 +105,15 @@ def bad_values(type_name):
 def calls_for(name):
     """The argument lists to try: every bad value of each parameter with the others at their
     baseline, and each camera state with every other parameter bad too."""
-    types = parameter_types(getattr(MODULE, name))
+    signature = parameters(getattr(MODULE, name))
+    types = [t for t, _ in signature]
     values = []
-    for t in types:
+    for t, has_default in signature:
         known = bad_values(t)
         if known is None:
             pytest.skip("no bad values for parameter type {} of {} yet".format(t, name))
+        if has_default:  # only trailing parameters have defaults: leaving one out is a call
+            known = (known[0], known[1] + [["omitted"]])
         values.append(known)
     calls = [[baseline for baseline, _ in values]]
     for position, (_, bad) in enumerate(values):
@@ -173,6 +202,10 @@ def test_no_crash_hang_or_undocumented_exception(worker, name):
     assert not failures, "\n".join(failures[:10])
 
 
-def test_every_function_is_found():
-    # The sweep finds functions by their kind: make sure it does not find none.
-    assert {"LxGetImage", "LxOpen", "LxSetLogFile"} <= set(FUNCTIONS)
+def test_every_function_and_parameter_is_swept():
+    # The sweep finds functions by their kind: make sure it finds them all (the module's 77),
+    # and that no parameter type is left without bad values (its function would be skipped).
+    assert len(FUNCTIONS) == 77 and {"LxGetImage", "LxOpen", "LxSetLogFile"} <= set(FUNCTIONS)
+    unknown = {(name, t) for name in FUNCTIONS for t, _ in parameters(getattr(MODULE, name))
+               if bad_values(t) is None}
+    assert not unknown

@@ -1,4 +1,5 @@
 """The installed console tool in a real pseudo-terminal, driven with keys like a person would."""
+import os
 import re
 import subprocess
 import sys
@@ -165,3 +166,44 @@ def test_without_a_terminal_the_tool_says_so_and_asks_nothing(tmp_path):
                          universal_newlines=True, timeout=60, check=False)
     assert (ran.returncode, ran.stdout, ran.stderr) == \
         (2, "", "pylentractl needs an interactive terminal\n")
+
+
+class TestRigThatDidNotLoad:
+    """A description named in LENTRASDK_SIM that fails to load leaves no cameras; the tool says
+    only that, and clears the screen, so its launcher tells why on standard error."""
+
+    REASON = "not valid JSON"
+
+    @pytest.fixture
+    def broken_rig(self, tmp_path):
+        path = tmp_path / "rig.json"
+        path.write_text('{"devices": [')
+        return {"LENTRASDK_SIM": str(path)}
+
+    def test_the_reason_stays_on_screen_after_the_tool(self, broken_rig, tmp_path):
+        # Started as users start it: the installed command (tools/run.sh runs it too).
+        command = os.path.join(os.path.dirname(sys.executable), "pylentractl")
+        term = ToolTerminal(["sh", "-c", '"$0"; echo "STATUS=$?"; echo DONE', command],
+                            env=broken_rig, cwd=str(tmp_path))
+        try:
+            term.choose("Device List")
+            term.wait_for("No Camera detected! Please exit.")
+            assert self.REASON not in term.text()  # the tool's own screen is unchanged
+            term.choose("exit")
+            term.wait_for("DONE")
+            text = term.text()
+        finally:
+            term.close()
+        assert "STATUS=0" in text
+        assert "no cameras: LENTRASDK_SIM={}: {}".format(broken_rig["LENTRASDK_SIM"],
+                                                        self.REASON) in text.replace("\n", "")
+
+    def test_without_a_terminal_the_reason_comes_first(self, broken_rig, tmp_path):
+        ran = subprocess.run([sys.executable, "-m", "pylentrasdk"], cwd=str(tmp_path),
+                             env=dict(os.environ, **broken_rig), stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             universal_newlines=True, timeout=60, check=False)
+        lines = ran.stderr.splitlines()
+        assert ran.returncode == 2 and len(lines) == 2
+        assert lines[0].startswith("pylentractl: ") and self.REASON in lines[0]
+        assert lines[1] == "pylentractl needs an interactive terminal"

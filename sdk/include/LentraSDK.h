@@ -328,6 +328,9 @@ using LxProgress = std::function<void(int)>;
 
 // ---------------------------------------------------------------------------------------------
 // Functions. Unless stated otherwise an `int` result is a status code above.
+// A path argument holding a NUL byte names no file: LX_STATUS_INVALID_ARGUMENT (from
+// LxLoadRouteYaml an empty handle, from LxUpgradeSensorFW LX_UPGRADE_INVALID_FIRMWARE), and
+// nothing is read or written.
 // ---------------------------------------------------------------------------------------------
 
 // Library, logging and discovery.

@@ -29,6 +29,10 @@ int headerFromCamera(const LxCameraHandle& cam, const char* function, std::uniqu
 template <typename Header>
 int headerFromFile(const std::string& path, const char* function, std::unique_ptr<Header>& header,
                    std::optional<Header> BootImage::*field) {
+    if (lentra::checkPath(function, path) != LX_STATUS_OK) {
+        header.reset();
+        return LX_STATUS_INVALID_ARGUMENT;
+    }
     BootImage image;
     std::string why;
     int status = lentra::readBootImage(path, image, why);
@@ -68,6 +72,7 @@ int LxGetBootdataHeaderV3FromFile(std::string path, std::unique_ptr<LxHeaderV3>&
 
 int LxFlashProductInfo(LxCameraHandle cam, std::string path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (int status = lentra::checkPath(__func__, path); status != LX_STATUS_OK) return status;
     // The whole image is checked before the camera is touched: a bad one changes nothing.
     BootImage image;
     std::string why;

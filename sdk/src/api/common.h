@@ -32,6 +32,14 @@ inline LX_CAPTURE_RESULT captureOn(const LxCameraHandle& handle, uint8_t* buffer
     return camera->capture(buffer, size, timeoutMs);
 }
 
+// Every path argument passes through here before anything else looks at it. The operating
+// system reads a path only up to its first NUL byte, so one holding a NUL byte would name
+// another file than the one given ("logs/a.log\0.evil" is logs/a.log): an invalid argument.
+inline int checkPath(const char* function, const std::string& path) {
+    if (path.find('\0') == std::string::npos) return LX_STATUS_OK;
+    return log::failed(function, LX_STATUS_INVALID_ARGUMENT, "the file name holds a NUL byte");
+}
+
 // The answer of a function this library does not offer yet, after the usual handle check.
 inline int notSupported(const LxCameraHandle& handle, const char* function) {
     return onCamera(handle, function, Needs::Handle, [function](Camera&) {

@@ -165,6 +165,7 @@ int LxGetOSPProfileConfig(LxCameraHandle cam, std::string& config) {
 
 int LxLoadProfileConfig(LxCameraHandle cam, std::string path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (int status = lentra::checkPath(__func__, path); status != LX_STATUS_OK) return status;
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         lentra::ControlsModel& controls = c.controls();
         if (!controls.hasOsp()) return lentra::log::failed(__func__, LX_STATUS_NOT_SUPPORTED, "the camera has no OSP profiles");

@@ -55,6 +55,7 @@ void HelloLentraSDK() {
 
 int LxSetLogFile(std::string path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (int status = lentra::checkPath(__func__, path); status != LX_STATUS_OK) return status;
     return lentra::log::setFile(path);
 }
 

@@ -67,6 +67,7 @@ int LxUpgradeFX3FW(LX_FX3_FW_TARGET target, std::string path, LxProgress progres
     if (target != LX_FX3_FW_TARGET::FW_TARGET_RAM && target != LX_FX3_FW_TARGET::FW_TARGET_I2C &&
         target != LX_FX3_FW_TARGET::FW_TARGET_SPI)
         return lentra::log::failed(__func__, LX_STATUS_INVALID_ARGUMENT, "no such firmware target");
+    if (int status = lentra::checkPath(__func__, path); status != LX_STATUS_OK) return status;
 
     FirmwareImage image;
     std::string why;
@@ -102,6 +103,9 @@ LX_UPGRADE_RESULT LxUpgradeSensorFW(LxCameraHandle cam, std::string path, LxProg
     using R = LX_UPGRADE_RESULT;
     auto fault = sim::enter(__func__);
     if (fault && !fault->failAt()) return fault->upgrade(progress);
+    // The result has no invalid-argument value: a path that cannot name a file names no valid
+    // firmware.
+    if (lentra::checkPath(__func__, path) != LX_STATUS_OK) return R::LX_UPGRADE_INVALID_FIRMWARE;
 
     FirmwareImage image;
     std::string why;

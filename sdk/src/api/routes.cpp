@@ -41,6 +41,7 @@ LxRouteHandle LxLoadRouteYaml(std::string path) {
     }
     auto rig = lentra::currentRig();
     lentra::MediaGraph& graph = managedGraph(rig);
+    if (lentra::checkPath(__func__, path) != LX_STATUS_OK) return nullptr;
     std::string error;
     auto text = lentra::files::readWholeFile(path, error, lentra::kRouteFileMaxBytes);
     if (!text) {

@@ -9,6 +9,7 @@ namespace sim = lentra::sim;
 
 int LxExportSensorConfig(LxCameraHandle cam, std::string path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (int status = lentra::checkPath(__func__, path); status != LX_STATUS_OK) return status;
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         // The sensor's registers as they are now (writes through LxAP1302SensorRegisterWrite show).
         return c.sensorConfig().exportTo(__func__, path, c.registers().sensorRegisters());
@@ -17,6 +18,8 @@ int LxExportSensorConfig(LxCameraHandle cam, std::string path) {
 
 int LxDecodeSensorConfig(std::string bin_path, std::string json_path) {
     if (auto fault = sim::enter(__func__)) return fault->answer();
+    for (const std::string* path : {&bin_path, &json_path})
+        if (int status = lentra::checkPath(__func__, *path); status != LX_STATUS_OK) return status;
     return lentra::decodeSensorConfigFile(__func__, bin_path, json_path);
 }
 

@@ -74,10 +74,6 @@ void warn(const std::string& message) { write(LX_LOG_LEVEL::LX_LOG_LEVEL_WARN, m
 
 int setFile(const std::string& path) {
     if (path.empty()) return failed("LxSetLogFile", LX_STATUS_INVALID_ARGUMENT, "no file name given");
-    // The operating system would read the name only up to a NUL byte: another file than the one
-    // named.
-    if (path.find('\0') != std::string::npos)
-        return failed("LxSetLogFile", LX_STATUS_INVALID_ARGUMENT, "the file name holds a NUL byte");
     // spdlog would make missing folders; like every other file the library opens, the folder
     // must exist.
     const std::size_t slash = path.rfind('/');

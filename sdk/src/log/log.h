@@ -17,8 +17,8 @@ void write(LX_LOG_LEVEL level, const std::string& message);
 void debug(const std::string& message);
 void warn(const std::string& message);
 
-// Sends the log to `path` (appending). LX_STATUS_INVALID_ARGUMENT for an empty path or one that
-// holds a NUL byte; LX_STATUS_IO_ERROR when its folder does not exist (it is not made), when it
+// Sends the log to `path` (appending). LX_STATUS_INVALID_ARGUMENT for an empty path (LxSetLogFile
+// refuses one holding a NUL byte before it comes here); LX_STATUS_IO_ERROR when its folder does not exist (it is not made), when it
 // names a folder, a FIFO or a socket (a character device such as /dev/null is fine), or when it
 // cannot be opened.
 // On failure the log stays where it was.
