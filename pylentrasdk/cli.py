@@ -395,7 +395,9 @@ def _read_control(cam, control):
         _check(status, getter.__name__)
         state.update(value=value, min=minimum, max=maximum, step=1, read_only=False)
     else:
-        # The binding reports every failed ISP reading as -1: the camera lacks the control.
+        # The ISP getters answer -1 and zeros on any failure (a control the camera lacks, a
+        # camera not open, an I/O error), so a failed reading cannot say which: it is shown
+        # as not supported.
         status, value, flag = lx.LxGetISPImageProcessing(cam, control.prop)
         if status != 0:
             return state

@@ -116,6 +116,9 @@ def test_progress_is_shown_on_a_terminal_only(run, monkeypatch):
     (["info", "-d", "7"], 1, "no camera 7: the cameras are 0 to 2"),
     (["capture", "-f", "99", "-o", "x.raw"], 1, "no format 99: the camera's formats are 0 to 15"),
     (["capture", "-f", "123x45:YUY2", "-o", "x.raw"], 1, "the camera has no 123x45:YUY2 format"),
+    # 640x480 MJPG is offered at 30 frames/s only: the rate is part of the match.
+    (["capture", "-f", "640x480:MJPG@60", "-o", "x.jpg"], 1,
+     "the camera has no 640x480:MJPG@60 format"),
     (["capture", "-f", "0", "-o", "missing/x.png"], 1,
      "cannot write missing/x.png: No such file or directory"),
 ])
