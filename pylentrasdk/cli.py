@@ -28,6 +28,7 @@ import contextlib
 import json
 import os
 import re
+import stat
 import sys
 import tempfile
 
@@ -65,13 +66,32 @@ def _check(status, function, subject=None):
 
 
 def _input_file(path):
-    """`path` when it names a file that can be read; else Refused naming the problem. Checked
-    before the SDK is called, whose answer for a missing file is a bare status."""
+    """`path` when it names a regular file that can be read; else Refused naming the problem.
+    Checked before the SDK is called, whose answer for a missing file is a bare status, and
+    without opening the file: opening a FIFO for reading waits for a writer, for ever."""
     try:
-        with open(path, "rb"):
-            pass
+        info = os.stat(path)
     except OSError as error:
         raise Refused("cannot read {}: {}".format(path, error.strerror or error)) from None
+    except ValueError:  # a NUL character, which no file name holds
+        raise Refused("cannot read {!r}: a file name holds no NUL character".format(path)) \
+            from None
+    problem = ("Is a directory" if stat.S_ISDIR(info.st_mode)
+               else "not a regular file" if not stat.S_ISREG(info.st_mode)
+               else "Permission denied" if not os.access(path, os.R_OK)
+               else None)
+    if problem:
+        raise Refused("cannot read {}: {}".format(path, problem))
+    return path
+
+
+def _sdk_path(path):
+    """`path` as the SDK takes it: the text itself, or its bytes when the name is not UTF-8
+    (a name read from the command line keeps such bytes as surrogates, which do not encode)."""
+    try:
+        path.encode("utf-8")
+    except UnicodeEncodeError:
+        return os.fsencode(path)
     return path
 
 
@@ -246,14 +266,17 @@ def _add_capture_arguments(parser):
 
 def _whole(minimum, maximum=None):
     def parse(text):
-        try:
-            value = int(text)
-        except ValueError:
-            raise argparse.ArgumentTypeError("{!r} is not a whole number".format(text)) from None
+        if not re.match(r"^[+-]?[0-9]+$", text.strip()):
+            raise argparse.ArgumentTypeError("{!r} is not a whole number".format(text))
+        value = _number(text.strip())
+        if value is None:
+            raise argparse.ArgumentTypeError("{} has too many digits".format(
+                _abridged(text.strip())))
         if value < minimum or (maximum is not None and value > maximum):
             bounds = ">= {}".format(minimum) if maximum is None else "{} to {}".format(
                 minimum, maximum)
-            raise argparse.ArgumentTypeError("{} is out of range ({})".format(value, bounds))
+            raise argparse.ArgumentTypeError("{} is out of range ({})".format(
+                _abridged(text.strip()), bounds))
         return value
 
     return parse
@@ -464,7 +487,9 @@ def _run_get(args):
 
 
 def _assignment(text):
-    """NAME=VALUE -> (NAME, int VALUE), for argparse."""
+    """NAME=VALUE -> (NAME, VALUE), for argparse; VALUE is the text of a whole number, made a
+    number once its control's range is known (so that even a number of thousands of digits is
+    answered with that range)."""
     name, equals, value = text.partition("=")
     if not equals or not name.strip():
         raise argparse.ArgumentTypeError(
@@ -472,7 +497,20 @@ def _assignment(text):
     if not re.match(r"^[+-]?[0-9]+$", value.strip()):
         raise argparse.ArgumentTypeError(
             "{!r}: the value {!r} is not a whole number".format(text, value))
-    return name.strip(), int(value)
+    return name.strip(), value.strip()
+
+
+def _number(text):
+    """The whole number `text` holds; None for one of more than 18 digits, beyond any
+    control's range (and beyond what int() takes for very long texts)."""
+    digits = text.lstrip("+-").lstrip("0") or "0"
+    return int(text[0] + digits if text[0] in "+-" else digits) if len(digits) <= 18 else None
+
+
+def _abridged(text):
+    """A number's text, cut to its first digits when it is long."""
+    digits = text.lstrip("+-")
+    return text if len(digits) <= 20 else "{}...({} digits)".format(text[:12], len(digits))
 
 
 def _add_set_arguments(parser):
@@ -495,16 +533,18 @@ def _run_set(args):
         # Every name and value is checked before the first write, so that a mistake anywhere
         # on the line leaves the camera as it was.
         writes = collections.OrderedDict()
-        for name, value in args.assignments:
+        for name, text in args.assignments:
             control = _find_control(controls, name, args.device)
             if control.name in writes:
                 raise UsageError("{} is given twice".format(control.name))
             state = _supported_state(cam, control, args.device)
             if state["read_only"]:
                 raise Refused("{} is read-only".format(control.name))
-            if not state["min"] <= value <= state["max"]:
+            value = _number(text)
+            if value is None or not state["min"] <= value <= state["max"]:
                 raise Refused("{}={} is out of range: {} to {}".format(
-                    control.name, value, state["min"], state["max"]))
+                    control.name, _abridged(text) if value is None else value, state["min"],
+                    state["max"]))
             writes[control.name] = (control, value)
         written = []
         for name, (control, value) in writes.items():
@@ -605,7 +645,7 @@ def _run_routes(args):
     if args.file is None:
         raise UsageError("routes activate: name the route file (ROUTES.yaml)")
     path = _input_file(args.file)
-    routes = _route_call(lx.LxLoadRouteYaml, path)
+    routes = _route_call(lx.LxLoadRouteYaml, _sdk_path(path))
     if routes is None:
         raise Refused("{}: LxLoadRouteYaml could not load it (not valid YAML, not a route file, "
                       "or it names entities, pads or links the platform lacks)".format(path))
@@ -630,20 +670,22 @@ def _run_sensor_config(args):
     if args.action == "export":
         path = _output_file(args.files[0])
         with _opened(args.device) as cam:
-            _check(lx.LxExportSensorConfig(cam, path), "LxExportSensorConfig", path)
+            _check(lx.LxExportSensorConfig(cam, _sdk_path(path)), "LxExportSensorConfig", path)
         size = os.path.getsize(path)
         return Shown({"path": path, "bytes": size},
                      ["saved the sensor configuration to {} ({} bytes)".format(path, size)])
     binary = _input_file(args.files[0])
     if len(args.files) == 2:
         target = _output_file(args.files[1])
-        _check(lx.LxDecodeSensorConfig(binary, target), "LxDecodeSensorConfig", binary)
+        _check(lx.LxDecodeSensorConfig(_sdk_path(binary), _sdk_path(target)),
+               "LxDecodeSensorConfig", binary)
         return Shown({"binary": binary, "json": target},
                      ["decoded {} to {}".format(binary, target)])
     # To standard output: the SDK writes files only, so it decodes into a private folder.
     with tempfile.TemporaryDirectory(prefix="lxctl-") as folder:
         target = os.path.join(folder, "decoded.json")
-        _check(lx.LxDecodeSensorConfig(binary, target), "LxDecodeSensorConfig", binary)
+        _check(lx.LxDecodeSensorConfig(_sdk_path(binary), target), "LxDecodeSensorConfig",
+               binary)
         with open(target, encoding="utf-8") as decoded:
             text = decoded.read()
     return Shown(json.loads(text), text.rstrip("\n").splitlines())
@@ -672,7 +714,7 @@ def _run_firmware(args):
     with _opened(args.device) as cam:
         try:
             if args.target == "sensor":
-                result = lx.LxUpgradeSensorFW(cam, image, progress.bar)
+                result = lx.LxUpgradeSensorFW(cam, _sdk_path(image), progress.bar)
                 # A failure's result names the stage that failed (LX_UPGRADE_VERIFY_FAIL).
                 if result != lx.LX_UPGRADE_RESULT.LX_UPGRADE_SUCCESS:
                     raise Refused(_refusal(result, "LxUpgradeSensorFW", image))
@@ -682,7 +724,8 @@ def _run_firmware(args):
                 # (or closing the camera) ends.
                 _check(lx.LxGotoUSBProgramMode(cam), "LxGotoUSBProgramMode")
                 store = getattr(lx.LX_FX3_FW_TARGET, _USB_STORES[args.store or "spi"])
-                _check(lx.LxUpgradeFX3FW(store, image, progress.bar), "LxUpgradeFX3FW", image)
+                _check(lx.LxUpgradeFX3FW(store, _sdk_path(image), progress.bar), "LxUpgradeFX3FW",
+                       image)
                 version_of = lx.LxGetUSBFirmwareVersion
         finally:
             progress.done()
@@ -727,7 +770,8 @@ class _Parser(argparse.ArgumentParser):
 
     def error(self, message):
         # One line, not argparse's usage block: scripts log it, people read it.
-        self.exit(EXIT_USAGE, "{}: {} (see {} --help)\n".format(self.prog, message, PROG))
+        self.exit(EXIT_USAGE, _printable("{}: {} (see {} --help)\n".format(
+            self.prog, message, PROG), sys.stderr))
 
 
 def _common_options(parser, defaults):
@@ -758,16 +802,32 @@ def build_parser():
     return parser
 
 
+def _printable(line, stream):
+    """`line` as `stream` can take it. A file name that is not UTF-8 keeps its odd bytes as
+    surrogates: a stream that cannot write them back as bytes shows them as escapes (\\udcff)
+    rather than end in a traceback."""
+    encoding = getattr(stream, "encoding", None) or "utf-8"
+    try:
+        line.encode(encoding, getattr(stream, "errors", None) or "strict")
+    except UnicodeEncodeError:
+        return line.encode(encoding, "backslashreplace").decode(encoding)
+    return line
+
+
+def _error(error):
+    sys.stderr.write(_printable("{}: {}\n".format(PROG, error), sys.stderr))
+
+
 def main(argv=None):
     """Runs one command; returns the exit status."""
     args = build_parser().parse_args(argv)
     try:
         shown = args.run(args)
     except UsageError as error:
-        sys.stderr.write("{}: {}\n".format(PROG, error))
+        _error(error)
         return EXIT_USAGE
     except Refused as error:
-        sys.stderr.write("{}: {}\n".format(PROG, error))
+        _error(error)
         return EXIT_REFUSED
     except UnicodeDecodeError as error:
         # The binding refuses a name or version from the camera that is not UTF-8.
@@ -781,7 +841,7 @@ def main(argv=None):
             print(json.dumps(shown.value, indent=2))
         else:
             for line in shown.lines:
-                print(line)
+                print(_printable(line, sys.stdout))
         sys.stdout.flush()
     except BrokenPipeError:
         # The reader stopped reading (`lxctl controls | head -3`): end as a writer killed by

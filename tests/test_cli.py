@@ -3,6 +3,7 @@ firmware files, and one-line refusals with their exit status."""
 import io
 import json
 import os
+import shutil
 import subprocess
 import sys
 
@@ -109,6 +110,7 @@ def test_progress_is_shown_on_a_terminal_only(run, monkeypatch):
     (["capture", "-o", "x.raw"], 2, "the following arguments are required: -f/--format"),
     (["capture", "-f", "0", "-o", "x.raw", "--skip", "-1"], 2, "-1 is out of range (>= 0)"),
     (["capture", "-f", "0", "-o", "x.raw", "-n", "lots"], 2, "'lots' is not a whole number"),
+    (["capture", "-f", "0", "-o", "x.raw", "-n", "9" * 5000], 2, "(5000 digits) has too many"),
     (["capture", "-f", "1920x1080", "-o", "x.raw"], 2, "give an index or WIDTHxHEIGHT:FOURCC"),
     (["capture", "-f", "0", "-o", "x.raw", "-n", "2"], 2, "the name needs {n}"),
     (["capture", "-f", "0", "-o", "x{m}.raw"], 2, "only {n} may stand in braces"),
@@ -194,6 +196,10 @@ class TestControls:
         ("Brightness=7", 2, "Brightness is given twice"),
         ("contrast=9x", 2, "the value '9x' is not a whole number"),
         ("contrast", 2, "'contrast' is not NAME=VALUE"),
+        # Beyond what int() reads from text: still answered with the control and its range.
+        ("contrast=" + "9" * 5000, 1, "Contrast=999999999999...(5000 digits) is out of range: "
+                                      "0 to 255"),
+        ("contrast=-" + "0" * 5000 + "1", 1, "Contrast=-1 is out of range: 0 to 255"),
     ])
     def test_set_writes_nothing_when_any_pair_is_wrong(self, run, second, status, message):
         ended, out, err = run("set", "brightness=200", second)
@@ -323,3 +329,47 @@ def test_runs_as_a_module_and_as_a_script(tmp_path):
     ran = subprocess.run([script, "list"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                          universal_newlines=True, check=False)
     assert ran.returncode == 0 and ran.stdout.startswith("0: KAVL AR0822 USB Camera")
+
+
+def lxctl_process(*argv, cwd, timeout=60):
+    """lxctl in a process of its own: (exit status, standard output, standard error). A run
+    that hangs is killed after `timeout` seconds and fails the test."""
+    ran = subprocess.run([sys.executable, "-m", "pylentrasdk.cli"] + list(argv), cwd=str(cwd),
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         timeout=timeout, check=False)
+    return ran.returncode, ran.stdout, ran.stderr
+
+
+class TestOddFiles:
+    @pytest.mark.parametrize("argv, message", [
+        (["routes", "activate", "pipe"], b"cannot read pipe: not a regular file"),
+        (["sensor-config", "decode", "pipe"], b"cannot read pipe: not a regular file"),
+        (["firmware", "sensor", "pipe"], b"cannot read pipe: not a regular file"),
+        (["sensor-config", "decode", "folder"], b"cannot read folder: Is a directory"),
+    ])
+    def test_a_fifo_or_a_folder_is_refused_without_waiting(self, tmp_path, argv, message):
+        os.mkfifo(str(tmp_path / "pipe"))
+        (tmp_path / "folder").mkdir()
+        status, out, err = lxctl_process(*argv, cwd=tmp_path, timeout=30)
+        assert (status, out) == (1, b"")
+        assert err == b"lxctl: " + message + b"\n"
+
+    def test_names_that_are_not_utf8_reach_the_sdk(self, run, tmp_path):
+        name = os.fsdecode  # as Python hands such a name from the command line
+        shutil.copy(ROUTE_FILE, str(tmp_path / name(b"\xff\xfe.route.yaml")))
+        status, out, err = run("routes", "activate", name(b"\xff\xfe.route.yaml"))
+        assert (status, err) == (0, "")
+        assert out == "activated the routes of \\udcff\\udcfe.route.yaml\n"
+        assert run("sensor-config", "export", name(b"\xfe.bin"))[0] == 0
+        assert run("sensor-config", "decode", name(b"\xfe.bin"), name(b"\xfd.json"))[0] == 0
+        decoded = json.loads((tmp_path / name(b"\xfd.json")).read_text())
+        assert json.loads(run("sensor-config", "decode", name(b"\xfe.bin"))[1]) == decoded
+        sim.write_firmware_image(str(tmp_path / "sensor.img"), "sensor", "1.5.0")
+        os.rename(str(tmp_path / "sensor.img"), str(tmp_path / name(b"\xff.img")))
+        assert run("firmware", "sensor", name(b"\xff.img"))[0] == 0
+        status, out, _ = run("capture", "-f", "0", "-o", name(b"\xfc{n}.png"), "--json")
+        assert status == 0 and json.loads(out)["files"][0]["path"] == name(b"\xfc1.png")
+        # A refusal naming such a file is one line too.
+        status, out, err = run("sensor-config", "decode", name(b"\xfb.bin"))
+        assert (status, out) == (1, "")
+        assert err == "lxctl: cannot read \\udcfb.bin: No such file or directory\n"
