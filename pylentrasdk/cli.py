@@ -194,7 +194,9 @@ def _choose_format(formats, text):
 # Commands. Each runs with the parsed arguments and returns what it shows: a value for --json and
 # the lines of its text form.
 # ---------------------------------------------------------------------------------------------
-Shown = collections.namedtuple("Shown", "value lines")
+# `write`, when a command gives it, writes the output itself to a binary stream, in place of
+# `value` and `lines` (for an output too large to hold: a decoded sensor configuration).
+Shown = collections.namedtuple("Shown", "value lines write", defaults=(None,))
 
 
 def _run_list(args):
@@ -282,18 +284,20 @@ def _whole(minimum, maximum=None):
     return parse
 
 
-def _file_names(pattern, count):
+def _file_namer(pattern, count):
+    """A function from a frame's number (from 1) to its file's name, after checking the
+    pattern once. Names are made as frames are saved: --count may be any size."""
     if count > 1 and "{n}" not in pattern:
         raise UsageError("--output {!r}: with --count above 1 the name needs {{n}}, which "
                          "becomes the frame's number".format(pattern))
     try:
-        names = [pattern.format(n=n) for n in range(1, count + 1)]
+        first = pattern.format(n=1)
     except (KeyError, IndexError, ValueError) as error:
         raise UsageError("--output {!r}: only {{n}} may stand in braces ({})".format(
             pattern, error)) from None
-    if not names[0]:
+    if not first:
         raise UsageError("--output: the file name is empty")
-    return names
+    return lambda n: pattern.format(n=n)
 
 
 def _kind_of(path, fmt):
@@ -356,7 +360,7 @@ def _grab(cam, fmt, timeout):
 
 
 def _run_capture(args):
-    names = _file_names(args.output, args.count)
+    name_of = _file_namer(args.output, args.count)
     saved = []
     with _opened(args.device) as cam:
         index, fmt = _choose_format(_formats(cam), args.format)
@@ -368,7 +372,8 @@ def _run_capture(args):
             for n in range(args.skip):
                 progress.show("skipping frame {}/{}".format(n + 1, args.skip))
                 _grab(cam, fmt, args.timeout)
-            for n, path in enumerate(names, 1):
+            for n in range(1, args.count + 1):
+                path = name_of(n)
                 progress.show("frame {}/{}".format(n, args.count))
                 frame = _grab(cam, fmt, args.timeout)
                 _save(frame, fmt, path, kind)
@@ -681,14 +686,29 @@ def _run_sensor_config(args):
                "LxDecodeSensorConfig", binary)
         return Shown({"binary": binary, "json": target},
                      ["decoded {} to {}".format(binary, target)])
-    # To standard output: the SDK writes files only, so it decodes into a private folder.
-    with tempfile.TemporaryDirectory(prefix="lxctl-") as folder:
-        target = os.path.join(folder, "decoded.json")
-        _check(lx.LxDecodeSensorConfig(_sdk_path(binary), target), "LxDecodeSensorConfig",
-               binary)
-        with open(target, encoding="utf-8") as decoded:
-            text = decoded.read()
-    return Shown(json.loads(text), text.rstrip("\n").splitlines())
+    # To standard output: the SDK writes files only, so it decodes into a private folder, kept
+    # until the output is written. The JSON is copied as the SDK wrote it (with --json too: it
+    # is the decoded document), never held whole: the largest holds a million registers.
+    folder = args.resources.enter_context(tempfile.TemporaryDirectory(prefix="lxctl-"))
+    target = os.path.join(folder, "decoded.json")
+    _check(lx.LxDecodeSensorConfig(_sdk_path(binary), target), "LxDecodeSensorConfig", binary)
+    return Shown(None, None, lambda out: _copy_lines(target, out))
+
+
+def _copy_lines(path, out):
+    """Copies the text file at `path` to the binary stream `out` as lines: however many line
+    ends the file ends with, the output ends with one (none for an empty file)."""
+    held = 0  # line ends at the end of what was read, written only if more text follows
+    with open(path, "rb") as source:
+        for chunk in iter(lambda: source.read(1 << 20), b""):
+            text = chunk.rstrip(b"\n")
+            if text:
+                out.write(b"\n" * held)
+                out.write(text)
+                held = 0
+            held += len(chunk) - len(text)
+        if source.tell() > held:
+            out.write(b"\n")
 
 
 # ---------------------------------------------------------------------------------------------
@@ -821,6 +841,27 @@ def _error(error):
 def main(argv=None):
     """Runs one command; returns the exit status."""
     args = build_parser().parse_args(argv)
+    # What a command keeps until its output is written (a temporary folder) is closed on the
+    # way out, whatever happens.
+    with contextlib.ExitStack() as resources:
+        args.resources = resources
+        return _run(args)
+
+
+def _write_output(shown, json_output):
+    if shown.write is not None:
+        sys.stdout.flush()
+        shown.write(sys.stdout.buffer)
+        sys.stdout.buffer.flush()
+    elif json_output:
+        print(json.dumps(shown.value, indent=2))
+    else:
+        for line in shown.lines:
+            print(_printable(line, sys.stdout))
+    sys.stdout.flush()
+
+
+def _run(args):
     try:
         shown = args.run(args)
     except UsageError as error:
@@ -837,12 +878,7 @@ def main(argv=None):
         sys.stderr.write("\n")
         return 130
     try:
-        if args.json:
-            print(json.dumps(shown.value, indent=2))
-        else:
-            for line in shown.lines:
-                print(_printable(line, sys.stdout))
-        sys.stdout.flush()
+        _write_output(shown, args.json)
     except BrokenPipeError:
         # The reader stopped reading (`lxctl controls | head -3`): end as a writer killed by
         # SIGPIPE would, with no traceback, and point standard output at nothing so that
