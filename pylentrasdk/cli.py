@@ -264,6 +264,10 @@ def _add_capture_arguments(parser):
                         help="frames to capture and drop first (0)")
     parser.add_argument("--timeout", type=_whole(1, 65535), default=3000, metavar="MS",
                         help="longest wait for one frame, in milliseconds (3000)")
+    parser.add_argument("--set", nargs="+", action="extend", type=_assignment, default=[],
+                        metavar="NAME=VALUE",
+                        help="controls to set first, as `lxctl set` takes them (a camera of "
+                             "the simulated rig keeps them for this run only)")
 
 
 def _whole(minimum, maximum=None):
@@ -366,6 +370,7 @@ def _run_capture(args):
         index, fmt = _choose_format(_formats(cam), args.format)
         kind = _kind_of(args.output, fmt)
         _check(lx.LxSetFormat(cam, fmt), "LxSetFormat")
+        controls = _set_controls(cam, args.set, args.device) if args.set else None
         _check(lx.LxStartStreaming(cam), "LxStartStreaming")
         progress = _Progress()
         try:
@@ -377,20 +382,30 @@ def _run_capture(args):
                 progress.show("frame {}/{}".format(n, args.count))
                 frame = _grab(cam, fmt, args.timeout)
                 _save(frame, fmt, path, kind)
-                saved.append({"path": path, "bytes": int(frame.size)})
+                # What the camera gave, and what the file holds: the same for a raw file, a
+                # picture's size for a PNG.
+                saved.append({"path": path, "captured_bytes": int(frame.size),
+                              "file_bytes": os.path.getsize(path)})
         finally:
             progress.done()
             lx.LxStopStreaming(cam)
     shown = {"format": _format_dict(index, fmt), "files": saved}
-    return Shown(shown, ["{path} ({bytes} bytes captured)".format(**s) for s in saved])
+    lines = ["{path} ({captured_bytes} bytes captured, {file_bytes} bytes written)".format(**s)
+             for s in saved]
+    if controls is not None:
+        shown["controls"] = controls
+        lines = _shown_values(controls).lines + lines
+    return Shown(shown, lines)
 
 
 # ---------------------------------------------------------------------------------------------
 # Controls, by the names the console tool shows them (pylentrasdk.control_names)
 # ---------------------------------------------------------------------------------------------
-# A control: its display name and either its ISP property (`prop`) or, for a stream setting,
-# `stream`: (getter, setter, minimum, maximum), the bounds being those the tool accepts.
-_Control = collections.namedtuple("_Control", "name prop stream")
+# A control: its display name, its ISP property (`prop`) and its UVC property (`uvc`), either
+# of them None, or for a stream setting `stream`: (getter, setter, minimum, maximum), the bounds
+# being those the tool accepts. A camera answers a control through ISP where it can, else
+# through UVC.
+_Control = collections.namedtuple("_Control", "name prop uvc stream")
 
 _STREAM_FUNCTIONS = {
     "Throughput": (lx.LxGetThroughPut, lx.LxSetThroughPut),
@@ -399,50 +414,90 @@ _STREAM_FUNCTIONS = {
 
 
 def _controls(cam):
-    """The camera's controls in the tool's order."""
+    """The camera's controls: the tool's, in its order, then the UVC properties that have no
+    ISP control of their own."""
     isp = lx.LX_ISP_IMAGE_PROPERTIES
-    listed = [_Control(name, getattr(isp, member), None)
+    uvc_of = collections.OrderedDict(
+        (name, getattr(lx.LX_UVC_IMAGE_PROPERTIES, member))
+        for name, member in control_names.UVC_CONTROLS)
+    listed = [_Control(name, getattr(isp, member), uvc_of.pop(name, None), None)
               for name, member in control_names.ISP_CONTROLS]
     for name, minimum, maximum in control_names.STREAM_SETTINGS:
-        listed.append(_Control(name, None, _STREAM_FUNCTIONS[name] + (int(minimum), int(maximum))))
-    listed += [_Control(name, getattr(isp, member), None)
+        listed.append(_Control(name, None, None,
+                               _STREAM_FUNCTIONS[name] + (int(minimum), int(maximum))))
+    listed += [_Control(name, getattr(isp, member), uvc_of.pop(name, None), None)
                for name, member in control_names.optional_controls(cam)]
+    listed += [_Control(name, None, prop, None) for name, prop in uvc_of.items()]
     return listed
 
 
 def _read_control(cam, control):
-    """{name, supported, value, min, max, step, default, read_only}; all but the name and
-    `supported` are None for a control the camera does not support."""
+    """(state, write). The state: {name, supported, value, min, max, step, default, read_only,
+    labels}, all but the name, `supported` and `labels` None for a control the camera does not
+    support; `labels` maps the values of a choice control (as text) to their labels. write(value)
+    sets the control the way it was read and gives (status, the function that answered it);
+    None for a control the camera does not support."""
     state = dict.fromkeys(("value", "min", "max", "step", "default", "read_only"))
-    state.update(name=control.name, supported=False)
+    labels = control_names.CHOICE_LABELS.get(control.name)
+    state.update(name=control.name, supported=False,
+                 labels=None if labels is None else {str(v): label for v, label in labels})
+    write = None
     if control.stream:
-        getter, _, minimum, maximum = control.stream
+        getter, setter, minimum, maximum = control.stream
         status, value = getter(cam)
         if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
-            return state
+            return state, None
         _check(status, getter.__name__)
         state.update(value=value, min=minimum, max=maximum, step=1, read_only=False)
+
+        def write(value):
+            return setter(cam, value), setter.__name__
     else:
         # The ISP getters answer -1 and zeros on any failure (a control the camera lacks, a
-        # camera not open, an I/O error), so a failed reading cannot say which: it is shown
-        # as not supported.
-        status, value, flag = lx.LxGetISPImageProcessing(cam, control.prop)
-        if status != 0:
-            return state
-        status, minimum, maximum, step, default = lx.LxGetISPImageProcessingRange(
-            cam, control.prop)
-        _check(status, "LxGetISPImageProcessingRange")
-        state.update(value=value, min=minimum, max=maximum, step=step, default=default,
-                     read_only=flag == 1)
+        # camera not open, an I/O error), so a failed reading cannot say which: the control's
+        # UVC property is tried, if it has one, and without it the control is shown as not
+        # supported.
+        status = -1
+        if control.prop is not None:
+            status, value, flag = lx.LxGetISPImageProcessing(cam, control.prop)
+        if status == 0:
+            status, minimum, maximum, step, default = lx.LxGetISPImageProcessingRange(
+                cam, control.prop)
+            _check(status, "LxGetISPImageProcessingRange")
+            state.update(value=value, min=minimum, max=maximum, step=step, default=default,
+                         read_only=flag == 1)
+
+            def write(value):
+                return (lx.LxSetISPImageProcessing(cam, control.prop, value),
+                        "LxSetISPImageProcessing")
+        elif control.uvc is not None:
+            # The UVC getters answer the SDK's own status.
+            status, minimum, maximum, step, default = lx.LxGetUVCImageProcessingRange(
+                cam, control.uvc)
+            if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
+                return state, None
+            _check(status, "LxGetUVCImageProcessingRange")
+            status, value, auxiliary = lx.LxGetUVCImageProcessing(cam, control.uvc)
+            _check(status, "LxGetUVCImageProcessing")
+            # UVC reports no read-only flag: a write the camera refuses names its status.
+            state.update(value=value, min=minimum, max=maximum, step=step, default=default,
+                         read_only=False)
+
+            def write(value):
+                # The auxiliary integer goes back as it was read.
+                return (lx.LxSetUVCImageProcessing(cam, control.uvc, value, auxiliary),
+                        "LxSetUVCImageProcessing")
+        else:
+            return state, None
     state["supported"] = True
-    return state
+    return state, write
 
 
 def _supported_state(cam, control, device):
-    state = _read_control(cam, control)
+    state, write = _read_control(cam, control)
     if not state["supported"]:
         raise Refused("camera {} does not support {}".format(device, control.name))
-    return state
+    return state, write
 
 
 def _find_control(controls, name, device):
@@ -457,19 +512,28 @@ _CONTROL_ROW = "{:<25} {:>8} {:>8} {:>8} {:>6} {:>8}  {}"
 
 
 def _control_text(state):
+    """A control's row; a supported choice control's labels on a line under it."""
     if not state["supported"]:
-        return "{:<25} not supported".format(state["name"])
+        return ["{:<25} not supported".format(state["name"])]
     shown = ["-" if state[key] is None else state[key]
              for key in ("value", "min", "max", "step", "default")]
-    return _CONTROL_ROW.format(state["name"], *shown,
-                               "read-only" if state["read_only"] else "").rstrip()
+    row = _CONTROL_ROW.format(state["name"], *shown,
+                              "read-only" if state["read_only"] else "").rstrip()
+    if state["labels"] is None:
+        return [row]
+    return [row, " " * 26 + control_names.labels_text(state["name"])]
 
 
 def _run_controls(args):
     with _opened(args.device) as cam:
-        states = [_read_control(cam, control) for control in _controls(cam)]
+        states = []
+        for control in _controls(cam):
+            state = _read_control(cam, control)[0]
+            # The UVC properties without an ISP control are listed where the camera has them.
+            if state["supported"] or control.prop is not None or control.stream is not None:
+                states.append(state)
     header = _CONTROL_ROW.format("Name", "Value", "Min", "Max", "Step", "Default", "").rstrip()
-    return Shown(states, [header] + [_control_text(s) for s in states])
+    return Shown(states, [header] + [line for s in states for line in _control_text(s)])
 
 
 def _add_get_arguments(parser):
@@ -487,7 +551,7 @@ def _run_get(args):
         controls = _controls(cam)
         for name in args.names:
             control = _find_control(controls, name, args.device)
-            values[control.name] = _supported_state(cam, control, args.device)["value"]
+            values[control.name] = _supported_state(cam, control, args.device)[0]["value"]
     return _shown_values(values)
 
 
@@ -524,46 +588,42 @@ def _add_set_arguments(parser):
                              "a whole number within its range")
 
 
-def _write_control(cam, control, value):
-    """(status, the function that answered it)."""
-    if control.stream:
-        setter = control.stream[1]
-        return setter(cam, value), setter.__name__
-    return lx.LxSetISPImageProcessing(cam, control.prop, value), "LxSetISPImageProcessing"
+def _set_controls(cam, assignments, device):
+    """Sets the (name, value text) pairs on the open camera; the values it holds afterwards,
+    by control name. Every name and value is checked before the first write, so that a
+    mistake anywhere on the line leaves the camera as it was."""
+    controls = _controls(cam)
+    writes = collections.OrderedDict()
+    for name, text in assignments:
+        control = _find_control(controls, name, device)
+        if control.name in writes:
+            raise UsageError("{} is given twice".format(control.name))
+        state, write = _supported_state(cam, control, device)
+        if state["read_only"]:
+            raise Refused("{} is read-only".format(control.name))
+        value = _number(text)
+        if value is None or not state["min"] <= value <= state["max"]:
+            raise Refused("{}={} is out of range: {} to {}".format(
+                control.name, _abridged(text) if value is None else value, state["min"],
+                state["max"]))
+        writes[control.name] = (control, write, value)
+    written = []
+    for name, (_, write, value) in writes.items():
+        status, function = write(value)
+        if status != 0:
+            message = "{}={}: {}".format(name, value, _refusal(status, function))
+            if written:
+                message += " (set before it: {})".format(", ".join(written))
+            raise Refused(message)
+        written.append(name)
+    # Read back: the camera may round a value to its step.
+    return collections.OrderedDict((name, _read_control(cam, control)[0]["value"])
+                                   for name, (control, _, _) in writes.items())
 
 
 def _run_set(args):
     with _opened(args.device) as cam:
-        controls = _controls(cam)
-        # Every name and value is checked before the first write, so that a mistake anywhere
-        # on the line leaves the camera as it was.
-        writes = collections.OrderedDict()
-        for name, text in args.assignments:
-            control = _find_control(controls, name, args.device)
-            if control.name in writes:
-                raise UsageError("{} is given twice".format(control.name))
-            state = _supported_state(cam, control, args.device)
-            if state["read_only"]:
-                raise Refused("{} is read-only".format(control.name))
-            value = _number(text)
-            if value is None or not state["min"] <= value <= state["max"]:
-                raise Refused("{}={} is out of range: {} to {}".format(
-                    control.name, _abridged(text) if value is None else value, state["min"],
-                    state["max"]))
-            writes[control.name] = (control, value)
-        written = []
-        for name, (control, value) in writes.items():
-            status, function = _write_control(cam, control, value)
-            if status != 0:
-                message = "{}={}: {}".format(name, value, _refusal(status, function))
-                if written:
-                    message += " (set before it: {})".format(", ".join(written))
-                raise Refused(message)
-            written.append(name)
-        # Read back: the camera may round a value to its step.
-        values = collections.OrderedDict(
-            (name, _read_control(cam, control)["value"]) for name, (control, _) in writes.items())
-    return _shown_values(values)
+        return _shown_values(_set_controls(cam, args.assignments, args.device))
 
 
 # ---------------------------------------------------------------------------------------------

@@ -3,7 +3,8 @@
 The console tool (pylentractl) and the command line (lxctl) offer the same controls under the
 same names: the ISP image properties, then the two stream settings, then the entries only some
 cameras have (a trigger mode on MIPI cameras, seven eHDR controls on the AR0821/AR0822 cameras of
-three product families).
+three product families). lxctl also reaches the UVC image properties (UVC_CONTROLS), and shows
+the labels of the choice controls' values (CHOICE_LABELS) as the tool does.
 """
 
 import pylentrasdk
@@ -70,3 +71,46 @@ def optional_controls(cam):
             and any(sensor in name for sensor in _EHDR_SENSORS):
         optional.extend(_EHDR_CONTROLS)
     return optional
+
+
+# Display name -> member name of LX_UVC_IMAGE_PROPERTIES. A UVC property that measures what one
+# of the ISP controls above measures carries that control's name: one control, which a camera
+# answers through ISP where it has the ISP control and through UVC otherwise (a plain webcam).
+# The others follow the ISP controls' style. The console tool shows no UVC property.
+UVC_CONTROLS = (
+    ("Brightness", "UVC_IMAGE_BRIGHTNESS"),
+    ("Contrast", "UVC_IMAGE_CONTRAST"),
+    ("Hue", "UVC_IMAGE_HUE"),
+    ("Saturation", "UVC_IMAGE_SATURATION"),
+    ("Sharpness", "UVC_IMAGE_SHARPNESS"),
+    ("Gamma", "UVC_IMAGE_GAMMA"),
+    ("Color_Enable", "UVC_IMAGE_COLORENABLE"),
+    ("White_Balance_Temperature", "UVC_IMAGE_WHITEBALANCE"),
+    ("Backlight", "UVC_IMAGE_BACKLIGHT_COMPENSATION"),
+    ("Exposure_Gain", "UVC_IMAGE_GAIN"),
+    ("Pan_Target", "UVC_IMAGE_PAN"),
+    ("Tilt_Target", "UVC_IMAGE_TILT"),
+    ("Roll", "UVC_IMAGE_ROLL"),
+    ("Zoom_Target", "UVC_IMAGE_ZOOM"),
+    ("Exposure_Time", "UVC_IMAGE_EXPOSURE"),
+    ("Iris", "UVC_IMAGE_IRIS"),
+    ("Focus", "UVC_IMAGE_FOCUS"),
+)
+
+# The choice controls: display name -> (value, label) of each choice, as the console tool
+# prints them under the control's row ("Normal(0), H-Mirror(1), ...").
+CHOICE_LABELS = {
+    "White_Balance_Mode": ((0, "Manual Temperature"), (1, "Auto")),
+    "Exposure_Mode": ((0, "Manual Mode"), (1, "Auto Mode"), (2, "Auto gain")),
+    "Flick_Mode": ((0, "Disable"), (1, "50Hz"), (2, "60Hz"), (3, "Auto")),
+    "Special_Effect": ((0, "Normal Mode"), (1, "Black White Mode"), (2, "Grayscale Mode"),
+                       (3, "Negative Mode"), (4, "Sketch Mode")),
+    "Flip_Mode": ((0, "Normal"), (1, "H-Mirror"), (2, "V-Mirror"), (3, "Rotate-180")),
+    "Trigger_mode": ((0, "Disable"), (1, "Sync"), (2, "Periodic"), (3, "Non Periodic")),
+    "eHDR_Mode": ((0, "Enable"), (1, "Disable")),
+}
+
+
+def labels_text(name):
+    """The labels of the choice control `name` in one line, "Normal(0), H-Mirror(1), ..."."""
+    return ", ".join("{}({})".format(label, value) for value, label in CHOICE_LABELS[name])

@@ -6,4 +6,8 @@ from pylentrasdk.pyLentraSDK import LxCamera
 ISP_CONTROLS: tuple[tuple[str, str], ...]
 STREAM_SETTINGS: tuple[tuple[str, float, float] | tuple[str, int, int], ...]
 
+UVC_CONTROLS: tuple[tuple[str, str], ...]
+CHOICE_LABELS: dict[str, tuple[tuple[int, str], ...]]
+
+def labels_text(name: str) -> str: ...
 def optional_controls(cam: LxCamera | None) -> list[tuple[str, str]]: ...

@@ -77,14 +77,19 @@ def test_capture_numbers_files_and_skips_frames(run, tmp_path):
     status, out, err = run("capture", "-f", "640x480:yuy2", "-o", "f{n}.raw", "-n", "3",
                            "--skip", "2")
     assert (status, err) == (0, "")
-    assert out.splitlines() == ["f{}.raw (614400 bytes captured)".format(n) for n in (1, 2, 3)]
+    assert out.splitlines() == ["f{}.raw (614400 bytes captured, 614400 bytes written)".format(n)
+                                for n in (1, 2, 3)]
     numbers = [sim.read_frame_number(np.fromfile(str(tmp_path / "f{}.raw".format(n)), np.uint8),
                                      YUY2, 640, 480) for n in (1, 2, 3)]
     assert numbers == [2, 3, 4]
 
 
 def test_capture_writes_pictures_and_jpegs(run, tmp_path):
-    assert run("capture", "-f", "640x480:NV12", "-o", "frame.png")[0] == 0
+    status, out, _ = run("capture", "-f", "640x480:NV12", "-o", "frame.png", "--json")
+    # What was captured and what the file holds are told apart.
+    assert status == 0 and json.loads(out)["files"] == [{
+        "path": "frame.png", "captured_bytes": 640 * 480 * 3 // 2,
+        "file_bytes": (tmp_path / "frame.png").stat().st_size}]
     with Image.open(str(tmp_path / "frame.png")) as image:
         assert (image.format, image.size) == ("PNG", (640, 480))
         picture = np.asarray(image)
@@ -162,19 +167,85 @@ class TestControls:
         assert lx.LxOpen(cam) == 0
         tool_names = list(pylentractl.pyLentraCtl(None)._ControlTable(cam))
         lx.LxClose(cam)
-        assert [c["name"] for c in listed] == tool_names
         by_name = {c["name"]: c for c in listed}
-        if device == 2:  # the plain webcam has none of them
-            assert not any(c["supported"] or c["value"] is not None for c in listed)
-            assert "Brightness                not supported" in run("controls", "-d", "2")[1]
+        if device == 2:
+            # The plain webcam answers through UVC: the tool's controls it has, then a UVC
+            # property of its own.
+            assert [c["name"] for c in listed] == tool_names + ["Hue"]
+            assert by_name["Brightness"] == {
+                "name": "Brightness", "supported": True, "value": 0, "min": -64, "max": 64,
+                "step": 1, "default": 0, "read_only": False, "labels": None}
+            assert sorted(c["name"] for c in listed if c["supported"]) == [
+                "Backlight", "Brightness", "Contrast", "Exposure_Gain", "Exposure_Time",
+                "Gamma", "Hue", "Saturation", "Sharpness", "White_Balance_Temperature"]
+            assert "Noise                     not supported" in run("controls", "-d", "2")[1]
             return
+        assert [c["name"] for c in listed] == tool_names
         assert by_name["Brightness"] == {"name": "Brightness", "supported": True, "value": 128,
                                          "min": 0, "max": 255, "step": 1, "default": 128,
-                                         "read_only": False}
+                                         "read_only": False, "labels": None}
+        assert by_name["Flip_Mode"]["labels"] == {"0": "Normal", "1": "H-Mirror",
+                                                  "2": "V-Mirror", "3": "Rotate-180"}
         assert by_name["White_Balance_Temperature"]["step"] == 100
         assert by_name["Exposure_Max_Time"]["read_only"] is True
         assert (by_name["Max_FPS"]["min"], by_name["Max_FPS"]["max"]) == (1, 120)
         assert ("Trigger_mode" in by_name) == (device == 1)
+
+    def test_choice_controls_show_their_labels_as_the_tool_does(self, run):
+        lines = run("controls")[1].splitlines()
+        flip = next(i for i, line in enumerate(lines) if line.startswith("Flip_Mode "))
+        assert lines[flip + 1] == " " * 26 + "Normal(0), H-Mirror(1), V-Mirror(2), Rotate-180(3)"
+        assert lines[flip + 2].startswith("Pan_Target ")
+        webcam = run("controls", "-d", "2")[1]
+        assert "Flip_Mode                 not supported\nPan_Target" in webcam
+
+    def test_webcam_controls_are_read_and_set_through_uvc(self, run):
+        uvc = lx.LX_UVC_IMAGE_PROPERTIES
+        cam = lx.LxInitialCameraDevice(2)
+        assert lx.LxOpen(cam) == 0
+        # Its auxiliary integer is the camera's: a write keeps it.
+        assert lx.LxSetUVCImageProcessing(cam, uvc.UVC_IMAGE_BRIGHTNESS, 5, 7) == 0
+        lx.LxClose(cam)
+        assert run("-d", "2", "get", "brightness", "hue")[:2] == (0, "Brightness: 5\nHue: 0\n")
+        status, out, err = run("-d", "2", "set", "brightness=-64", "white_balance_temperature=5005",
+                               "hue=-3")
+        assert (status, err) == (0, "")
+        assert out == "Brightness: -64\nWhite_Balance_Temperature: 5010\nHue: -3\n"
+        assert lx.LxOpen(cam) == 0
+        assert lx.LxGetUVCImageProcessing(cam, uvc.UVC_IMAGE_BRIGHTNESS) == (0, -64, 7)
+        assert lx.LxGetUVCImageProcessing(cam, uvc.UVC_IMAGE_HUE) == (0, -3, 0)
+        lx.LxClose(cam)
+        assert run("-d", "2", "set", "brightness=65")[::2] == (
+            1, "lxctl: Brightness=65 is out of range: -64 to 64\n")
+        assert run("-d", "2", "get", "zoom_target")[::2] == (
+            1, "lxctl: camera 2 does not support Zoom_Target\n")
+        assert run("get", "hue")[::2] == (1, "lxctl: camera 0 does not support Hue\n")
+        # A failed UVC reading other than "not supported" is named, not hidden.
+        sim.inject("LxGetUVCImageProcessingRange", status=lx.LxStatus.LX_STATUS_IO_ERROR)
+        assert run("-d", "2", "get", "contrast")[::2] == (
+            1, "lxctl: LxGetUVCImageProcessingRange: LX_STATUS_IO_ERROR (-8)\n")
+        sim.inject("LxSetUVCImageProcessing", status=lx.LxStatus.LX_STATUS_READ_ONLY)
+        assert run("-d", "2", "set", "gamma=90")[::2] == (
+            1, "lxctl: Gamma=90: LxSetUVCImageProcessing: LX_STATUS_READ_ONLY (-10)\n")
+
+    def test_capture_sets_controls_first(self, run, tmp_path):
+        def mean_luma(name):
+            return np.fromfile(str(tmp_path / name), np.uint8)[0::2].mean()
+
+        assert run("capture", "-f", "640x480:YUY2", "-o", "plain.raw")[0] == 0
+        status, out, err = run("capture", "-f", "640x480:YUY2", "-o", "bright.raw", "--json",
+                               "--set", "brightness=228", "contrast=128")
+        assert (status, err) == (0, "")
+        assert json.loads(out)["controls"] == {"Brightness": 228, "Contrast": 128}
+        assert mean_luma("bright.raw") > mean_luma("plain.raw") + 50
+        status, out, _ = run("-d", "2", "capture", "-f", "0", "-o", "web.raw",
+                             "--set", "brightness=60")
+        assert status == 0 and out.startswith("Brightness: 60\nweb.raw (")
+        # A value out of range: nothing set, nothing captured.
+        assert run("capture", "-f", "0", "-o", "none.raw", "--set", "brightness=256")[::2] == (
+            1, "lxctl: Brightness=256 is out of range: 0 to 255\n")
+        assert not (tmp_path / "none.raw").exists()
+        assert sim.call_count("LxGetImage") == 3 and sim.call_count("LxSetISPImageProcessing") == 2
 
     def test_get_and_set_take_names_in_any_case(self, run):
         status, out, err = run("set", "brightness=200", "CONTRAST=90", "pan_target=-10",
@@ -209,8 +280,8 @@ class TestControls:
         assert isp_value(0, ISP.ISP_IMAGE_BRIGHTNESS) == 128
 
     def test_refusals_name_the_status_and_what_was_written(self, run):
-        assert run("-d", "2", "set", "brightness=1")[::2] == (
-            1, "lxctl: camera 2 does not support Brightness\n")
+        assert run("-d", "2", "set", "noise=1")[::2] == (
+            1, "lxctl: camera 2 does not support Noise\n")
         assert run("-d", "2", "get", "max_fps")[::2] == (
             1, "lxctl: camera 2 does not support Max_FPS\n")
         sim.inject("LxSetMaxFPS", status=lx.LxStatus.LX_STATUS_BUSY)
