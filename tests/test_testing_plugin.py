@@ -42,8 +42,11 @@ def assert_untouched():
     cam = lx.LxInitialCameraDevice(0)
     assert lx.LxOpen(cam) == 0                      # not left open
     assert lx.LxGetDeviceName(cam) == (0, "Session camera")   # no fault left
+    fmt = lx.LxGetFormatList(cam)[1][0]
+    assert lx.LxSetFormat(cam, fmt) == 0 and lx.LxStartStreaming(cam) == 0
+    assert lx.LxGetImage(cam, 3000, fmt)[0] == lx.LX_SUCCESS
+    assert lx.LxExportSensorConfig(cam, "sensor.bin") == 0   # file writes do not fail
     assert lx.LxClose(cam) == 0
-    assert sim.call_count("LxGetImage") == 0
 """
 
 REVERSED = """
@@ -120,6 +123,10 @@ def test_a_failing_test_leaves_no_fault_rig_camera_or_pacing_in_any_order(pytest
         from pylentrasdk import sim
         from untouched import assert_untouched
 
+        def test_closes_its_camera_itself(lentra_camera):
+            assert lx.LxStartStreaming(lentra_camera) == 0
+            assert lx.LxClose(lentra_camera) == 0
+
         @pytest.mark.lentra_rig({"devices": [{"name": "Marked", "formats": [{"format": "RGB"}]}]},
                                 pacing="realtime")
         def test_fails_with_faults_and_a_streaming_camera(lentra_rig, lentra_inject):
@@ -132,10 +139,6 @@ def test_a_failing_test_leaves_no_fault_rig_camera_or_pacing_in_any_order(pytest
             sim.set_pacing("free-run")
             assert False, "the test fails with its faults in place"
 
-        def test_closes_its_camera_itself(lentra_camera):
-            assert lx.LxStartStreaming(lentra_camera) == 0
-            assert lx.LxClose(lentra_camera) == 0
-
         def test_finds_the_session_rig_untouched():
             assert_untouched()
 
@@ -145,15 +148,17 @@ def test_a_failing_test_leaves_no_fault_rig_camera_or_pacing_in_any_order(pytest
     for order in ("collected", "reversed"):
         if order == "reversed":
             pytester.makepyfile(conftest=SESSION_RIG + REVERSED)
-        result = pytester.runpytest("-p", "no:randomly")
+        result = pytester.runpytest()
         result.assert_outcomes(passed=3, failed=1)
         # This process's rig is the one the last session left: the session rig, made again.
         assert [str(n) for n in lx.LxDiscoverCameraDevices()[1]] == ["Session camera"]
 
 
-def test_the_marker_rig_is_used_and_replaced_by_the_one_before(pytester, session_rig):
+def test_the_marker_rig_is_used_and_replaced_by_the_one_before(pytester, session_rig,
+                                                               monkeypatch):
     pytester.makefile(".json", bench='{"devices": [{"name": "From a file"}]}')
     os.mkdir(str(pytester.path / "elsewhere"))
+    monkeypatch.chdir(pytester.path / "elsewhere")   # a file's path starts at the test file
     pytester.makepyfile(test_marked="""
         import pytest
         import pylentrasdk as lx
@@ -161,7 +166,7 @@ def test_the_marker_rig_is_used_and_replaced_by_the_one_before(pytester, session
         from untouched import assert_untouched
 
         @pytest.mark.lentra_rig("bench.json")
-        def test_a_file_beside_the_test_file(lentra_rig, monkeypatch):
+        def test_a_file_beside_the_test_file(lentra_rig):
             assert lentra_rig.cameras == ["From a file"]
             assert sim.get_pacing() == "free-run"
 
