@@ -39,3 +39,15 @@ assert cam is not None  # a stream needs a camera, not the empty handle
 with FrameStream(cam, fmt) as stream:
     for item in stream:
         seconds: float = item.timestamp
+
+# A user's pytest test with the plugin's fixtures, typed by pylentrasdk.testing.
+from pylentrasdk.testing import FaultInjector, LentraRig, expected_frame, frame_number  # noqa: E402
+
+
+def test_capture(lentra_rig: LentraRig, lentra_inject: FaultInjector) -> None:
+    opened_cam: lx.LxCamera = lentra_rig.open("KAVL")
+    names: list = lentra_rig.cameras
+    with lentra_inject("LxGetImage", result="LX_BUFFER_CORRUPTED", count=2):
+        pass
+    number: int = frame_number(frame, fmt)
+    expected: numpy.typing.NDArray[numpy.uint8] = expected_frame(fmt, number, opened_cam)

@@ -21,8 +21,6 @@ import pytest
 from .. import sim
 from ._rig import FaultInjector, LentraRig, RigLoadError
 
-__all__ = ["lentra_rig", "lentra_camera", "lentra_inject"]
-
 _MARKER = "lentra_rig"
 
 
