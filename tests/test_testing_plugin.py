@@ -112,8 +112,8 @@ def test_a_users_tests_of_each_fixture_pass(pytester):
             lentra_inject("LxGetDeviceName", status="LX_STATUS_IO_ERROR", text="half")
             assert lx.LxGetDeviceName(lentra_camera) == (-8, "half")
     """.format(names=DEFAULT_NAMES))
-    result = pytester.runpytest()
-    result.assert_outcomes(passed=3)
+    result = pytester.runpytest("-W", "error")
+    result.assert_outcomes(passed=3, warnings=0)
 
 
 def test_a_failing_test_leaves_no_fault_rig_camera_or_pacing_in_any_order(pytester, session_rig):

@@ -1,6 +1,8 @@
 # Types of pylentrasdk.testing.plugin: the hooks pytest calls. Its fixtures (lentra_rig,
 # lentra_camera, lentra_inject) are reached by name through pytest, not imported; their values
 # are typed in pylentrasdk.testing (LentraRig, an LxCamera, FaultInjector).
+from __future__ import annotations
+
 import typing
 
 import pytest
