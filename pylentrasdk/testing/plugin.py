@@ -52,12 +52,12 @@ _MARKER_SIGNATURE = inspect.signature(_marker_form)
 
 def _marker_arguments(marker):
     """(description, pacing) of the test's marker (the defaults without one)."""
+    args, kwargs = (marker.args, marker.kwargs) if marker else ((), {})
     try:
-        bound = _MARKER_SIGNATURE.bind(*marker.args, **marker.kwargs) if marker else \
-            _MARKER_SIGNATURE.bind()
+        bound = _MARKER_SIGNATURE.bind(*args, **kwargs)
     except TypeError as error:
-        raise RigLoadError("@pytest.mark.{}{}: {}".format(_MARKER, _MARKER_SIGNATURE, error)) \
-            from None
+        reason = "@pytest.mark.{}{}: {}".format(_MARKER, _MARKER_SIGNATURE, error)
+        raise RigLoadError(reason) from None
     bound.apply_defaults()
     return bound.arguments["description"], bound.arguments["pacing"]
 
@@ -90,7 +90,7 @@ def lentra_camera(lentra_rig):
     if not lentra_rig.cameras:
         pytest.fail("lentra_camera: the rig has no cameras", pytrace=False)
     cam = lentra_rig.open(0)
-    sim.reset_call_counts()  # the test's own calls count from zero, as without this fixture
+    sim.reset_call_counts()  # the test's own calls count from zero, as with lentra_rig alone
     return cam
 
 
