@@ -93,7 +93,8 @@ def test_expected_frame_refuses_what_it_cannot_know(lentra_camera):
 
 
 def test_inject_refuses_unknown_names_at_once_with_the_known_ones(lentra_inject):
-    with pytest.raises(ValueError, match=r"did you mean LxGetImage .*the known names: .*LxGetFormatList, "):
+    known = r"did you mean LxGetImage .*the known names: .*LxGetFormatList, "
+    with pytest.raises(ValueError, match=known):
         lentra_inject("LxGetImag", result="LX_TIMEOUT")
     with pytest.raises(ValueError, match="'LX_CORRUPTED' is not one of LX_SUCCESS, LX_TIMEOUT"):
         lentra_inject("LxGetImage", result="LX_CORRUPTED")

@@ -292,3 +292,13 @@ def test_cameras_opened_by_the_rig_are_stopped_and_closed_at_its_end(lentra_rig)
     assert lx.LxOpen(cam) == 0          # closed: it opens again
     lentra_rig._close_cameras()         # nothing left to close
     assert sim.call_count("LxClose") == 1
+
+
+@pytest.fixture
+def fault_left_before():
+    sim.inject("LxDiscoverCameraDevices", status=-1, count=5)
+
+
+def test_the_rig_is_found_whatever_faults_were_left_before_it(fault_left_before, lentra_rig):
+    assert lentra_rig.cameras == DEFAULT_NAMES
+    assert lx.LxDiscoverCameraDevices()[0] == 0

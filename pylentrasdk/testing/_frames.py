@@ -93,7 +93,10 @@ def camera_adjustments(cam):
     exposure = _quantity(cam, _ISP.ISP_IMAGE_EXPOSURE_TIME, _UVC.UVC_IMAGE_EXPOSURE)
     current = _answer("LxGetCurrentExposure", cam)
     if exposure is not None and current is not None:
-        level = _trunc_div(level * _percent_of_default(min(current[0], 2**31 - 1), exposure[1]), 100)
+        # The binding carries the unsigned exposure in a signed int; the library takes it up
+        # to 2^31 - 1.
+        exposure_now = min(current[0] & 0xFFFFFFFF, 2**31 - 1)
+        level = _trunc_div(level * _percent_of_default(exposure_now, exposure[1]), 100)
     gain = _quantity(cam, _ISP.ISP_IMAGE_EXPOSURE_GAIN, _UVC.UVC_IMAGE_GAIN)
     current = _answer("LxGetCurrentGain", cam)
     if gain is not None and current is not None:

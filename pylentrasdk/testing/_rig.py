@@ -53,6 +53,8 @@ class LentraRig:
         self._before = (sim._made_by, sim.get_pacing())
         try:
             self._load_description()
+            sim.clear_faults()  # before discovery, which a fault left by the session would meet
+            sim.fail_file_writes(0)
             status, names = _binding.LxDiscoverCameraDevices()
             if status != 0:
                 raise RigLoadError("discovery on the loaded rig answered {} ({})".format(
@@ -61,8 +63,6 @@ class LentraRig:
         except BaseException:
             self._restore()
             raise
-        sim.clear_faults()
-        sim.fail_file_writes(0)
         sim.reset_call_counts()
 
     def _load_description(self):
