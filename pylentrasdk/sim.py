@@ -52,6 +52,11 @@ class SimError(RuntimeError):
 _PACING_MODES = {"realtime": 0, "free-run": 1}
 _INT_MAX = 2**31 - 1  # the library's counts are C ints
 
+# How the current rig was made, so that pylentrasdk.testing can make it again after a test that
+# loaded its own: None for the start-up rig, ("text", description) or ("file", path). A load that
+# failed counts too: making it again leaves no cameras and the same reason, as it did.
+_made_by = None
+
 # File names the SDK library can have beside the binding module, per platform.
 _LIBRARY_PATTERNS = ("libLentraSDK.so*", "libLentraSDK*.dylib", "LentraSDK*.dll")
 
@@ -149,14 +154,20 @@ def load(description):
     """Replace the rig with a description (a dict, or JSON text). Cameras of the old rig are
     closed and their handles answer with an invalid-handle status. On failure SimError says what
     is wrong with the description, and the rig has no cameras (see load_error)."""
+    global _made_by
     if not isinstance(description, (str, bytes)):
         description = json.dumps(_plain(description))
-    _check(_lib.lxsim_load_description(_text(description, "description")), "load")
+    text = _text(description, "description")
+    _made_by = ("text", text)
+    _check(_lib.lxsim_load_description(text), "load")
 
 
 def load_file(path):
     """Replace the rig with the description in a JSON file (see load)."""
-    _check(_lib.lxsim_load_description_file(_text(os.fsencode(path), "path")), "load_file")
+    global _made_by
+    path = _text(os.fsencode(path), "path")
+    _made_by = ("file", os.path.abspath(path))  # the same file after a change of folder
+    _check(_lib.lxsim_load_description_file(path), "load_file")
 
 
 def load_error():
@@ -168,6 +179,8 @@ def load_error():
 def reset():
     """Back to the start-up rig (LENTRASDK_SIM's file, or the built-in default) with no faults,
     call counts at zero and real-time pacing."""
+    global _made_by
+    _made_by = None
     _check(_lib.lxsim_reset(), "reset")
 
 

@@ -2,7 +2,9 @@
 
 A fenced code block whose info string is "python run" or "sh run" is an example to run. The
 blocks of one page run in order in one empty folder, as a reader would type them: Python blocks
-share one namespace, shell blocks run in bash with the installed commands (lxctl) on the path.
+share one namespace, shell blocks run in bash with the installed commands (lxctl, pytest) on the
+path. A block whose info string is "LANGUAGE file NAME" is a file the reader saves as NAME (a
+module, a test file for pytest, a rig description): it is written into the folder, not run.
 """
 import glob
 import os
@@ -18,14 +20,15 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PAGES = sorted(glob.glob(os.path.join(ROOT, "docs", "*.md"))
                + glob.glob(os.path.join(ROOT, "sdk", "docs", "*.md"))
                + [os.path.join(ROOT, "README.md")])
-RUNNABLE = re.compile(r"^```(\w+)[ \t]+run[ \t]*\n(.*?)^```[ \t]*$", re.M | re.S)
+RUNNABLE = re.compile(r"^```(\w+)[ \t]+(?:run|file[ \t]+([\w.-]+))[ \t]*\n(.*?)^```[ \t]*$",
+                      re.M | re.S)
 
 
 def examples(page):
-    """(line number, language, code) of each runnable block of the page."""
+    """(line number, language, file name or None, code) of each runnable block of the page."""
     with open(page, encoding="utf-8") as f:
         text = f.read()
-    return [(text.count("\n", 0, m.start()) + 1, m.group(1), m.group(2))
+    return [(text.count("\n", 0, m.start()) + 1, m.group(1), m.group(2), m.group(3))
             for m in RUNNABLE.finditer(text)]
 
 
@@ -36,9 +39,11 @@ def test_examples_run(page, tmp_path, monkeypatch):
     environment = dict(os.environ)
     environment["PATH"] = os.path.dirname(sys.executable) + os.pathsep + environment["PATH"]
     namespace = {"__name__": "__example__"}
-    for line, language, code in examples(page):
+    for line, language, name, code in examples(page):
         where = "{}:{}".format(os.path.relpath(page, ROOT), line)
-        if language == "python":
+        if name is not None:
+            (tmp_path / name).write_text(code, encoding="utf-8")
+        elif language == "python":
             exec(compile(code, where, "exec"), namespace)
         elif language == "sh":
             ran = subprocess.run(["bash", "-e", "-o", "pipefail", "-c", code], env=environment,

@@ -12,3 +12,10 @@ frames.to_png(frame, formats[0])  # error
 status, value = lx.LxGetISPImageProcessing(cam, lx.ISP_IMAGE_BRIGHTNESS)  # error
 lx.LxSetISPImageProcessing(cam, lx.UVC_IMAGE_BRIGHTNESS, 10)  # error
 print(lx.LxOpen(cam).name)  # error
+
+from pylentrasdk.testing import FaultInjector, LentraRig  # noqa: E402
+
+
+def test_capture(lentra_rig: LentraRig, lentra_inject: FaultInjector) -> None:
+    lentra_rig.open(0.5)  # error
+    lentra_inject("LxGetImage", reslt="LX_TIMEOUT")  # error

@@ -1,6 +1,6 @@
 """Code a user writes against the package's types. tests/test_stubs.py type-checks it with mypy
 (it is never run): the assignments below only pass if the stubs give every result its real type."""
-from typing import Optional, Tuple
+from typing import List, Optional, Tuple
 
 import numpy
 import numpy.typing
@@ -39,3 +39,14 @@ assert cam is not None  # a stream needs a camera, not the empty handle
 with FrameStream(cam, fmt) as stream:
     for item in stream:
         seconds: float = item.timestamp
+
+# The values of the pytest plugin's fixtures and its helpers (pylentrasdk.testing).
+from pylentrasdk.testing import FaultInjector, LentraRig, expected_frame, frame_number  # noqa: E402
+
+user_rig = LentraRig()                       # in a test: the lentra_rig fixture
+opened_cam: lx.LxCamera = user_rig.open("KAVL")
+rig_names: List[str] = user_rig.cameras
+with FaultInjector()("LxGetImage", result="LX_BUFFER_CORRUPTED", count=2):
+    pass
+stamped: int = frame_number(frame, fmt)
+expected: numpy.typing.NDArray[numpy.uint8] = expected_frame(fmt, stamped, opened_cam)

@@ -1,0 +1,162 @@
+"""What a simulated camera sends: the frame number stamped in a frame, and the exact bytes of a
+frame, with the adjustments the camera's current controls make (sdk/docs/test-pattern.md and
+sdk/docs/rig-description.md say how controls become adjustments)."""
+
+import operator
+
+from .. import frames as _frames
+from .. import pyLentraSDK as _binding
+from .. import sim
+from ..status import LxStatus, status_name
+from . import _pattern
+
+_F = _binding.LX_IMAGE_FORMAT
+_ISP = _binding.LX_ISP_IMAGE_PROPERTIES
+_UVC = _binding.LX_UVC_IMAGE_PROPERTIES
+_NOT_SUPPORTED = int(LxStatus.LX_STATUS_NOT_SUPPORTED)
+
+
+def _checked_format(fmt):
+    if not isinstance(fmt, _binding.LxFormat):
+        raise TypeError("fmt must be the LxFormat the frame was captured with, not {}".format(
+            type(fmt).__name__))
+    return fmt
+
+
+def frame_number(frame, fmt):
+    """The frame number stamped into a frame that a simulated camera sent.
+
+    `frame` is what LxGetImage returned (a uint8 array), a FrameStream frame (or its array), or
+    bytes; `fmt` is the LxFormat it was captured with. Raises ValueError when no number can be
+    read: the bytes are not a frame of that format and size, or the frame is too small to carry
+    a stamp (under 40 x 40 pixels)."""
+    fmt = _checked_format(fmt)
+    data = getattr(frame, "array", frame)
+    number = sim.read_frame_number(data, fmt)
+    if number is None:
+        raise ValueError("no frame number can be read from this frame as {}x{} {}".format(
+            fmt.width, fmt.height, fmt.format.name))
+    return number
+
+
+def _trunc_div(a, b):
+    """a / b rounded toward zero, as the library's integer division does."""
+    quotient = abs(a) // abs(b)
+    return quotient if (a >= 0) == (b > 0) else -quotient
+
+
+def _clamp(value, low, high):
+    return min(max(value, low), high)
+
+
+def _percent_of_default(value, default):
+    percent = _trunc_div(100 * value, default) if default > 0 else 100 + value - default
+    return _clamp(percent, -100000, 100000)
+
+
+def _answer(function, cam, *arguments):
+    """The values a getter hands back, None when the camera lacks the control; any other
+    failure raises, since the frame cannot be known without it. The binding turns every failure
+    of the ISP getters into -1, so for them -1 means a lacking control: the UVC getter or the
+    exposure asked next on the same camera says whether it is open."""
+    status, *values = getattr(_binding, function)(cam, *arguments)
+    if status == (-1 if "ISP" in function else _NOT_SUPPORTED):
+        return None
+    if status != 0:
+        raise RuntimeError("expected_frame: {} answered {} ({}); the camera must be open".format(
+            function, status_name(status), status))
+    return values
+
+
+def _isp(cam, prop):
+    answer = _answer("LxGetISPImageProcessing", cam, prop)
+    return None if answer is None else answer[0]
+
+
+def _quantity(cam, isp, uvc):
+    """(value, default) of an ISP control, or of the UVC control of that kind on a camera
+    without the ISP one (a plain webcam); None when the camera has neither."""
+    for getter, prop in (("ISP", isp), ("UVC", uvc)):
+        answer = _answer("LxGet{}ImageProcessing".format(getter), cam, prop)
+        if answer is not None:
+            default = _answer("LxGet{}ImageProcessingRange".format(getter), cam, prop)[3]
+            return answer[0], default
+    return None
+
+
+def camera_adjustments(cam):
+    """What the camera's controls, as they are now, do to its frames (the keys of
+    _pattern.NEUTRAL). The level follows the sensor's current exposure and gain, which auto
+    exposure moves with every frame: it is the level of the frame delivered last."""
+    adjustments = {}
+    level = 100
+    exposure = _quantity(cam, _ISP.ISP_IMAGE_EXPOSURE_TIME, _UVC.UVC_IMAGE_EXPOSURE)
+    current = _answer("LxGetCurrentExposure", cam)
+    if exposure is not None and current is not None:
+        # The binding carries the unsigned exposure in a signed int; the library takes it up
+        # to 2^31 - 1.
+        exposure_now = min(current[0] & 0xFFFFFFFF, 2**31 - 1)
+        level = _trunc_div(level * _percent_of_default(exposure_now, exposure[1]), 100)
+    gain = _quantity(cam, _ISP.ISP_IMAGE_EXPOSURE_GAIN, _UVC.UVC_IMAGE_GAIN)
+    current = _answer("LxGetCurrentGain", cam)
+    if gain is not None and current is not None:
+        level = _trunc_div(level * _percent_of_default(current[0], gain[1]), 100)
+    adjustments["level"] = _clamp(level, 0, 1000)
+
+    # A white-balance cast only in manual white balance (mode 0, or no mode control).
+    temperature = _quantity(cam, _ISP.ISP_IMAGE_WHITEBALANCE_TEMPERATURE,
+                            _UVC.UVC_IMAGE_WHITEBALANCE)
+    if temperature is not None and (_isp(cam, _ISP.ISP_IMAGE_WHITEBALANCE_MODE) or 0) == 0:
+        value, default = temperature
+        adjustments["warmth"] = _clamp(_trunc_div(value - default, 20), -128, 127)
+
+    for key, isp, uvc, low, high in (
+        ("contrast", _ISP.ISP_IMAGE_CONTRAST, _UVC.UVC_IMAGE_CONTRAST, 0, 400),
+        ("saturation", _ISP.ISP_IMAGE_SATURATION, _UVC.UVC_IMAGE_SATURATION, 0, 400),
+        ("gamma", _ISP.ISP_IMAGE_GAMMA, _UVC.UVC_IMAGE_GAMMA, 10, 1000),
+        ("zoom", _ISP.ISP_IMAGE_ZOOM, _UVC.UVC_IMAGE_ZOOM, 100, 800),
+    ):
+        quantity = _quantity(cam, isp, uvc)
+        if quantity is not None:
+            adjustments[key] = _clamp(_percent_of_default(*quantity), low, high)
+    for key, isp, uvc, limit in (
+        ("brightness", _ISP.ISP_IMAGE_BRIGHTNESS, _UVC.UVC_IMAGE_BRIGHTNESS, 255),
+        ("pan", _ISP.ISP_IMAGE_PAN, _UVC.UVC_IMAGE_PAN, 100),
+        ("tilt", _ISP.ISP_IMAGE_TILT, _UVC.UVC_IMAGE_TILT, 100),
+    ):
+        quantity = _quantity(cam, isp, uvc)
+        if quantity is not None:
+            adjustments[key] = _clamp(quantity[0] - quantity[1], -limit, limit)
+
+    flip = _isp(cam, _ISP.ISP_IMAGE_FLIP_MODE)
+    if flip is not None:
+        adjustments["flip_horizontal"] = bool(flip & 1)
+        adjustments["flip_vertical"] = bool(flip & 2)
+    effect = _isp(cam, _ISP.ISP_IMAGE_SPECIAL_EFFECT_MODE)
+    if effect is not None:
+        adjustments["special_effect"] = effect if 0 <= effect <= 4 else 0
+    return adjustments
+
+
+def expected_frame(fmt, number, camera=None):
+    """The exact bytes a simulated camera sends as frame `number` in the format `fmt` (an
+    LxFormat), as a flat uint8 array like LxGetImage's.
+
+    With `camera` (an opened LxCamera) the frame is adjusted as that camera's controls are set
+    now (brightness, contrast, flips, zoom, ...); without, it is the frame of a camera at its
+    defaults. Reading the controls calls the SDK's getters, which count as calls
+    (sim.call_count) and meet faults injected into them. MJPG frames are not byte-exact (they
+    depend on the JPEG encoder): for them, and for a format that carries no frames, ValueError."""
+    fmt = _checked_format(fmt)
+    if fmt.format == _F.LX_IMAGE_FORMAT_MJPG:
+        raise ValueError("MJPG frames are not byte-exact; compare frames.to_rgb(frame, fmt) "
+                         "with a tolerance instead")
+    _frames.frame_size(fmt)  # refuses formats without frames and sizes no frame can have
+    if isinstance(number, bool):
+        raise TypeError("number must be an int, not bool")
+    number = operator.index(number)  # an int or a NumPy integer
+    if not 0 <= number < 2**32:
+        raise ValueError("frame numbers are 32-bit: 0 to {}, not {}".format(2**32 - 1, number))
+    adjustments = camera_adjustments(camera) if camera is not None else None
+    name = fmt.format.name[len("LX_IMAGE_FORMAT_"):]
+    return _pattern.expected_frame(name, fmt.width, fmt.height, number, adjustments)

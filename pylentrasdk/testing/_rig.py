@@ -1,0 +1,282 @@
+"""The simulated rig of one test and the faults it injects, kept apart from pytest: the plugin
+(plugin.py) only decides when each step runs."""
+
+import difflib
+import os
+
+from .. import pyLentraSDK as _binding
+from .. import sim
+from ..status import LxStatus, status_name
+
+
+class RigLoadError(Exception):
+    """The rig a test asked for could not be set up; the message is the one-line reason."""
+
+
+def _functions():
+    """The SDK's function names: the binding has one function of each name."""
+    return sorted(name for name in dir(_binding)
+                  if type(getattr(_binding, name)).__name__ == "builtin_function_or_method")
+
+
+_FUNCTIONS = frozenset(_functions())
+
+# The functions whose answer `result` gives, and the enumeration it is a member of.
+_RESULTS = {
+    "LxGetImage": _binding.LX_CAPTURE_RESULT,
+    "LxUpgradeSensorFW": _binding.LX_UPGRADE_RESULT,
+}
+
+
+class LentraRig:
+    """A simulated rig made for one test: the value of the ``lentra_rig`` fixture.
+
+    ``cameras`` holds the names discovery gave when the rig was loaded; ``open(index_or_name)``
+    opens one of them. Every camera opened here is closed after the test."""
+
+    def __init__(self, description=None, pacing="free-run", folder=None):
+        self._description = description
+        self._pacing = pacing
+        self._folder = folder  # where a relative path of a description file starts
+        self._before = None
+        self._opened = []
+        self.cameras = []
+
+    def __repr__(self):
+        return "<LentraRig cameras={!r}>".format(self.cameras)
+
+    # -- set-up and tear-down (called by the plugin) --------------------------------------------
+
+    def _load(self):
+        """Loads the rig with no faults, call counts at zero and the pacing asked for. On failure
+        the rig that was there before is put back and RigLoadError says why."""
+        self._before = (sim._made_by, sim.get_pacing())
+        try:
+            self._load_description()
+            sim.clear_faults()  # before discovery, which a fault left by the session would meet
+            sim.fail_file_writes(0)
+            status, names = _binding.LxDiscoverCameraDevices()
+            if status != 0:
+                raise RigLoadError("discovery on the loaded rig answered {} ({})".format(
+                    status_name(status), status))
+            self.cameras = list(names)
+        except BaseException:
+            self._restore()
+            raise
+        sim.reset_call_counts()
+
+    def _load_description(self):
+        description = self._description
+        try:
+            if description is None:
+                sim.load(sim.default_description())
+            elif isinstance(description, dict):
+                sim.load(description)
+            elif isinstance(description, str) and description.lstrip().startswith("{"):
+                sim.load(description)  # JSON text
+            elif isinstance(description, (str, os.PathLike)):
+                path = os.fspath(description)
+                if self._folder is not None:
+                    path = os.path.join(self._folder, path)
+                sim.load_file(path)
+            else:
+                raise RigLoadError(
+                    "a rig description is a dict, JSON text or the path of a JSON file, not "
+                    "{}".format(type(description).__name__))
+        except (sim.SimError, TypeError, ValueError) as error:
+            raise RigLoadError("the rig description did not load: {}".format(error)) from None
+        try:
+            sim.set_pacing(self._pacing)
+        except ValueError as error:
+            raise RigLoadError(str(error)) from None
+
+    def _close_cameras(self):
+        """Stops and closes every camera opened through open(); statuses do not matter here
+        (the test may have closed a camera itself, or replaced the rig)."""
+        sim.clear_faults()  # a fault left on LxClose must not keep a camera open
+        while self._opened:
+            cam = self._opened.pop()
+            _binding.LxStopStreaming(cam)
+            _binding.LxClose(cam)
+
+    def _restore(self):
+        """Makes the rig that was there before the test again, with no faults, call counts at
+        zero and the pacing it had. Its cameras start anew: handles to them taken before the
+        test answer as invalid, as after any replacement of the rig."""
+        made_by, pacing = self._before
+        try:
+            if made_by is None:
+                sim.reset()
+            elif made_by[0] == "text":
+                sim.load(made_by[1])
+            else:
+                sim.load_file(made_by[1])
+        except sim.SimError:
+            pass  # it did not load before either (or its file is gone): no cameras, as then
+        sim.clear_faults()
+        sim.fail_file_writes(0)
+        sim.reset_call_counts()
+        sim.set_pacing(pacing)
+
+    # -- for the test ---------------------------------------------------------------------------
+
+    def _listing(self):
+        return ", ".join("{} {!r}".format(i, name) for i, name in enumerate(self.cameras)) or "none"
+
+    def _index_of(self, index_or_name):
+        if isinstance(index_or_name, bool):
+            raise TypeError("a camera is chosen by index (int) or name (str), not bool")
+        if isinstance(index_or_name, int):
+            if not 0 <= index_or_name < len(self.cameras):
+                raise IndexError("the rig has no camera {}; its cameras: {}".format(
+                    index_or_name, self._listing()))
+            return index_or_name
+        if not isinstance(index_or_name, str):
+            raise TypeError("a camera is chosen by index (int) or name (str), not {}".format(
+                type(index_or_name).__name__))
+        found = [i for i, name in enumerate(self.cameras) if name == index_or_name]
+        if not found:
+            found = [i for i, name in enumerate(self.cameras) if index_or_name in name]
+        if len(found) == 1:
+            return found[0]
+        if not found:
+            raise LookupError("no camera of the rig is named or contains {!r}; its cameras: "
+                              "{}".format(index_or_name, self._listing()))
+        raise LookupError("{!r} names several cameras ({}); give more of the name or an "
+                          "index".format(index_or_name, ", ".join(str(i) for i in found)))
+
+    def open(self, index_or_name):
+        """Opens the camera at this index, or the one whose name is this or contains it (only
+        one may), and returns its LxCamera handle. It is closed after the test (streaming
+        stopped first). Opening is exclusive, as on a device: a camera already open raises."""
+        index = self._index_of(index_or_name)
+        cam = _binding.LxInitialCameraDevice(index)
+        if cam is None:
+            raise RuntimeError("LxInitialCameraDevice({}) gave no camera".format(index))
+        status = _binding.LxOpen(cam)
+        if status != 0:
+            raise RuntimeError("camera {} {!r} did not open: LxOpen answered {} ({})".format(
+                index, self.cameras[index], status_name(status), status))
+        self._opened.append(cam)
+        return cam
+
+
+def _known_function(function):
+    if function in _FUNCTIONS:
+        return function
+    close = difflib.get_close_matches(str(function), _FUNCTIONS, n=3)
+    hint = " (did you mean {}?)".format(" or ".join(close)) if close else ""
+    raise ValueError("no SDK function is named {!r}{}; the known names: {}".format(
+        function, hint, ", ".join(sorted(_FUNCTIONS))))
+
+
+def _member(value, enumeration, what):
+    """A member of `enumeration` named by `value`; other values are passed on unchanged."""
+    if not isinstance(value, str):
+        return value
+    member = enumeration.__members__.get(value)
+    if member is None:
+        raise ValueError("{} {!r} is not one of {}".format(
+            what, value, ", ".join(enumeration.__members__)))
+    return member
+
+
+def _fault_values(function, fault):
+    """The fault's `result` and `status` with names turned into values, checked against the
+    function they are for."""
+    fault = dict(fault)
+    if "status" in fault:
+        fault["status"] = _member(fault["status"], LxStatus, "status")
+    if fault.get("result") is not None:
+        enumeration = _RESULTS.get(function)
+        if enumeration is None:
+            raise ValueError("result is what {} answer; {} answers a status (status=...)".format(
+                " and ".join(_RESULTS), function))
+        result = _member(fault["result"], enumeration, "result of {}".format(function))
+        members = getattr(type(result), "__members__", None)
+        if members is not None and not isinstance(result, enumeration):
+            raise ValueError("result of {} is an {} member, not {}".format(
+                function, enumeration.__name__, type(result).__name__))
+        fault["result"] = result
+    return fault
+
+
+class Injection:
+    """One call of ``lentra_inject``: its fault is pending until used up, withdrawn at the end
+    of its ``with`` block or of the test."""
+
+    def __init__(self, injector, function, fault, count):
+        self._injector = injector
+        self.function = function
+        self._fault = fault
+        self._left = count  # units not yet taken by a call (as far as the injector knows)
+
+    def __repr__(self):
+        return "<Injection {} {!r}>".format(self.function, self._fault)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc_info):
+        self._injector._withdraw(self)
+
+
+class FaultInjector:
+    """The value of the ``lentra_inject`` fixture: ``lentra_inject(function, **fault)`` injects
+    a fault with ``sim.inject``'s arguments at once, and returns an Injection that, used as a
+    context manager, withdraws the fault at the end of the block.
+
+    ``result`` and ``status`` may be given by name ("LX_BUFFER_CORRUPTED", "LX_STATUS_BUSY").
+    An unknown function, result or status name raises ValueError with the known names."""
+
+    def __init__(self):
+        self._queues = {}  # function -> its pending Injections, first injected first
+        self._seen = {}  # function -> its call count when the queue was last brought up to date
+
+    def __call__(self, function, **fault):
+        function = _known_function(function)
+        fault = _fault_values(function, fault)
+        count = fault.pop("count", 1)
+        self._catch_up(function)
+        sim.inject(function, count=count, **fault)
+        injection = Injection(self, function, fault, count)
+        self._queues.setdefault(function, []).append(injection)
+        return injection
+
+    def _catch_up(self, function):
+        """Takes off the faults of `function` that calls since the last look have used: each
+        call of a function takes one unit of its oldest pending fault."""
+        now = sim.call_count(function)
+        calls = max(0, now - self._seen.get(function, now))
+        self._seen[function] = now
+        queue = self._queues.get(function, [])
+        while calls and queue:
+            used = min(calls, queue[0]._left)
+            queue[0]._left -= used
+            calls -= used
+            if queue[0]._left == 0:
+                queue.pop(0)
+
+    def _withdraw(self, injection):
+        """Drops what is left of one injection and keeps every other pending fault. The library
+        drops faults only all at once, so the others are injected again with what they have
+        left, in their order."""
+        self._catch_up(injection.function)
+        if injection._left == 0:
+            return
+        for function in self._queues:
+            self._catch_up(function)
+        kept = [(function, other) for function, queue in self._queues.items()
+                for other in queue if other is not injection]
+        sim.clear_faults()
+        self._queues = {}
+        for function, other in kept:
+            sim.inject(function, count=other._left, **other._fault)
+            self._queues.setdefault(function, []).append(other)
+        injection._left = 0
+
+    def _clear(self):
+        """Drops every pending fault (the end of the test)."""
+        sim.clear_faults()
+        self._queues = {}
+        self._seen = {}
