@@ -1,9 +1,12 @@
 """The camera controls by the names the console tool shows them, in its order.
 
-The console tool (pylentractl) and the command line (lxctl) offer the same controls under the
-same names: the ISP image properties, then the two stream settings, then the entries only some
-cameras have (a trigger mode on MIPI cameras, seven eHDR controls on the AR0821/AR0822 cameras of
-three product families).
+The console tool (pylentractl), the command line (lxctl) and the camera layer
+(pylentrasdk.Camera) offer the same controls under the same names: the ISP image properties, then
+the two stream settings, then the entries only some cameras have (a trigger mode on MIPI cameras,
+seven eHDR controls on the AR0821/AR0822 cameras of three product families). The camera layer
+names each control in lower case (`snake_name`: "White_Balance_Mode" is "white_balance_mode"),
+and adds the ISP controls the console tool does not show and the UVC controls of cameras that
+answer through UVC alone.
 """
 
 import pylentrasdk
@@ -50,6 +53,9 @@ _EHDR_CONTROLS = (
     ("eHDR_Atm_Weight", "ISP_EHDR_ATM_WEIGHT"),
     ("eHDR_Atm_Max", "ISP_EHDR_ATM_MAX"),
 )
+# The entries some cameras add after the stream settings, in their order.
+OPTIONAL_CONTROLS = (_TRIGGER_CONTROL,) + _EHDR_CONTROLS
+
 _EHDR_FAMILIES = ("LXCAM_PRODUCT_TYPE_KAVL", "LXCAM_PRODUCT_TYPE_KAVR", "LXCAM_PRODUCT_TYPE_KAVN")
 _EHDR_SENSORS = ("AR0821", "AR0822")
 
@@ -70,3 +76,60 @@ def optional_controls(cam):
             and any(sensor in name for sensor in _EHDR_SENSORS):
         optional.extend(_EHDR_CONTROLS)
     return optional
+
+
+# ISP controls the console tool does not show, which some cameras have.
+FURTHER_ISP_CONTROLS = (
+    ("Flash_Mode", "ISP_IMAGE_FLASH_MODE"),
+    ("IMU_Mode", "ISP_IMAGE_IMU_MODE"),
+)
+
+# UVC controls: (display name, member of LX_UVC_IMAGE_PROPERTIES, the ISP member that measures
+# the same quantity or None). A UVC control with an ISP twin is that ISP control seen through
+# UVC, so it takes the ISP control's name, and a camera that has the ISP control offers it once,
+# as the ISP control.
+UVC_CONTROLS = (
+    ("Brightness", "UVC_IMAGE_BRIGHTNESS", "ISP_IMAGE_BRIGHTNESS"),
+    ("Contrast", "UVC_IMAGE_CONTRAST", "ISP_IMAGE_CONTRAST"),
+    ("Hue", "UVC_IMAGE_HUE", None),
+    ("Saturation", "UVC_IMAGE_SATURATION", "ISP_IMAGE_SATURATION"),
+    ("Sharpness", "UVC_IMAGE_SHARPNESS", "ISP_IMAGE_SHARPNESS"),
+    ("Gamma", "UVC_IMAGE_GAMMA", "ISP_IMAGE_GAMMA"),
+    ("Color_Enable", "UVC_IMAGE_COLORENABLE", None),
+    ("White_Balance_Temperature", "UVC_IMAGE_WHITEBALANCE", "ISP_IMAGE_WHITEBALANCE_TEMPERATURE"),
+    ("Backlight", "UVC_IMAGE_BACKLIGHT_COMPENSATION", "ISP_IMAGE_BACKLIGHT_COMPENSATION"),
+    ("Exposure_Gain", "UVC_IMAGE_GAIN", "ISP_IMAGE_EXPOSURE_GAIN"),
+    ("Pan_Target", "UVC_IMAGE_PAN", "ISP_IMAGE_PAN"),
+    ("Tilt_Target", "UVC_IMAGE_TILT", "ISP_IMAGE_TILT"),
+    ("Roll", "UVC_IMAGE_ROLL", None),
+    ("Zoom_Target", "UVC_IMAGE_ZOOM", "ISP_IMAGE_ZOOM"),
+    ("Exposure_Time", "UVC_IMAGE_EXPOSURE", "ISP_IMAGE_EXPOSURE_TIME"),
+    ("Iris", "UVC_IMAGE_IRIS", None),
+    ("Focus", "UVC_IMAGE_FOCUS", None),
+)
+
+# The labels of choice controls, value by value, as the console tool shows them under a
+# control's row (" Normal(0), H-Mirror(1), ...").
+CHOICE_LABELS = {
+    "White_Balance_Mode": ((0, "Manual Temperature"), (1, "Auto")),
+    "Exposure_Mode": ((0, "Manual Mode"), (1, "Auto Mode"), (2, "Auto gain")),
+    "Flick_Mode": ((0, "Disable"), (1, "50Hz"), (2, "60Hz"), (3, "Auto")),
+    "Special_Effect": ((0, "Normal Mode"), (1, "Black White Mode"), (2, "Grayscale Mode"),
+                       (3, "Negative Mode"), (4, "Sketch Mode")),
+    "Flip_Mode": ((0, "Normal"), (1, "H-Mirror"), (2, "V-Mirror"), (3, "Rotate-180")),
+    "Trigger_mode": ((0, "Disable"), (1, "Sync"), (2, "Periodic"), (3, "Non Periodic")),
+    "eHDR_Mode": ((0, "Enable"), (1, "Disable")),
+    "Flash_Mode": ((0, "Enable"), (1, "Disable")),
+    "IMU_Mode": ((0, "Disable"), (1, "ISPU"), (2, "Self-Test")),
+}
+
+
+def labels_text(name):
+    """The labels of a choice control as one text, "Normal(0), H-Mirror(1), ..." ("" for a
+    control without labels)."""
+    return ", ".join("{}({})".format(label, value) for value, label in CHOICE_LABELS.get(name, ()))
+
+
+def snake_name(name):
+    """The camera layer's name of a control: its display name in lower case."""
+    return name.lower()
