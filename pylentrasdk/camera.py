@@ -14,6 +14,7 @@ with the lock free, so a control set in another thread goes through meanwhile.
 """
 
 import contextlib
+import dataclasses
 import threading
 import warnings
 import weakref
@@ -43,9 +44,10 @@ def _short(member):
     return member.name
 
 
-class CameraInfo(NamedTuple):
+@dataclasses.dataclass(frozen=True)
+class CameraInfo:
     """A discovered camera: its `index`, `name`, `interface` ("USB", "MIPI_CSI2") and
-    `product` type ("KAVL", "GENERIC"), as the SDK reports them without opening it."""
+    `product` type ("KAVL", "GENERIC_CAMERA"), as the SDK reports them without opening it."""
 
     index: int
     name: str
