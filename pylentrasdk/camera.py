@@ -15,6 +15,8 @@ with the lock free, so a control set in another thread goes through meanwhile.
 
 import contextlib
 import dataclasses
+import os
+import stat
 import threading
 import warnings
 import weakref
@@ -523,6 +525,7 @@ class Imu:
 # Settings files
 # -----------------------------------------------------------------------------------------
 _SETTINGS_KEYS = ("camera", "format", "controls")
+_SETTINGS_MOST = 1 << 20  # bytes
 
 
 class Settings:
@@ -567,9 +570,17 @@ class Settings:
     def load(self, path):
         """Checks the YAML file `path` whole against the camera, then sets its format and
         controls (see the class)."""
+        source = os.fsdecode(path)
+        # Checked before opening: opening a FIFO would wait for a writer, and a settings file
+        # is small, so a large one is a wrong file rather than settings.
+        if not stat.S_ISREG(os.stat(path).st_mode):
+            raise ControlValueError("{}: not a regular file".format(source))
         with open(path, "rb") as f:
-            data = f.read()
-        self.apply_text(data, str(path))
+            data = f.read(_SETTINGS_MOST + 1)
+        if len(data) > _SETTINGS_MOST:
+            raise ControlValueError("{}: larger than {} bytes, too large for a settings file"
+                                    .format(source, _SETTINGS_MOST))
+        self.apply_text(data, source)
 
     def apply_text(self, text, source="settings"):
         """As load(), from the text of a settings file; `source` names it in messages."""
@@ -601,6 +612,9 @@ class Settings:
             controls = camera.controls
             record = None
             if settings.get("format") is not None:
+                if not isinstance(settings["format"], (str, Format)):
+                    raise ControlValueError("{}: a format such as 1280x720:YUY2@30, not {!r}"
+                                            .format(where("format"), settings["format"]))
                 record = camera._find_record(settings["format"], where("format"))
             writes = []
             for name, value in values.items():
@@ -669,5 +683,8 @@ def _parse_settings(data, source):
                     "a list" if isinstance(value_node, yaml.SequenceNode) else "a mapping"))
         return result
 
-    settings.update(mapping(root, ""))
+    try:
+        settings.update(mapping(root, ""))
+    except yaml.YAMLError as error:  # a value YAML cannot make safely (a tag of Python's)
+        raise ControlValueError("{}: {}".format(source, " ".join(str(error).split()))) from None
     return settings

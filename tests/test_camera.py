@@ -2,6 +2,7 @@
 and opening cameras, formats, named controls, frames, threads, the IMU, settings files, and the
 exceptions each bad input raises while leaving the camera as it was."""
 import gc
+import os
 import threading
 import time
 import warnings
@@ -315,6 +316,9 @@ def test_settings_saved_and_loaded_give_back_the_format_and_every_settable_contr
     ("controls:\n  brightness: [10]\n", "line 2: controls.brightness: a single value"),
     ("format: 640x480:BGRA\ncontrols:\n  brightness: 10\n", "line 1: format: the camera has no "
                                                             "format 640x480:BGRA"),
+    ("format: 1280\n", "line 1: format: a format such as 1280x720:YUY2@30, not 1280"),
+    ("controls:\n  brightness: !!python/object:os.system echo\n", "could not determine a "
+                                                                 "constructor"),
 ])
 def test_a_settings_file_that_cannot_be_applied_whole_changes_nothing(cam, tmp_path, text,
                                                                       message):
@@ -333,3 +337,27 @@ def test_warnings_stay_quiet_for_cameras_that_are_closed():
         with lx.Camera(KAVL):
             pass
         gc.collect()
+
+
+def test_a_settings_file_that_is_no_regular_file_or_too_large_is_refused_unread(cam, tmp_path):
+    fifo = tmp_path / "fifo.yaml"
+    os.mkfifo(str(fifo))
+    raised = []
+
+    def load():
+        try:
+            cam.settings.load(fifo)  # opening it would wait for a writer for ever
+        except lx.ControlValueError as error:
+            raised.append(str(error))
+
+    loader = threading.Thread(target=load, daemon=True)
+    loader.start()
+    loader.join(5)
+    if loader.is_alive():
+        with open(str(fifo), "wb"):  # lets the stuck open return, so the test can end
+            pass
+    assert raised and raised[0].endswith("fifo.yaml: not a regular file")
+    large = tmp_path / "large.yaml"
+    large.write_text("controls:\n" + "  # padding\n" * 100000)
+    with pytest.raises(lx.ControlValueError, match="too large for a settings file"):
+        cam.settings.load(large)
