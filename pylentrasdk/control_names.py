@@ -84,28 +84,28 @@ FURTHER_ISP_CONTROLS = (
     ("IMU_Mode", "ISP_IMAGE_IMU_MODE"),
 )
 
-# UVC controls: (display name, member of LX_UVC_IMAGE_PROPERTIES, the ISP member that measures
-# the same quantity or None). A UVC control with an ISP twin is that ISP control seen through
-# UVC, so it takes the ISP control's name, and a camera that has the ISP control offers it once,
-# as the ISP control.
+# Display name -> member name of LX_UVC_IMAGE_PROPERTIES. A UVC property that measures what one
+# of the ISP controls above measures carries that control's name: one control, which a camera
+# answers through ISP where it has the ISP control and through UVC otherwise (a plain webcam).
+# The others follow the ISP controls' style. The console tool shows no UVC property.
 UVC_CONTROLS = (
-    ("Brightness", "UVC_IMAGE_BRIGHTNESS", "ISP_IMAGE_BRIGHTNESS"),
-    ("Contrast", "UVC_IMAGE_CONTRAST", "ISP_IMAGE_CONTRAST"),
-    ("Hue", "UVC_IMAGE_HUE", None),
-    ("Saturation", "UVC_IMAGE_SATURATION", "ISP_IMAGE_SATURATION"),
-    ("Sharpness", "UVC_IMAGE_SHARPNESS", "ISP_IMAGE_SHARPNESS"),
-    ("Gamma", "UVC_IMAGE_GAMMA", "ISP_IMAGE_GAMMA"),
-    ("Color_Enable", "UVC_IMAGE_COLORENABLE", None),
-    ("White_Balance_Temperature", "UVC_IMAGE_WHITEBALANCE", "ISP_IMAGE_WHITEBALANCE_TEMPERATURE"),
-    ("Backlight", "UVC_IMAGE_BACKLIGHT_COMPENSATION", "ISP_IMAGE_BACKLIGHT_COMPENSATION"),
-    ("Exposure_Gain", "UVC_IMAGE_GAIN", "ISP_IMAGE_EXPOSURE_GAIN"),
-    ("Pan_Target", "UVC_IMAGE_PAN", "ISP_IMAGE_PAN"),
-    ("Tilt_Target", "UVC_IMAGE_TILT", "ISP_IMAGE_TILT"),
-    ("Roll", "UVC_IMAGE_ROLL", None),
-    ("Zoom_Target", "UVC_IMAGE_ZOOM", "ISP_IMAGE_ZOOM"),
-    ("Exposure_Time", "UVC_IMAGE_EXPOSURE", "ISP_IMAGE_EXPOSURE_TIME"),
-    ("Iris", "UVC_IMAGE_IRIS", None),
-    ("Focus", "UVC_IMAGE_FOCUS", None),
+    ("Brightness", "UVC_IMAGE_BRIGHTNESS"),
+    ("Contrast", "UVC_IMAGE_CONTRAST"),
+    ("Hue", "UVC_IMAGE_HUE"),
+    ("Saturation", "UVC_IMAGE_SATURATION"),
+    ("Sharpness", "UVC_IMAGE_SHARPNESS"),
+    ("Gamma", "UVC_IMAGE_GAMMA"),
+    ("Color_Enable", "UVC_IMAGE_COLORENABLE"),
+    ("White_Balance_Temperature", "UVC_IMAGE_WHITEBALANCE"),
+    ("Backlight", "UVC_IMAGE_BACKLIGHT_COMPENSATION"),
+    ("Exposure_Gain", "UVC_IMAGE_GAIN"),
+    ("Pan_Target", "UVC_IMAGE_PAN"),
+    ("Tilt_Target", "UVC_IMAGE_TILT"),
+    ("Roll", "UVC_IMAGE_ROLL"),
+    ("Zoom_Target", "UVC_IMAGE_ZOOM"),
+    ("Exposure_Time", "UVC_IMAGE_EXPOSURE"),
+    ("Iris", "UVC_IMAGE_IRIS"),
+    ("Focus", "UVC_IMAGE_FOCUS"),
 )
 
 # The labels of choice controls, value by value, as the console tool shows them under a

@@ -79,9 +79,11 @@ def discover(call):
     found += [_Control(name, "isp", getattr(_ISP, member))
               for name, member in control_names.OPTIONAL_CONTROLS + control_names.FURTHER_ISP_CONTROLS
               if isp_has(member)]
-    for name, member, twin in control_names.UVC_CONTROLS:
-        # A UVC control with an ISP twin the camera has is that control seen through UVC.
-        if twin is not None and isp_has(twin):
+    isp_members = dict(control_names.ISP_CONTROLS)
+    for name, member in control_names.UVC_CONTROLS:
+        # A UVC control named as an ISP control is that control seen through UVC: a camera that
+        # has the ISP control offers it once, as the ISP control.
+        if name in isp_members and isp_has(isp_members[name]):
             continue
         if call("LxGetUVCImageProcessingRange", getattr(_UVC, member))[0] == 0:
             found.append(_Control(name, "uvc", getattr(_UVC, member)))
