@@ -223,6 +223,14 @@ class Camera:
     # Identity
     # -------------------------------------------------------------------------------------
     @property
+    def handle(self):
+        """The opened LxCamera, for the binding's C-style functions (``lx.LxGetTimestamp(
+        cam.handle)``); CameraClosedError once the camera is closed. Closing the camera, or
+        changing its format, is for the Camera object to do, so that it knows."""
+        with self._lock:
+            return self._open_handle()
+
+    @property
     def index(self):
         """The camera's position in discovery (`lxctl list`, ``cameras()``)."""
         return self._index

@@ -8,7 +8,7 @@ from typing import Any, NamedTuple
 
 from .controls import Controls
 from .formats import Format
-from .pyLentraSDK import LxFormat
+from .pyLentraSDK import LxCamera, LxFormat
 from .stream import Frame, FrameStream
 
 __all__ = ["Camera", "CameraInfo", "cameras", "Imu", "ImuVector", "ImuReading", "Settings"]
@@ -31,6 +31,8 @@ class Camera:
     def __enter__(self) -> Camera: ...
     def __exit__(self, *exc_info: object) -> None: ...
     def __del__(self) -> None: ...
+    @property
+    def handle(self) -> LxCamera: ...
     @property
     def index(self) -> int: ...
     @property

@@ -101,7 +101,7 @@ def test_format_texts_parse_print_and_equal_the_records_they_name(cam):
     assert (fmt.width, fmt.height, fmt.fourcc, fmt.fps) == (1280, 720, "YUY2", 30)
     assert (str(fmt), repr(fmt)) == ("1280x720:YUY2@30", "Format(1280x720 YUY2 @30)")
     assert lx.Format.parse(str(fmt)) == fmt and hash(lx.Format.parse(str(fmt))) == hash(fmt)
-    record = next(r for r in lx.LxGetFormatList(cam._handle)[1] if fmt == r)
+    record = next(r for r in lx.LxGetFormatList(cam.handle)[1] if fmt == r)
     assert fmt == record and record == fmt and fmt == "1280x720:YUY2@30"
     anyrate = lx.Format.parse("1280x720:YUY2")
     assert anyrate != record and anyrate.matches(record) and not fmt.matches("1280x720:YUY2@15")
@@ -116,7 +116,7 @@ def test_the_format_is_chosen_by_text_format_or_record_and_a_missing_one_changes
     assert cam.format == "640x480:MJPG@30"  # the camera starts in its first format
     cam.format = "1920x1080:NV12"
     assert cam.format == lx.Format(1920, 1080, "NV12", 30)
-    record = lx.LxGetFormatList(cam._handle)[1][6]
+    record = lx.LxGetFormatList(cam.handle)[1][6]
     cam.format = record
     assert cam.format == record
     for wrong, error in (("640x480:BGRA", lx.ControlValueError), ("640x480:YUY2@60",
@@ -146,7 +146,7 @@ def test_each_camera_offers_the_controls_it_has_uvc_ones_where_it_has_no_isp_twi
             "white_balance_temperature", "backlight", "exposure_gain", "exposure_time"]
         webcam.controls["Brightness"] = -20
         assert webcam.controls["brightness"] == -20
-        assert lx.LxGetUVCImageProcessing(webcam._handle, lx.UVC_IMAGE_BRIGHTNESS)[1] == -20
+        assert lx.LxGetUVCImageProcessing(webcam.handle, lx.UVC_IMAGE_BRIGHTNESS)[1] == -20
         assert webcam.controls.info("brightness")[1:6] == (-64, 64, 1, 0, False)
 
 
@@ -154,13 +154,13 @@ def test_controls_are_read_and_set_by_name_value_or_label(cam):
     controls = cam.controls
     controls["brightness"] = 200
     assert controls["brightness"] == 200
-    assert lx.LxGetISPImageProcessing(cam._handle, lx.ISP_IMAGE_BRIGHTNESS)[1] == 200
+    assert lx.LxGetISPImageProcessing(cam.handle, lx.ISP_IMAGE_BRIGHTNESS)[1] == 200
     info = controls.info("flip_mode")
     assert info.labels == {0: "Normal", 1: "H-Mirror", 2: "V-Mirror", 3: "Rotate-180"}
     controls["flip_mode"] = "v-mirror"
     assert controls["flip_mode"] == 2
     controls["max_fps"] = 15
-    assert lx.LxGetMaxFPS(cam._handle) == (0, 15)
+    assert lx.LxGetMaxFPS(cam.handle) == (0, 15)
     assert controls.info("throughput")[1:6] == (10, 1000, 1, None, False)
     assert controls.info("exposure_min_time").read_only
 
@@ -221,7 +221,7 @@ def test_the_stream_modules_exceptions_are_lentra_errors_and_name_the_camera(cam
         assert issubclass(getattr(stream, name), lx.LentraError)
     assert issubclass(StreamError, RuntimeError)
     # Streaming started behind the camera object's back: its own stream cannot start.
-    raw = FrameStream(cam._handle, lx.LxGetFormatList(cam._handle)[1][0])
+    raw = FrameStream(cam.handle, lx.LxGetFormatList(cam.handle)[1][0])
     try:
         with pytest.raises(lx.LentraError) as raised:
             cam.stream()
