@@ -4,9 +4,10 @@ The console tool (pylentractl), the command line (lxctl) and the camera layer
 (pylentrasdk.Camera) offer the same controls under the same names: the ISP image properties, then
 the two stream settings, then the entries only some cameras have (a trigger mode on MIPI cameras,
 seven eHDR controls on the AR0821/AR0822 cameras of three product families). The camera layer
-names each control in lower case (`snake_name`: "White_Balance_Mode" is "white_balance_mode"),
-and adds the ISP controls the console tool does not show and the UVC controls of cameras that
-answer through UVC alone.
+names each control in lower case (`snake_name`: "White_Balance_Mode" is "white_balance_mode").
+lxctl and the camera layer also reach the UVC image properties (UVC_CONTROLS), and show the labels
+of the choice controls' values (CHOICE_LABELS) as the tool does; the camera layer adds the ISP
+controls the console tool does not show (FURTHER_ISP_CONTROLS).
 """
 
 import pylentrasdk
