@@ -212,7 +212,7 @@ class Camera:
         with self._lock:
             self._open_handle()
             if self._table is None:
-                self._table = _controls.discover(self._call)
+                self._table = _controls.discover(self._call, self._name)
             return self._table
 
     def _streaming(self):
@@ -349,6 +349,13 @@ class Camera:
         with self._lock:
             record = self._find_record(wanted)
             self._set_record(record)
+
+    @property
+    def format_record(self):
+        """The camera's LxFormat record of ``format``, for the C-style functions and
+        pylentrasdk.frames (``frames.to_png(frame.array, cam.format_record, "f.png")``)."""
+        with self._lock:
+            return self._current_record()
 
     def _set_record(self, record):
         if self._streaming():
