@@ -4,7 +4,10 @@
     lxctl info [-d N]                one camera's identity and firmware versions
     lxctl formats [-d N]             its formats, numbered as `capture` takes them
     lxctl capture -f FORMAT -o OUT   frames to files: PNG, raw bytes, or the JPEG itself
-    lxctl controls [-d N]            the image controls: value, range, step, default, read-only
+                  [--set NAME=VALUE...]  after setting controls
+    lxctl controls [-d N]            the image controls (ISP, or UVC where a camera has no ISP
+                                     control of the kind): value, range, step, default,
+                                     read-only, labels of choices
     lxctl get NAME...                controls' values, by the names `controls` shows
     lxctl set NAME=VALUE...          sets controls, all checked before any is written
     lxctl imu [--orientation]        one IMU reading (the cameras that have an IMU)
@@ -891,6 +894,9 @@ def _run(args):
         return 130
     try:
         _write_output(shown, args.json)
+    except KeyboardInterrupt:  # while a long output is written
+        sys.stderr.write("\n")
+        return 130
     except BrokenPipeError:
         # The reader stopped reading (`lxctl controls | head -3`): end as a writer killed by
         # SIGPIPE would, with no traceback, and point standard output at nothing so that
