@@ -2,12 +2,11 @@
 from __future__ import annotations
 
 import dataclasses
-import os
-from collections.abc import Mapping
-from typing import Any, NamedTuple
 
 from .controls import Controls
 from .formats import Format
+from .imu import Imu as Imu, ImuReading as ImuReading, ImuVector as ImuVector
+from .settings import Settings as Settings
 from .pyLentraSDK import LxCamera, LxFormat
 from .stream import Frame, FrameStream
 
@@ -66,33 +65,3 @@ class Camera:
     def imu(self) -> Imu: ...
     @property
     def settings(self) -> Settings: ...
-
-class ImuVector(NamedTuple):
-    x: float
-    y: float
-    z: float
-
-class ImuReading(NamedTuple):
-    acceleration: ImuVector
-    angular_rate: ImuVector
-    temperature: float
-
-class Imu:
-    def __init__(self, camera: Camera) -> None: ...
-    @property
-    def acceleration(self) -> ImuVector: ...
-    @property
-    def angular_rate(self) -> ImuVector: ...
-    @property
-    def temperature(self) -> float: ...
-    @property
-    def sensor_time(self) -> float: ...
-    def read(self) -> ImuReading: ...
-
-class Settings:
-    def __init__(self, camera: Camera) -> None: ...
-    def as_dict(self) -> dict[str, Any]: ...
-    def save(self, path: str | os.PathLike[str]) -> None: ...
-    def load(self, path: str | os.PathLike[str]) -> None: ...
-    def apply_text(self, text: str | bytes, source: str = "settings") -> None: ...
-    def apply(self, settings: Mapping[str, Any], source: str = "settings") -> None: ...
