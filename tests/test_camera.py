@@ -88,6 +88,13 @@ def test_a_camera_dropped_open_is_closed_when_collected_with_a_resource_warning(
     with pytest.warns(ResourceWarning, match="unclosed camera <Camera 0"):
         del camera
         gc.collect()
+    # A stream keeps its camera while it is in use.
+    stream = lx.Camera(KAVL).stream()
+    gc.collect()
+    assert stream.read().array.size > 0 and not stream.camera.closed
+    with pytest.warns(ResourceWarning, match="unclosed camera <Camera 0"):
+        del stream
+        gc.collect()
     handle = lx.LxInitialCameraDevice(KAVL)
     assert lx.LxOpen(handle) == 0  # it was closed
     lx.LxClose(handle)
