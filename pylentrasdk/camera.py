@@ -365,6 +365,9 @@ class Camera:
             return self._current_record()
 
     def _set_record(self, record):
+        if self._streaming() and self._record is not None and \
+                Format.from_record(record) == Format.from_record(self._record):
+            return  # the format it streams in already
         if self._streaming():
             raise CameraBusyError("{}: the camera is streaming; close its stream before changing "
                                   "the format".format(self._name))

@@ -133,6 +133,7 @@ def test_the_format_is_chosen_by_text_format_or_record_and_a_missing_one_changes
         assert cam.format == record
     assert cam.capture().array.shape == (720, 1280, 2)
     with cam.stream():
+        cam.format = "1280x720:YUY2"  # the one it streams in: nothing to change
         with pytest.raises(lx.CameraBusyError, match="streaming"):
             cam.format = "640x480:YUY2"
 
