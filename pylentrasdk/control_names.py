@@ -1,10 +1,13 @@
 """The camera controls by the names the console tool shows them, in its order.
 
-The console tool (pylentractl) and the command line (lxctl) offer the same controls under the
-same names: the ISP image properties, then the two stream settings, then the entries only some
-cameras have (a trigger mode on MIPI cameras, seven eHDR controls on the AR0821/AR0822 cameras of
-three product families). lxctl also reaches the UVC image properties (UVC_CONTROLS), and shows
-the labels of the choice controls' values (CHOICE_LABELS) as the tool does.
+The console tool (pylentractl), the command line (lxctl) and the camera layer
+(pylentrasdk.Camera) offer the same controls under the same names: the ISP image properties, then
+the two stream settings, then the entries only some cameras have (a trigger mode on MIPI cameras,
+seven eHDR controls on the AR0821/AR0822 cameras of three product families). The camera layer
+names each control in lower case (`snake_name`: "White_Balance_Mode" is "white_balance_mode").
+lxctl and the camera layer also reach the UVC image properties (UVC_CONTROLS), and show the labels
+of the choice controls' values (CHOICE_LABELS) as the tool does; the camera layer adds the ISP
+controls the console tool does not show (FURTHER_ISP_CONTROLS).
 """
 
 import pylentrasdk
@@ -51,6 +54,9 @@ _EHDR_CONTROLS = (
     ("eHDR_Atm_Weight", "ISP_EHDR_ATM_WEIGHT"),
     ("eHDR_Atm_Max", "ISP_EHDR_ATM_MAX"),
 )
+# The entries some cameras add after the stream settings, in their order.
+OPTIONAL_CONTROLS = (_TRIGGER_CONTROL,) + _EHDR_CONTROLS
+
 _EHDR_FAMILIES = ("LXCAM_PRODUCT_TYPE_KAVL", "LXCAM_PRODUCT_TYPE_KAVR", "LXCAM_PRODUCT_TYPE_KAVN")
 _EHDR_SENSORS = ("AR0821", "AR0822")
 
@@ -72,6 +78,12 @@ def optional_controls(cam):
         optional.extend(_EHDR_CONTROLS)
     return optional
 
+
+# ISP controls the console tool does not show, which some cameras have.
+FURTHER_ISP_CONTROLS = (
+    ("Flash_Mode", "ISP_IMAGE_FLASH_MODE"),
+    ("IMU_Mode", "ISP_IMAGE_IMU_MODE"),
+)
 
 # Display name -> member name of LX_UVC_IMAGE_PROPERTIES. A UVC property that measures what one
 # of the ISP controls above measures carries that control's name: one control, which a camera
@@ -97,8 +109,8 @@ UVC_CONTROLS = (
     ("Focus", "UVC_IMAGE_FOCUS"),
 )
 
-# The choice controls: display name -> (value, label) of each choice, as the console tool
-# prints them under the control's row ("Normal(0), H-Mirror(1), ...").
+# The labels of choice controls, value by value, as the console tool shows them under a
+# control's row (" Normal(0), H-Mirror(1), ...").
 CHOICE_LABELS = {
     "White_Balance_Mode": ((0, "Manual Temperature"), (1, "Auto")),
     "Exposure_Mode": ((0, "Manual Mode"), (1, "Auto Mode"), (2, "Auto gain")),
@@ -108,9 +120,17 @@ CHOICE_LABELS = {
     "Flip_Mode": ((0, "Normal"), (1, "H-Mirror"), (2, "V-Mirror"), (3, "Rotate-180")),
     "Trigger_mode": ((0, "Disable"), (1, "Sync"), (2, "Periodic"), (3, "Non Periodic")),
     "eHDR_Mode": ((0, "Enable"), (1, "Disable")),
+    "Flash_Mode": ((0, "Enable"), (1, "Disable")),
+    "IMU_Mode": ((0, "Disable"), (1, "ISPU"), (2, "Self-Test")),
 }
 
 
 def labels_text(name):
-    """The labels of the choice control `name` in one line, "Normal(0), H-Mirror(1), ..."."""
-    return ", ".join("{}({})".format(label, value) for value, label in CHOICE_LABELS[name])
+    """The labels of a choice control as one text, "Normal(0), H-Mirror(1), ..." ("" for a
+    control without labels)."""
+    return ", ".join("{}({})".format(label, value) for value, label in CHOICE_LABELS.get(name, ()))
+
+
+def snake_name(name):
+    """The camera layer's name of a control: its display name in lower case."""
+    return name.lower()

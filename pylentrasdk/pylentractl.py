@@ -141,7 +141,7 @@ _STREAM_SETTINGS = {
     for name, minimum, maximum in control_names.STREAM_SETTINGS
 }
 
-# The labels of the choice controls, printed under their rows (shared with lxctl).
+# The labels of choice controls, shown under their rows (the table is shared with lxctl).
 _MODE_TEXTS = {name: " " + control_names.labels_text(name) for name in control_names.CHOICE_LABELS}
 
 _CAMERA_CONTROL_MENU = (
