@@ -38,20 +38,38 @@ std::string size_text(int width, int height) {
 // each pixel, then the arithmetic on contiguous arrays, then the RGB interleave.
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-// One copy for AVX2 and one for any x86-64, chosen when the library loads.
+// One copy for AVX2 and one for any x86-64, chosen when the library loads. The row kernels are
+// forced inline, so that each copy gets them compiled for its own instructions.
 #define LENTRA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define LENTRA_KERNEL __attribute__((always_inline)) inline
 #else
 #define LENTRA_VECTOR_CLONES
+#define LENTRA_KERNEL inline
 #endif
 
 inline std::uint8_t clip(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+inline std::uint8_t clip16(std::int16_t v) {
+    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
 constexpr int kChunk = 256;  // pixel pairs per chunk
+
+// Interleaves planes of red, green and blue into pixels of three bytes (R and B are the byte
+// positions of red and blue).
+template <int R, int B>
+LENTRA_KERNEL void store_rgb(const std::uint8_t* red, const std::uint8_t* green,
+                             const std::uint8_t* blue, int n, std::uint8_t* out) {
+    for (int i = 0; i < n; ++i) {
+        out[3 * i + R] = red[i];
+        out[3 * i + 1] = green[i];
+        out[3 * i + B] = blue[i];
+    }
+}
 
 // Where a row's bytes lie: luma of pixel i at y[i * YStep], chroma of pair k at u[k * CStep]
 // and v[k * CStep].
 template <int YStep, int CStep, int R, int B>
-inline void yuv_row(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int pairs,
+LENTRA_KERNEL void yuv_row(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int pairs,
                     std::uint8_t* out) {
     alignas(64) std::int16_t c[2 * kChunk], kr[2 * kChunk], kg[2 * kChunk], kb[2 * kChunk];
     alignas(64) std::int16_t er[2 * kChunk], eg[2 * kChunk], eb[2 * kChunk];
@@ -73,19 +91,16 @@ inline void yuv_row(const std::uint8_t* y, const std::uint8_t* u, const std::uin
             eg[2 * k] = eg[2 * k + 1] = static_cast<std::int16_t>(-e);
             eb[2 * k] = eb[2 * k + 1] = static_cast<std::int16_t>(2 * d);
         }
+        // Every sum is cast back to 16 bits (where it fits), so the compiler keeps 16-bit lanes.
+        const auto s16 = [](int v) { return static_cast<std::int16_t>(v); };
         for (int i = 0; i < 2 * n; ++i) {
             const std::int16_t cc = c[i];
-            const auto t = static_cast<std::int16_t>(42 * cc);
-            red[i] = clip(cc + er[i] + (static_cast<std::int16_t>(t + kr[i]) >> 8));
-            green[i] = clip(cc + eg[i] + (static_cast<std::int16_t>(t + kg[i]) >> 8));
-            blue[i] = clip(cc + eb[i] + (static_cast<std::int16_t>(t + kb[i]) >> 8));
+            const std::int16_t t = s16(42 * cc);
+            red[i] = clip16(s16(cc + er[i] + s16(s16(t + kr[i]) >> 8)));
+            green[i] = clip16(s16(cc + eg[i] + s16(s16(t + kg[i]) >> 8)));
+            blue[i] = clip16(s16(cc + eb[i] + s16(s16(t + kb[i]) >> 8)));
         }
-        std::uint8_t* o = out + std::size_t(6) * k0;
-        for (int i = 0; i < 2 * n; ++i) {
-            o[3 * i + R] = red[i];
-            o[3 * i + 1] = green[i];
-            o[3 * i + B] = blue[i];
-        }
+        store_rgb<R, B>(red, green, blue, 2 * n, out + std::size_t(6) * k0);
     }
 }
 
@@ -141,12 +156,18 @@ void rgb_to_gray(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out)
 // RGB565, low byte first: each channel shifted up (R = R5 << 3, G = G6 << 2, B = B5 << 3).
 // libyuv's RGB565ToARGB fills the low bits by replication, which is a different picture.
 template <int R, int B>
-inline void rgb565_pixels(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out) {
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const unsigned w = src[2 * i] | (unsigned(src[2 * i + 1]) << 8);
-        out[3 * i + R] = static_cast<std::uint8_t>((w >> 11) << 3);
-        out[3 * i + 1] = static_cast<std::uint8_t>(((w >> 5) & 0x3F) << 2);
-        out[3 * i + B] = static_cast<std::uint8_t>((w & 0x1F) << 3);
+LENTRA_KERNEL void rgb565_pixels(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out) {
+    alignas(64) std::uint8_t red[2 * kChunk], green[2 * kChunk], blue[2 * kChunk];
+    for (std::size_t i0 = 0; i0 < pixels; i0 += 2 * kChunk) {
+        const int n = static_cast<int>(std::min<std::size_t>(2 * kChunk, pixels - i0));
+        const std::uint8_t* s = src + 2 * i0;
+        for (int i = 0; i < n; ++i) {
+            const auto w = static_cast<std::uint16_t>(s[2 * i] | (s[2 * i + 1] << 8));
+            red[i] = static_cast<std::uint8_t>((w >> 11) << 3);
+            green[i] = static_cast<std::uint8_t>(((w >> 5) & 0x3F) << 2);
+            blue[i] = static_cast<std::uint8_t>((w & 0x1F) << 3);
+        }
+        store_rgb<R, B>(red, green, blue, n, out + 3 * i0);
     }
 }
 

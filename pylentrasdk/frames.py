@@ -99,10 +99,16 @@ def frame_size(fmt, width=None, height=None):
     return None if per_pixel is None else int(width * height * per_pixel)
 
 
-def _stream_frame_type():
-    from . import stream  # loaded on first use: it starts nothing, but most programs never need it
+_FRAME_TYPE = []
 
-    return stream.Frame
+
+def _stream_frame_type():
+    # The stream module is loaded on first use (most programs never need it), then kept.
+    if not _FRAME_TYPE:
+        from . import stream
+
+        _FRAME_TYPE.append(stream.Frame)
+    return _FRAME_TYPE[0]
 
 
 def _frame_and_format(frame, fmt, width, height):
