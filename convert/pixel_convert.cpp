@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "libyuv/convert.h"
 #include "libyuv/convert_argb.h"
