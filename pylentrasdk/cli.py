@@ -116,8 +116,9 @@ def _output_file(path):
 
 
 def _short(member):
-    """A member's name without its enumeration's prefix: KAVL, USB, YUY2, SUPER."""
-    for prefix in ("LXCAM_PRODUCT_TYPE_", "LX_IMAGE_FORMAT_", "INTERFACE_", "USB_DEVICE_SPEED_"):
+    """A member's name without its enumeration's prefix: KAVL, USB, SUPER (pixel formats are
+    named by frames.format_name)."""
+    for prefix in ("LXCAM_PRODUCT_TYPE_", "INTERFACE_", "USB_DEVICE_SPEED_"):
         if member.name.startswith(prefix):
             return member.name[len(prefix):]
     return member.name

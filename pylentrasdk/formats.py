@@ -12,16 +12,12 @@ of the same size, pixel format and frame rate; one without a frame rate stands f
 import re
 
 from . import pyLentraSDK as _binding
+from .frames import PIXEL_FORMATS
 
 __all__ = ["Format", "FormatTextError"]
 
-_PREFIX = "LX_IMAGE_FORMAT_"
-_NONE = _binding.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_NONE
-# FOURCC -> LX_IMAGE_FORMAT member, from the enumeration itself.
-_PIXEL_FORMATS = {
-    name[len(_PREFIX):]: member
-    for name, member in _binding.LX_IMAGE_FORMAT.__members__.items() if member != _NONE
-}
+# FOURCC -> LX_IMAGE_FORMAT member, from the one table of pixel formats.
+_PIXEL_FORMATS = {facts.name: member for member, facts in PIXEL_FORMATS.items()}
 _PATTERN = re.compile(r"^\s*(\d+)\s*x\s*(\d+)\s*:\s*([A-Za-z0-9]+)\s*(?:@\s*(\d+)\s*)?$")
 _MOST = 65535  # widths, heights and rates are 16-bit in the SDK's record
 
@@ -77,10 +73,11 @@ class Format:
         """The Format of an ``LxFormat`` record (one that carries frames)."""
         if not isinstance(record, _binding.LxFormat):
             raise TypeError("expected an LxFormat, not {}".format(type(record).__name__))
-        if record.format == _NONE:
-            raise ValueError("an LX_IMAGE_FORMAT_NONE entry is no format")
+        facts = PIXEL_FORMATS.get(record.format)
+        if facts is None:
+            raise ValueError("an {} entry is no format".format(record.format.name))
         fps = record.framerate or None
-        return cls(record.width, record.height, record.format.name[len(_PREFIX):], fps)
+        return cls(record.width, record.height, facts.name, fps)
 
     width = property(lambda self: self._width, doc="Width in pixels")
     height = property(lambda self: self._height, doc="Height in pixels")

@@ -12,6 +12,8 @@ frames.to_png(frame, formats[0])  # error
 status, value = lx.LxGetISPImageProcessing(cam, lx.ISP_IMAGE_BRIGHTNESS)  # error
 lx.LxSetISPImageProcessing(cam, lx.UVC_IMAGE_BRIGHTNESS, 10)  # error
 print(lx.LxOpen(cam).name)  # error
+jpeg: str = frames.to_jpeg(frame, formats[0])  # error
+frames.to_rgb(frame, formats[0], out=[1, 2, 3])  # error
 camera = lx.Camera(0)
 camera.capture().number.upper()  # error
 level: str = camera.controls["brightness"]  # error

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-debs=(g++ pkg-config nlohmann-json3-dev libspdlog-dev libyaml-cpp-dev libturbojpeg0-dev zlib1g-dev)
+debs=(g++ pkg-config nlohmann-json3-dev libspdlog-dev libyaml-cpp-dev libturbojpeg0-dev zlib1g-dev libyuv-dev)
 source tools/install_debs.sh
 install_debs "${debs[@]}"
 
