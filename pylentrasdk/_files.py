@@ -166,7 +166,9 @@ def _keep_owner_and_mode(fd, was):
             with contextlib.suppress(OSError):  # a group the writer belongs to, at least
                 os.fchown(fd, -1, was.st_gid)
     # The permission bits; set-user-ID and set-group-ID are not carried over to new content.
-    os.fchmod(fd, stat.S_IMODE(was.st_mode) & 0o777)
+    # A file system without them (FAT) may refuse: the file then stays private (0600).
+    with contextlib.suppress(OSError):
+        os.fchmod(fd, stat.S_IMODE(was.st_mode) & 0o777)
 
 
 def _failure(error, target):

@@ -168,10 +168,12 @@ class TestOnePolicy:
         if kind == "folder":
             assert os.listdir(target) == []
 
-    def test_a_file_that_was_there_keeps_its_mode_and_owner(self, writers, writer, tmp_path):
+    @pytest.mark.parametrize("mode", [0o600, 0o640])
+    def test_a_file_that_was_there_keeps_its_mode_and_owner(self, writers, writer, tmp_path,
+                                                              mode):
         target = tmp_path / "out" / "f.raw"
         target.write_bytes(PREVIOUS)
-        target.chmod(0o600)
+        target.chmod(mode)
         owner = (os.getuid(), os.getgid())
         if os.geteuid() == 0:
             owner = (1234, 4321)  # any owner, as root may give it
@@ -179,7 +181,7 @@ class TestOnePolicy:
         assert getattr(writers, writer)(str(target))[0]
         info = target.stat()
         assert target.read_bytes() != PREVIOUS
-        assert (oct(info.st_mode & 0o7777), info.st_uid, info.st_gid) == (oct(0o600),) + owner
+        assert (oct(info.st_mode & 0o7777), info.st_uid, info.st_gid) == (oct(mode),) + owner
         assert os.listdir(str(tmp_path / "out")) == ["f.raw"]
 
     def test_a_new_file_gets_the_umask_applied(self, writers, writer, tmp_path):

@@ -162,14 +162,14 @@ bool giveName(Temporary& temp, const std::string& base) {
 }
 
 // The new content takes the owner, group and permission bits of the file it replaces.
-// Set-user-ID and set-group-ID are not carried over; an owner the process may not give is left.
-bool keepOwnerAndMode(int fd, const struct stat& was) {
+// Set-user-ID and set-group-ID are not carried over; an owner the process may not give is left,
+// and so are permission bits a file system (FAT) refuses: the file then stays private (0600).
+void keepOwnerAndMode(int fd, const struct stat& was) {
     struct stat now {};
-    if (::fstat(fd, &now) != 0) return false;
-    if ((now.st_uid != was.st_uid || now.st_gid != was.st_gid) &&
+    if (::fstat(fd, &now) == 0 && (now.st_uid != was.st_uid || now.st_gid != was.st_gid) &&
         ::fchown(fd, was.st_uid, was.st_gid) != 0)
         (void)::fchown(fd, static_cast<uid_t>(-1), was.st_gid);
-    return ::fchmod(fd, was.st_mode & 0777) == 0;
+    (void)::fchmod(fd, was.st_mode & 0777);
 }
 
 // Why the path cannot be written ("is a FIFO, ..."), or "" when it names a regular file or
@@ -232,7 +232,8 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
         }
         done += static_cast<std::size_t>(put);
     }
-    if ((existed && !keepOwnerAndMode(temp.fd, was)) || ::fsync(temp.fd) != 0) {
+    if (existed) keepOwnerAndMode(temp.fd, was);
+    if (::fsync(temp.fd) != 0) {
         error = because("cannot write the file");
         return false;
     }
