@@ -34,7 +34,7 @@ _UNNAMED = getattr(os, "O_TMPFILE", 0)
 _ATTEMPTS = 100  # fresh random names tried before giving up on a folder
 
 _cleaned_lock = threading.Lock()
-_cleaned = set()  # folders whose stale temporary files this process has removed
+_cleaned: "set[bytes]" = set()  # folders whose stale temporary files this process has removed
 
 
 class FileWriteError(OSError):
