@@ -32,6 +32,9 @@ TEMPORARY_MARKER = b".lxpart"
 _PROC_FD = b"/proc/self/fd"
 _UNNAMED = getattr(os, "O_TMPFILE", 0)
 _ATTEMPTS = 100  # fresh random names tried before giving up on a folder
+# The folder is reached through a descriptor that needs no read permission on it (a folder one
+# may write into but not list is written into, as with a plain open).
+_FOLDER = getattr(os, "O_PATH", os.O_RDONLY) | os.O_DIRECTORY | os.O_CLOEXEC
 
 _cleaned_lock = threading.Lock()
 _cleaned: "set[bytes]" = set()  # folders whose stale temporary files this process has removed
@@ -78,10 +81,10 @@ def _temporary_name(base):
     return b"." + base[:64] + b"." + secrets.token_hex(8).encode() + TEMPORARY_MARKER
 
 
-def _remove_stale(folder_fd):
+def _remove_stale(folder_fd, folder):
     """Removes the temporary files in the folder that no live writer holds: those of writers
     that were killed before their rename."""
-    for name in os.listdir(folder_fd):
+    for name in os.listdir(folder):
         name = os.fsencode(name)
         if not (name.startswith(b".") and name.endswith(TEMPORARY_MARKER)):
             continue
@@ -111,7 +114,7 @@ def _clean_once(folder_fd, folder):
             return
         _cleaned.add(key)
     with contextlib.suppress(OSError):
-        _remove_stale(folder_fd)
+        _remove_stale(folder_fd, folder)
 
 
 def _lock_new(fd):
@@ -198,7 +201,7 @@ def write_atomically(path, write):
     try:
         if not base:
             raise OSError(errno.ENOENT, os.strerror(errno.ENOENT))
-        folder_fd = os.open(folder, os.O_RDONLY | os.O_DIRECTORY | os.O_CLOEXEC)
+        folder_fd = os.open(folder, _FOLDER)
     except OSError as error:
         raise _failure(error, target) from None
     try:
@@ -211,7 +214,7 @@ def write_atomically(path, write):
 def _write_in(folder_fd, name, base, was, write, target):
     try:
         # A file that was there is kept private until it has its own mode back.
-        fd, temporary = _create(folder_fd, base, 0o600 if was else 0o666)
+        fd, temporary = _create(folder_fd, base, 0o666 if was is None else 0o600)
     except OSError as error:
         raise _failure(error, target) from None
     try:

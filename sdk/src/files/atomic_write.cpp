@@ -65,14 +65,9 @@ struct Descriptor {
 
 // Removes the temporary files in the folder that no live writer holds (its lock goes with its
 // process): those of writers killed before their rename.
-void removeStale(int folderFd) {
-    const int listFd = ::dup(folderFd);
-    if (listFd < 0) return;
-    DIR* dir = ::fdopendir(listFd);
-    if (!dir) {
-        ::close(listFd);
-        return;
-    }
+void removeStale(int folderFd, const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;  // a folder one may write into but not list keeps them
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
         if (name.empty() || name[0] != '.' || !endsWith(name, kTemporaryMarker)) continue;
@@ -98,7 +93,7 @@ void cleanOnce(int folderFd, const std::string& folder) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!cleaned.insert(key).second) return;
     }
-    removeStale(folderFd);
+    removeStale(folderFd, folder);
 }
 
 bool procFdUsable() {
@@ -208,7 +203,12 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
         error = "no file name given";
         return false;
     }
+    // O_PATH: a folder one may write into but not list is written into, as with a plain open.
+#ifdef O_PATH
+    Descriptor folderFd{::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+#else
     Descriptor folderFd{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+#endif
     if (folderFd.fd < 0) {
         error = because("cannot create a file there");
         return false;
