@@ -41,7 +41,7 @@ import numpy
 
 import pylentrasdk as lx
 from pylentrasdk import control_names, frames
-from pylentrasdk._files import write_atomically
+from pylentrasdk._files import check_destination, write_atomically
 from pylentrasdk.formats import FormatTextError
 from pylentrasdk.status import status_name
 
@@ -112,6 +112,10 @@ def _output_file(path):
                else None)
     if problem:
         raise Refused("cannot write {}: {}".format(path, problem))
+    try:
+        check_destination(path)  # the SDK refuses a link, FIFO or device too, with a bare status
+    except OSError as error:
+        raise Refused("cannot write {}: {}".format(path, error.strerror)) from None
     return path
 
 

@@ -22,7 +22,7 @@ import os
 import sys
 import numpy as np
 import functools
-import tempfile
+from pylentrasdk._files import write_atomically
 
 if os.name == "posix":
     import termios
@@ -272,37 +272,10 @@ def _digitsToInt(text):
         return None
 
 
-def _writeFileSafely(image, target):
-    """Writes the array's bytes to `target` through a temporary file renamed into place, so a
-    failed write never leaves half a file nor destroys the file that was there. Raises OSError
-    naming `target`."""
-    real = os.path.realpath(target)
-    if os.path.exists(real) and not os.path.isfile(real):
-        # A device, a pipe or a directory: nothing to replace; write (or fail) in place.
-        image.tofile(target)
-        return
-    folder = os.path.dirname(real) or "."
-    try:
-        fd, tmpPath = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(real) + ".",
-                                       suffix=".part")
-    except OSError as e:
-        raise OSError(e.errno, e.strerror, target)
-    try:
-        with os.fdopen(fd, "wb") as tmpFile:
-            image.tofile(tmpFile)
-        # mkstemp creates the file private; give it the mode a plain new file would have.
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(tmpPath, 0o666 & ~umask)
-        os.replace(tmpPath, real)
-    except BaseException as e:
-        try:
-            os.unlink(tmpPath)
-        except OSError:
-            pass
-        if isinstance(e, OSError):
-            raise OSError(e.errno, e.strerror, target)
-        raise
+def _writeBytes(image, out):
+    # Through the file's own write (not numpy's tofile, whose failures carry no error number):
+    # a full disk is reported as such.
+    out.write(image.tobytes())
 
 
 class pyLentraCtl:
@@ -634,7 +607,10 @@ class pyLentraCtl:
                 else:
                     newfilePath = filePath
                 try:
-                    _writeFileSafely(image, newfilePath)
+                    # The frame's bytes as captured, through the package's one file writer:
+                    # a failed write leaves no partial file and keeps the one that was there;
+                    # a link, FIFO, folder or device at the path is refused and left alone.
+                    write_atomically(newfilePath, functools.partial(_writeBytes, image))
                 except (ValueError, OSError) as e:
                     print("Error to save the image: " + str(e))
                     break

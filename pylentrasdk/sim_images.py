@@ -8,6 +8,8 @@ docs/registers-and-firmware.md for examples.
 import struct
 import zlib
 
+from ._files import write_atomically
+
 __all__ = [
     "firmware_image",
     "write_firmware_image",
@@ -82,9 +84,10 @@ def firmware_image(target="sensor", version="1.5.0", payload=None, device=0, bro
 
 def write_firmware_image(path, target="sensor", version="1.5.0", payload=None, device=0,
                          broken=None):
-    """Write firmware_image(...) to the file at `path`; returns the path."""
-    with open(path, "wb") as f:
-        f.write(firmware_image(target, version, payload, device, broken))
+    """Write firmware_image(...) to the file at `path` (as every writer of the package does:
+    atomically, refusing a link, FIFO, folder or device there); returns the path."""
+    image = firmware_image(target, version, payload, device, broken)
+    write_atomically(path, lambda out: out.write(image))
     return path
 
 
@@ -159,7 +162,8 @@ def boot_data_image(header_version=3, product_name="Flashed Camera", content=Non
 
 
 def write_boot_data_image(path, header_version=3, **fields):
-    """Write boot_data_image(header_version, **fields) to the file at `path`; returns the path."""
-    with open(path, "wb") as f:
-        f.write(boot_data_image(header_version, **fields))
+    """Write boot_data_image(header_version, **fields) to the file at `path` (atomically, as
+    write_firmware_image); returns the path."""
+    image = boot_data_image(header_version, **fields)
+    write_atomically(path, lambda out: out.write(image))
     return path

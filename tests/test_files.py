@@ -87,10 +87,10 @@ def test_a_png_that_cannot_be_put_in_place_keeps_the_previous_file(kavl_camera, 
     target = tmp_path / "frame.png"
     target.write_bytes(PREVIOUS)
 
-    def full_disk(source, destination):
+    def full_disk(source, destination, **dir_fds):
         raise OSError(errno.ENOSPC, "No space left on device")
 
-    monkeypatch.setattr(os, "replace", full_disk)
+    monkeypatch.setattr(os, "rename", full_disk)
     with pytest.raises(OSError):
         frames.to_png(frame, fmt, str(target))
     assert target.read_bytes() == PREVIOUS

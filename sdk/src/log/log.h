@@ -18,9 +18,10 @@ void debug(const std::string& message);
 void warn(const std::string& message);
 
 // Sends the log to `path` (appending). LX_STATUS_INVALID_ARGUMENT for an empty path (LxSetLogFile
-// refuses one holding a NUL byte before it comes here); LX_STATUS_IO_ERROR when its folder does not exist (it is not made), when it
-// names a folder, a FIFO or a socket (a character device such as /dev/null is fine), or when it
-// cannot be opened.
+// refuses one holding a NUL byte before it comes here); LX_STATUS_IO_ERROR when its folder does
+// not exist (it is not made), when it names a symbolic link (dangling or not: the link is never
+// followed), a folder, a FIFO, a socket or a block device (a character device such as /dev/null
+// is fine), or when it cannot be opened.
 // On failure the log stays where it was.
 int setFile(const std::string& path);
 // Levels outside LX_LOG_LEVEL are ignored.
