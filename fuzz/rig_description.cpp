@@ -35,13 +35,20 @@ void check(int status) {
     if (status < 0 && !lxsim_status_name(status)) std::abort();
 }
 
+// A folder of this process's own for the export, removed when the process ends.
+std::string exportFolder;
+
 std::string exportPath() {
-    static const std::string path = [] {
+    if (exportFolder.empty()) {
         char folder[] = "/tmp/fuzz-rig-XXXXXX";
         if (!::mkdtemp(folder)) std::abort();
-        return std::string(folder) + "/sensor.bin";
-    }();
-    return path;
+        exportFolder = folder;
+        std::atexit([] {
+            ::unlink((exportFolder + "/sensor.bin").c_str());
+            ::rmdir(exportFolder.c_str());
+        });
+    }
+    return exportFolder + "/sensor.bin";
 }
 
 void capture(LxCameraHandle cam, const LxFormat& format) {
