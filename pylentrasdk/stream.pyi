@@ -65,7 +65,7 @@ class Frame(metaclass=_Pybind11Type):
     @property
     def number(self) -> int:
         """
-        Frames since the stream started, counted on the format's frame interval
+        The camera's number for the frame (its frame counter's steps since the stream started)
         """
     @property
     def timestamp(self) -> float:

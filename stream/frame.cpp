@@ -39,7 +39,7 @@ void init_frame(py::module_& m) {
                       "The frame as a NumPy array shaped for its format; it lives in a buffer of "
                       "the stream's pool, which no later frame reuses while the array exists")
         .def_readonly("number", &Frame::number,
-                      "Frames since the stream started, counted on the format's frame interval")
+                      "The camera's number for the frame (its frame counter's steps since the stream started)")
         .def_readonly("timestamp", &Frame::timestamp,
                       "Arrival time in seconds on the monotonic clock (as time.monotonic())")
         .def_readonly("dropped", &Frame::dropped,

@@ -1,41 +1,56 @@
-// Frame numbers for a stream, estimated from arrival times.
+// Frame numbers for a stream, from what the camera reports about its frames.
 //
-// The SDK hands over a frame with no sequence number, so the stream counts frames on the
-// camera's frame interval: frame n of a stream is due n intervals after the stream started, and a
-// frame that arrives in the interval of frame m is frame m; the frames between the previous one
-// and it were dropped (the camera made them and nobody took them). A frame that arrives earlier
-// than its interval (free-run pacing, a rate above the nominal one) is simply the next number.
+// The SDK hands over a frame with no sequence number, but the camera keeps an 8-bit frame
+// counter of the frames it made (LxGetFrameCount) and the time of its latest frame since
+// streaming started (LxGetTimestamp). The stream reads both right after each frame it takes:
 //
-// The stream's phase is the earliest (arrival - n x interval) seen: frames taken on time, which
-// arrive right after their due time, set it; late frames, which arrive mid-interval, do not. The
-// phase creeps later by 0.1 % of the elapsed time, so a camera whose clock runs that much slower
-// than its nominal rate does not pile up frames that were never dropped.
+// - The counter's step since the previous frame is how many frames the camera made meanwhile,
+//   so the frames between are the ones nobody took. Whatever paces the camera (its format's rate,
+//   a frame-rate cap, a throughput limit, a long exposure), the count follows it: nothing here
+//   recomputes the pacing. The counter wraps at 256; a step that may have wrapped is told by the
+//   time it took, at the stream's own average frame interval so far.
+// - The timestamp counts from the start of streaming. If it falls behind the time that passed on
+//   this side, streaming was stopped and started again under the stream (or the timestamp was
+//   reset), and the frame may be of another format: the frame is refused.
+//
+// A camera that reports no counter gets every frame numbered as the next one (no drops known),
+// one that reports no timestamp is not watched for restarts.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace lentra_stream {
 
+// What the camera said right after a frame was taken.
+struct CameraReport {
+    std::optional<std::uint8_t> counter;  // LxGetFrameCount, when it answered
+    std::optional<float> timestamp;       // LxGetTimestamp (seconds), when it answered
+};
+
 class FrameNumbering {
 public:
-    using Clock = std::chrono::steady_clock;
+    // `counter_at_start`: the camera's counter read right after streaming started.
+    explicit FrameNumbering(std::optional<std::uint8_t> counter_at_start);
 
-    // `frames_per_second` <= 0: no interval is known, and every frame is the next number.
-    FrameNumbering(double frames_per_second, Clock::time_point started);
-
-    // The number of the frame that arrived at `arrival` (0 for the first frame of the stream when
-    // it is taken on time). Numbers only grow.
-    std::uint64_t next(Clock::time_point arrival);
+    struct Numbered {
+        std::uint64_t number = 0;  // 0 for the first frame the camera made
+        bool restarted = false;    // the camera's stream was restarted under this one
+    };
+    // The number of the frame that arrived at `arrival` (seconds on the monotonic clock), given
+    // what the camera reported after it. Numbers only grow.
+    Numbered next(const CameraReport& report, double arrival);
 
 private:
-    using Seconds = std::chrono::duration<double>;
-
-    double interval_ = 0.0;  // seconds
-    double phase_ = 0.0;     // seconds since `origin_` at which frame 0 was due
-    Clock::time_point origin_;
-    double last_arrival_ = 0.0;
+    std::optional<std::uint8_t> last_counter_;
     std::int64_t last_number_ = -1;
+    double last_arrival_ = 0.0;
+    // The first frame numbered with a counter step: the base of the average frame interval.
+    std::optional<std::int64_t> first_number_;
+    double first_arrival_ = 0.0;
+    // The smallest (arrival - camera timestamp) seen: when the camera's stream started, on this
+    // side's clock, plus the shortest delivery delay.
+    std::optional<double> camera_start_;
 };
 
 }  // namespace lentra_stream

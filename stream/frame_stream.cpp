@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,15 +38,6 @@ std::uint16_t step_ms(const std::optional<Clock::time_point>& deadline) {
     if (!deadline) return static_cast<std::uint16_t>(kStepMs);
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
     return static_cast<std::uint16_t>(std::clamp<long long>(left, 0, kStepMs));
-}
-
-// The frame rate the camera delivers: the format's, capped by the camera's maximum-FPS setting
-// where the camera has one.
-double frame_rate(const LxCameraHandle& cam, const LxFormat& format) {
-    double rate = format.framerate;
-    std::uint8_t cap = 0;
-    if (LxGetMaxFPS(cam, cap) == LX_STATUS_OK && cap > 0) rate = std::min(rate, static_cast<double>(cap));
-    return rate;
 }
 
 double seconds_of(Clock::time_point t) {
@@ -87,14 +79,22 @@ FrameStream::FrameStream(LxCameraHandle cam, const LxFormat& format, int buffers
         if (set == LX_STATUS_INVALID_ARGUMENT) detail += " (pass a record from this camera's LxGetFormatList)";
         raise_status("LxSetFormat", set, detail);
     }
-    const double rate = frame_rate(cam_, format_);
-    const Clock::time_point started = Clock::now();
     const int start = LxStartStreaming(cam_);
     if (start != LX_STATUS_OK) raise_status("LxStartStreaming", start, "");
-    if (latest) {
-        grabber_ = std::make_unique<Grabber>(cam_, pool_, FrameNumbering(rate, started));
-    } else {
-        numbering_.emplace(rate, started);
+    // From here on a failure (no memory, a thread that cannot be started) must not leave the
+    // camera streaming with no object to stop it.
+    try {
+        std::uint8_t counter = 0;
+        std::optional<std::uint8_t> counter_at_start;
+        if (LxGetFrameCount(cam_, counter) == LX_STATUS_OK) counter_at_start = counter;
+        if (latest) {
+            grabber_ = std::make_unique<Grabber>(cam_, pool_, FrameNumbering(counter_at_start));
+        } else {
+            numbering_.emplace(counter_at_start);
+        }
+    } catch (...) {
+        LxStopStreaming(cam_);
+        throw;
     }
 }
 
@@ -156,13 +156,18 @@ Frame FrameStream::read_direct(std::optional<Clock::time_point> deadline, bool i
         int size = static_cast<int>(layout_.buffer_bytes);
         const std::uint16_t step = step_ms(deadline);
         LX_CAPTURE_RESULT result;
+        Clock::time_point arrival;
+        CameraReport report;
         {
             py::gil_scoped_release nogil;
             result = LxGetImage(cam_, lease->data(), size, step);
+            arrival = Clock::now();
+            if (result == LX_CAPTURE_RESULT::LX_SUCCESS) report = camera_report(cam_);
         }
         if (result == LX_CAPTURE_RESULT::LX_SUCCESS) {
-            const Clock::time_point arrival = Clock::now();
-            return deliver(std::move(lease), size, arrival, numbering_->next(arrival));
+            const FrameNumbering::Numbered numbered = numbering_->next(report, seconds_of(arrival));
+            if (numbered.restarted) restarted_under_stream();
+            return deliver(std::move(lease), size, arrival, numbered.number);
         }
         if (closed_.load()) closed_during_wait(iterating);
         if (result != LX_CAPTURE_RESULT::LX_TIMEOUT) capture_failed(result);
@@ -175,7 +180,7 @@ Frame FrameStream::read_latest(std::optional<Clock::time_point> deadline, bool i
         Clock::time_point until = Clock::now() + std::chrono::milliseconds(kStepMs);
         if (deadline) until = std::min(until, *deadline);
         Grabber::Captured frame;
-        LX_CAPTURE_RESULT failure = LX_CAPTURE_RESULT::LX_SUCCESS;
+        Grabber::Failure failure;
         Grabber::Outcome outcome;
         {
             py::gil_scoped_release nogil;
@@ -186,7 +191,15 @@ Frame FrameStream::read_latest(std::optional<Clock::time_point> deadline, bool i
                 return deliver(std::move(frame.lease), frame.size, frame.arrival, frame.number);
             case Grabber::Outcome::Failed:
                 if (closed_.load()) closed_during_wait(iterating);
-                capture_failed(failure);
+                switch (failure.kind) {
+                    case Grabber::Failure::Kind::OutOfMemory:
+                        throw std::bad_alloc();  // MemoryError, as a direct read raises
+                    case Grabber::Failure::Kind::Restarted:
+                        restarted_under_stream();
+                    case Grabber::Failure::Kind::Capture:
+                        capture_failed(failure.result);
+                }
+                capture_failed(failure.result);
             case Grabber::Outcome::Ended:
                 closed_during_wait(iterating);
             case Grabber::Outcome::TimedOut:
@@ -232,6 +245,11 @@ Frame FrameStream::deliver(std::unique_ptr<Lease> lease, int size, Clock::time_p
     ++frames_;
     dropped_ += frame.dropped;
     return frame;
+}
+
+void FrameStream::restarted_under_stream() {
+    raise_stream_error("streaming was stopped and started again under the stream (or the camera's "
+                       "timestamp was reset), possibly in another format: the frame is refused");
 }
 
 void FrameStream::closed_during_wait(bool iterating) {

@@ -61,6 +61,7 @@ private:
     void after_empty_step(std::optional<Clock::time_point> deadline, bool iterating);
     [[noreturn]] void closed_during_wait(bool iterating);
     [[noreturn]] void capture_failed(LX_CAPTURE_RESULT result);
+    [[noreturn]] void restarted_under_stream();
     void stop(bool release_gil);
 
     const LxCameraHandle cam_;

@@ -1,11 +1,27 @@
 #include "grabber.h"
 
+#include <cmath>
+#include <new>
+
 namespace lentra_stream {
 namespace {
 // A capture waits in steps this long, so that a stop request is seen even if the SDK does not
 // end a capture wait when streaming stops.
 constexpr std::uint16_t kStepMs = 100;
+
+double seconds_of(Grabber::Clock::time_point t) {
+    return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
 }  // namespace
+
+CameraReport camera_report(const LxCameraHandle& cam) {
+    CameraReport report;
+    std::uint8_t counter = 0;
+    if (LxGetFrameCount(cam, counter) == LX_STATUS_OK) report.counter = counter;
+    float stamp = 0.0f;
+    if (LxGetTimestamp(cam, stamp) == LX_STATUS_OK && std::isfinite(stamp)) report.timestamp = stamp;
+    return report;
+}
 
 Grabber::Grabber(LxCameraHandle cam, std::shared_ptr<BufferPool> pool, FrameNumbering numbering)
     : cam_(std::move(cam)), pool_(std::move(pool)), numbering_(numbering), thread_([this] { run(); }) {}
@@ -25,6 +41,17 @@ void Grabber::join() {
 }
 
 void Grabber::run() {
+    // An exception leaving a thread's function ends the process: none may.
+    try {
+        capture();
+    } catch (const std::bad_alloc&) {
+        finish(Failure{Failure::Kind::OutOfMemory});
+    } catch (...) {
+        finish(Failure{});
+    }
+}
+
+void Grabber::capture() {
     while (!stop_.load()) {
         Buffer buffer = pool_->take_waiting(stop_);
         if (!buffer) break;
@@ -35,11 +62,16 @@ void Grabber::run() {
             if (stop_.load()) break;
             if (result == LX_CAPTURE_RESULT::LX_TIMEOUT) continue;
             if (result != LX_CAPTURE_RESULT::LX_SUCCESS) {
-                finish(result);
+                finish(Failure{Failure::Kind::Capture, result});
                 return;
             }
             const Clock::time_point arrival = Clock::now();
-            Captured frame{std::move(lease), size, arrival, numbering_.next(arrival)};
+            const FrameNumbering::Numbered numbered = numbering_.next(camera_report(cam_), seconds_of(arrival));
+            if (numbered.restarted) {
+                finish(Failure{Failure::Kind::Restarted});
+                return;
+            }
+            Captured frame{std::move(lease), size, arrival, numbered.number};
             std::optional<Captured> skipped;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -53,7 +85,7 @@ void Grabber::run() {
     finish(std::nullopt);
 }
 
-void Grabber::finish(std::optional<LX_CAPTURE_RESULT> failure) {
+void Grabber::finish(std::optional<Failure> failure) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ended_ = true;
@@ -62,7 +94,7 @@ void Grabber::finish(std::optional<LX_CAPTURE_RESULT> failure) {
     changed_.notify_all();
 }
 
-Grabber::Outcome Grabber::take(Clock::time_point until, Captured& out, LX_CAPTURE_RESULT& failure) {
+Grabber::Outcome Grabber::take(Clock::time_point until, Captured& out, Failure& failure) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait_until(lock, until, [this] { return newest_.has_value() || ended_; });
     if (newest_) {

@@ -3,7 +3,9 @@
 // It captures from the camera without pause into buffers of the pool and keeps only the newest
 // frame; a newer frame sends the one nobody took back to the pool. When a fixed pool has no free
 // buffer (the caller holds them all) the thread waits for one to come back. The thread never
-// touches Python objects, so it runs whatever the interpreter lock is doing.
+// touches Python objects, so it runs whatever the interpreter lock is doing, and never lets an
+// exception out: a failure (a capture failure, a restart of the camera's stream, no memory for
+// a buffer) ends the thread and is handed to the next read.
 #pragma once
 
 #include <atomic>
@@ -20,6 +22,9 @@
 
 namespace lentra_stream {
 
+// What the camera reports right after a frame was taken (its frame counter and timestamp).
+CameraReport camera_report(const LxCameraHandle& cam);
+
 class Grabber {
 public:
     using Clock = std::chrono::steady_clock;
@@ -31,7 +36,12 @@ public:
         std::uint64_t number = 0;
     };
     enum class Outcome { Frame, Failed, Ended, TimedOut };
+    struct Failure {
+        enum class Kind { Capture, Restarted, OutOfMemory } kind = Kind::Capture;
+        LX_CAPTURE_RESULT result = LX_CAPTURE_RESULT::LX_OTHER_ERROR;  // for Capture
+    };
 
+    // Starts the thread; throws std::system_error when it cannot be started.
     Grabber(LxCameraHandle cam, std::shared_ptr<BufferPool> pool, FrameNumbering numbering);
     ~Grabber();
     Grabber(const Grabber&) = delete;
@@ -39,7 +49,7 @@ public:
 
     // Waits until `until` for a frame not taken before. Failed: the thread stopped on a capture
     // failure, given in `failure`. Ended: the thread was stopped.
-    Outcome take(Clock::time_point until, Captured& out, LX_CAPTURE_RESULT& failure);
+    Outcome take(Clock::time_point until, Captured& out, Failure& failure);
 
     // Asks the thread to end; it leaves its capture when the stream stops (LxStopStreaming).
     void request_stop();
@@ -47,7 +57,8 @@ public:
 
 private:
     void run();
-    void finish(std::optional<LX_CAPTURE_RESULT> failure);
+    void capture();
+    void finish(std::optional<Failure> failure);
 
     const LxCameraHandle cam_;
     const std::shared_ptr<BufferPool> pool_;
@@ -57,7 +68,7 @@ private:
     std::condition_variable changed_;
     std::optional<Captured> newest_;
     bool ended_ = false;
-    std::optional<LX_CAPTURE_RESULT> failure_;
+    std::optional<Failure> failure_;
     std::thread thread_;  // last: starts after every other member exists
 };
 

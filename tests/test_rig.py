@@ -9,6 +9,7 @@ import numpy as np
 import pytest
 
 import pylentrasdk as lx
+from peak_memory import peak_growth
 from pylentrasdk import sim
 
 F = lx.LX_IMAGE_FORMAT
@@ -227,6 +228,44 @@ class TestMalformedDescriptions:
         assert text.startswith(message)
         assert len(text.encode()) <= 512 and text.isprintable()
 
+    @pytest.mark.parametrize("text, message", [
+        # A JSON parser keeps the last of two equal keys: the full rig would silently go.
+        (json.dumps(small_rig())[:-1] + ', "devices": []}', "devices: is given twice"),
+        ('{"devices": [{"name": "a"}, {"name": "b", "formats": [], "name": "c"}]}',
+         "devices[1].name: is given twice"),
+        ('{"devices": [{"formats": [{"width": 64}, [], {"width": 64, "width": 80}]}]}',
+         "devices[0].formats[2].width: is given twice"),
+        ('{"comment": ' + "[" * 40 + "]" * 40 + "}", "comment" + "[0]" * 31 + ": nested deeper than 32 levels"),
+        ('{"comment": [' + "0," * 50000 + "0]}", "comment[49998]: more than 50000 values"),
+        ('{"comment": "' + "x" * (1 << 20) + '"}', "the description is larger than 1048576 bytes"),
+    ], ids=["top-level", "in-a-device", "in-a-list", "depth", "values", "size"])
+    def test_duplicate_keys_and_limits(self, text, message):
+        with pytest.raises(sim.SimError) as refused:
+            sim.load(text)
+        assert str(refused.value) == message
+        assert_no_rig(message)
+
+    # The largest description the cap allows, of each shape that a parse could amplify, takes
+    # at most eight times its size in memory (plus a fixed base) to read.
+    @pytest.mark.parametrize("shape", ["lists", "numbers", "keys", "text"])
+    def test_memory_is_bounded_by_the_input(self, tmp_path, shape):
+        size = 1 << 20
+        body = {"lists": "[],", "numbers": "0,", "keys": None, "text": None}[shape]
+        if body:
+            text = '{"comment": [' + body * ((size - 20) // len(body)) + "0]}"
+        elif shape == "keys":
+            keys = "{" + "".join('"%05x":0,' % i for i in range(49990))
+            text = keys + '"comment": "' + "x" * (size - len(keys) - 20) + '"}'
+        else:
+            text = '{"comment": "' + "x" * (size - 20) + '"}'
+        assert len(text) <= size
+        path = tmp_path / "rig.json"
+        path.write_text(text)
+        growth = peak_growth(
+            "from pylentrasdk import sim",
+            "try:\n    sim.load_file(%r)\nexcept sim.SimError:\n    pass" % str(path))
+        assert growth <= 8 * len(text) + (8 << 20), growth
+
     def test_boot_data_without_ids(self):
         # A header without fuse or lens id copied from no bytes at all (a null pointer).
         sim.load({"devices": [{"header_version": 3}]})
@@ -362,7 +401,7 @@ class TestEnvironment:
         ("folder", "is a folder, not a file"),
         ("fifo", "is not a regular file"),  # would block the first call for good
         ("/dev/zero", "is not a regular file"),  # would be read until memory runs out
-        ("too-large", "the file is larger than 67108864 bytes"),
+        ("too-large", "the file is larger than 1048576 bytes"),
     ])
     def test_unreadable_file_leaves_no_cameras(self, tmp_path, kind, reason):
         path = {"missing": str(tmp_path / "nowhere.json"), "folder": str(tmp_path),
@@ -372,7 +411,7 @@ class TestEnvironment:
             os.mkfifo(path)
         if kind == "too-large":
             with open(path, "wb") as f:
-                f.truncate((64 << 20) + 1)  # sparse: no disk space needed
+                f.truncate((1 << 20) + 1)  # sparse: no disk space needed
         found, error, err = discover_in_subprocess(path, tmp_path)
         assert found == [(NO_RIG, [])] * 3
         assert error == "LENTRASDK_SIM={}: {}".format(path, reason)

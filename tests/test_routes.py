@@ -4,6 +4,7 @@ import os
 import pytest
 
 import pylentrasdk as lx
+from peak_memory import peak_growth
 from pylentrasdk import sim
 
 EXAMPLE = os.path.join(os.path.dirname(__file__), os.pardir, "sdk", "routes", "second_camera.yaml")
@@ -117,3 +118,25 @@ class TestPlatformWithoutRoutes:
             lx.LxLoadRouteYaml(EXAMPLE)
         with pytest.raises(RuntimeError):
             lx.LxActivateYamlRoutes(None)
+
+
+class TestMemory:
+    # The largest file the cap allows, of shapes that a parse into a tree would amplify, takes at
+    # most eight times its size in memory (plus a fixed base) to read; a file of more entries than
+    # the largest route is refused.
+    @pytest.mark.parametrize("shape", ["flow scalars", "block scalars", "mappings", "largest route"])
+    def test_memory_is_bounded_by_the_input(self, tmp_path, shape):
+        size = 1 << 20
+        if shape == "flow scalars":
+            text = "routes: [" + "0," * ((size - 20) // 2) + "0]\n"
+        elif shape == "block scalars":
+            text = "routes:\n" + "- 0\n" * ((size - 20) // 4)
+        elif shape == "mappings":
+            text = "routes:\n" + "- {a: 0}\n" * ((size - 20) // 9)
+        else:  # 1024 links, every key given, padded to the cap with a comment
+            links = "routes:\n" + link("ar0234 3-0010", 0, "csi2-receiver-1", 0) * 1024
+            text = links + "#" + "x" * (size - len(links) - 2) + "\n"
+        assert len(text) <= size
+        path = route_file(tmp_path, text)
+        growth = peak_growth("import pylentrasdk as lx", "lx.LxLoadRouteYaml(%r)" % path)
+        assert growth <= 8 * len(text) + (8 << 20), growth

@@ -7,6 +7,7 @@ import zlib
 import pytest
 
 import pylentrasdk as lx
+from peak_memory import peak_growth
 from pylentrasdk import sim
 
 HEADER = 536  # bytes before the register table (sdk/docs/sensor-config.md)
@@ -159,3 +160,21 @@ class TestOnlyRegularFilesAreReplaced:
         assert link.is_symlink() and kept.read_text() == "{}"
         assert sorted(p.name for p in tmp_path.iterdir()) == ["fifo", "kept.json", "link.json",
                                                               "sensor.bin"]
+
+
+class TestLargestFile:
+    def test_decoding_the_largest_file_takes_memory_bounded_by_it(self, tmp_path):
+        # 1,048,576 registers (the most a file may hold): 8 MiB in, about 58 MiB of JSON out.
+        count = 1 << 20
+        header = (b"LXSENCFG" + struct.pack("<HHII", 1, 536, count, int(lx.LX_CAMERA_PRODUCT_TYPE.LXCAM_PRODUCT_TYPE_KAVL))
+                  + b"\0" * 4 + b"Big\0".ljust(256, b"\0") + b"\0" * 256)
+        table = b"".join(struct.pack("<HHHH", i >> 16, i & 0xFFFF, i & 0xFFFF, 0) for i in range(count))
+        binary = tmp_path / "big.bin"
+        binary.write_bytes(with_crc(header + table))
+        out = tmp_path / "big.json"
+        growth = peak_growth("import pylentrasdk as lx",
+                             "assert lx.LxDecodeSensorConfig(%r, %r) == 0" % (str(binary), str(out)))
+        assert growth <= 8 * binary.stat().st_size + (8 << 20), growth
+        doc = json.loads(out.read_text())
+        assert len(doc["registers"]) == count and doc["device_name"] == "Big"
+        assert doc["registers"][-1] == {"sensor": 15, "address": "0xFFFF", "value": "0xFFFF"}

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 namespace lentra {
 
@@ -67,9 +68,81 @@ std::string printableText(const std::string& text, std::size_t maxBytes) {
 DescriptionError::DescriptionError(const std::string& message)
     : std::runtime_error(printableText(message, kMaxDescriptionErrorBytes)) {}
 
+namespace {
+
+// Follows the parse event by event: keeps the path of the entry being read, refuses a key given
+// twice in one object, and counts depth and values, refusing a document past the limits before
+// it is built further.
+class ParseWatch {
+public:
+    bool operator()(int, json::parse_event_t event, json& parsed) {
+        using Event = json::parse_event_t;
+        switch (event) {
+            case Event::object_start:
+            case Event::array_start:
+                if (levels_.size() >= kMaxJsonDepth)
+                    throw DescriptionError(childPath() + ": nested deeper than " +
+                                           std::to_string(kMaxJsonDepth) + " levels");
+                count();
+                levels_.push_back(Level{event == Event::array_start,
+                                        levels_.empty() ? std::string() : childPath(), {}, {}, 0});
+                break;
+            case Event::key: {
+                Level& level = levels_.back();
+                level.key = parsed.get<std::string>();
+                if (!level.keys.insert(level.key).second) throw DescriptionError(childPath() + ": is given twice");
+                break;
+            }
+            case Event::object_end:
+            case Event::array_end:
+                levels_.pop_back();
+                ended();
+                break;
+            case Event::value:
+                count();
+                ended();
+                break;
+        }
+        return true;
+    }
+
+private:
+    struct Level {
+        bool array;
+        std::string path;
+        std::string key;                 // objects: the key being read
+        std::set<std::string> keys;      // objects: the keys read so far
+        std::size_t index;               // arrays: the element being read
+    };
+
+    // The path of the entry being read in the innermost container, as the readers name it.
+    std::string childPath() const {
+        if (levels_.empty()) return "(the document)";
+        const Level& level = levels_.back();
+        if (level.array) return level.path + "[" + std::to_string(level.index) + "]";
+        const std::string shown = printableText(level.key, 64);
+        return level.path.empty() ? shown : level.path + "." + shown;
+    }
+    void count() {
+        if (++values_ > kMaxJsonValues)
+            throw DescriptionError(childPath() + ": more than " + std::to_string(kMaxJsonValues) +
+                                   " values");
+    }
+    // An entry of the innermost container is complete.
+    void ended() {
+        if (!levels_.empty() && levels_.back().array) ++levels_.back().index;
+    }
+
+    std::vector<Level> levels_;
+    std::size_t values_ = 0;
+};
+
+}  // namespace
+
 json parseJson(const std::string& text) {
     try {
-        return json::parse(text);
+        ParseWatch watch;
+        return json::parse(text, std::ref(watch));
     } catch (const json::exception& e) {
         // nlohmann prefixes its messages with "[json.exception.parse_error.101] ".
         std::string message = e.what();

@@ -34,7 +34,17 @@ public:
 // boundary) and ends in "...". Applying it to its own result changes nothing.
 std::string printableText(const std::string& text, std::size_t maxBytes);
 
-// Parses JSON text; throws DescriptionError "not valid JSON: ..." on a syntax error.
+// The most a description may nest (a rig nests about 6 deep) and the most values (objects,
+// lists, numbers, texts, booleans, nulls) it may hold. Together with the size caps of its readers they bound
+// the parsed document's memory: an input of small values cannot grow into a document many times
+// its own size.
+constexpr std::size_t kMaxJsonDepth = 32;
+constexpr std::size_t kMaxJsonValues = 50000;
+
+// Parses JSON text; throws DescriptionError "not valid JSON: ..." on a syntax error, and
+// "<path>: is given twice" for a key given twice in one object (a JSON parser would keep the last
+// one silently), "<path>: nested deeper than 32 levels" and "<path>: more than 50000 values"
+// (the path of the entry where the limit was reached).
 nlohmann::json parseJson(const std::string& text);
 
 class JsonObject {

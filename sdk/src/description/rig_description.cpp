@@ -277,6 +277,10 @@ PlatformDescription parsePlatform(JsonObject o) {
 
 RigParseResult parseRigDescription(const std::string& text) {
     RigParseResult result;
+    if (text.size() > kMaxRigDescriptionBytes) {
+        result.error = "the description is larger than " + std::to_string(kMaxRigDescriptionBytes) + " bytes";
+        return result;
+    }
     try {
         json document = parseJson(text);
         JsonObject top(document, "");

@@ -113,6 +113,11 @@ struct RigParseResult {
     std::string error;  // "devices[1].formats[0].width: must be ..." when `rig` is empty
 };
 
+// The largest rig description, in bytes: about 70 times the default rig, room for many cameras
+// with full register maps, and small enough that parsing one takes little memory.
+constexpr std::size_t kMaxRigDescriptionBytes = std::size_t{1} << 20;
+
+// Refuses a text larger than kMaxRigDescriptionBytes ("the description is larger than ...").
 RigParseResult parseRigDescription(const std::string& json);
 
 }  // namespace lentra

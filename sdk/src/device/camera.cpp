@@ -192,8 +192,10 @@ LX_CAPTURE_RESULT Camera::capture(uint8_t* buffer, int& size, uint16_t timeoutMs
         if (streamChanged_.wait_until(lock, frame.due, streamEnded))
             return captureFailed(LX_CAPTURE_RESULT::LX_OTHER_ERROR, "the stream ended during the wait");
     }
+    // The counter counts the frames the camera made: this one and those nobody took before it.
+    const uint64_t made = frame.sequence + 1 - state_.clock.nextSequence();
     state_.clock.delivered(frame.sequence);
-    state_.frameCount = static_cast<uint8_t>(state_.frameCount + 1);
+    state_.frameCount = static_cast<uint8_t>(state_.frameCount + made);
     state_.lastFrameAt = Clock::now();
     controls_.onFrame();
     const FormatDescription format = description_.formats[state_.formatIndex];

@@ -46,8 +46,9 @@ public:
         std::size_t formatIndex = 0;
         uint64_t streamEpoch = 0;  // advanced whenever a stream ends: waits of that stream end
         StreamClock clock;
-        // The stream's own counters: frames delivered (8 bits, wrapping) and the time of the
-        // latest one, both since the stream started or was last reset.
+        // The stream's own counters: frames made (8 bits, wrapping; frames nobody took count
+        // too) and the time of the latest one delivered, both since the stream started or was
+        // last reset.
         uint8_t frameCount = 0;
         StreamClock::Clock::time_point streamStart{};
         StreamClock::Clock::time_point lastFrameAt{};

@@ -58,7 +58,7 @@ Startup startupDescription() {
     const char* path = std::getenv("LENTRASDK_SIM");
     if (!path || !*path) return {defaultDescription(), ""};
     std::string reason;
-    if (auto text = files::readWholeFile(path, reason)) {
+    if (auto text = files::readWholeFile(path, reason, kMaxRigDescriptionBytes)) {
         RigParseResult parsed = parseRigDescription(*text);
         if (parsed.rig) return {std::move(*parsed.rig), ""};
         reason = parsed.error;

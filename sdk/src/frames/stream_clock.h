@@ -29,6 +29,8 @@ public:
     Slot next(Clock::time_point now, bool freeRun) const;
     // Records that `sequence` was delivered; the next request gets a later one.
     void delivered(uint64_t sequence) { next_ = sequence + 1; }
+    // The first frame not delivered yet: the next request gets it or a later one.
+    uint64_t nextSequence() const { return next_; }
 
 private:
     Clock::time_point dueOf(uint64_t sequence) const;

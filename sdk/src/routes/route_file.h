@@ -14,6 +14,9 @@ namespace lentra {
 // Route files are small; a larger file is refused before it is parsed.
 constexpr std::size_t kRouteFileMaxBytes = std::size_t{1} << 20;
 constexpr std::size_t kRouteMaxLinks = 1024;
+// The most nodes (mappings, lists, texts) a route file may hold: a file of kRouteMaxLinks links
+// with every key given holds 3 + 9 per link. A file of more is refused before its tree is built.
+constexpr std::size_t kRouteMaxNodes = 3 + 9 * kRouteMaxLinks;
 
 // The links of a route file, in file order. Checks the YAML's syntax and the schema (a mapping
 // whose only key is "routes", a list of links, each a mapping of source, source_pad, sink,

@@ -44,6 +44,7 @@ int decodeSensorConfigFile(const char* function, const std::string& binPath, con
     if (!bytes) return log::failed(function, LX_STATUS_IO_ERROR, (binPath + ": " + error).c_str());
     std::optional<SensorConfigImage> image = decodeSensorConfig(*bytes, error);
     if (!image) return log::failed(function, LX_STATUS_BAD_FILE, (binPath + ": " + error).c_str());
+    bytes.reset();  // the registers hold it all now: its memory goes before the text is made
     if (!files::writeFileAtomically(jsonPath, sensorConfigJson(*image), error))
         return log::failed(function, LX_STATUS_IO_ERROR, (jsonPath + ": " + error).c_str());
     return LX_STATUS_OK;

@@ -161,21 +161,35 @@ std::optional<SensorConfigImage> decodeSensorConfig(const std::string& in, std::
 }
 
 std::string sensorConfigJson(const SensorConfigImage& image) {
-    nlohmann::ordered_json doc;
-    doc["layout_version"] = kSensorConfigVersion;
-    doc["device_name"] = image.deviceName;
-    doc["sensor_unique_id"] = image.sensorUniqueId;
+    // Written by hand, one register a line, rather than through a JSON document: a file of a
+    // million registers would take hundreds of bytes a register as a document, and its text is
+    // the only thing wanted.
     const char* product = kProductTypeNames.nameOf(image.productType);
-    doc["product_type"] = product ? product : "";
-    auto& registers = doc["registers"] = nlohmann::ordered_json::array();
-    for (const SensorRegisterValue& r : image.registers) {
-        nlohmann::ordered_json entry;
-        entry["sensor"] = r.sensor;
-        entry["address"] = hex(r.address, 4);
-        entry["value"] = hex(r.value, 4);
-        registers.push_back(std::move(entry));
+    std::string head = "{\n  \"layout_version\": " + std::to_string(kSensorConfigVersion) +
+                       ",\n  \"device_name\": " + nlohmann::json(image.deviceName).dump() +
+                       ",\n  \"sensor_unique_id\": " + nlohmann::json(image.sensorUniqueId).dump() +
+                       ",\n  \"product_type\": " + nlohmann::json(product ? product : "").dump() +
+                       ",\n  \"registers\": [";
+    // The exact size first, so that the text is allocated once.
+    constexpr std::size_t kEntryBytes = sizeof("    {\"sensor\": , \"address\": \"0x0000\", \"value\": \"0x0000\"},\n") - 1;
+    std::size_t size = head.size() + 6;
+    for (const SensorRegisterValue& r : image.registers)
+        size += kEntryBytes + std::to_string(r.sensor).size();
+    std::string out;
+    out.reserve(size);
+    out += head;
+    out += image.registers.empty() ? "" : "\n";
+    char line[96];
+    for (std::size_t i = 0; i < image.registers.size(); ++i) {
+        const SensorRegisterValue& r = image.registers[i];
+        const int n = std::snprintf(line, sizeof line,
+                                    "    {\"sensor\": %u, \"address\": \"%s\", \"value\": \"%s\"}%s\n",
+                                    static_cast<unsigned>(r.sensor), hex(r.address, 4).c_str(),
+                                    hex(r.value, 4).c_str(), i + 1 < image.registers.size() ? "," : "");
+        out.append(line, static_cast<std::size_t>(n));
     }
-    return doc.dump(2) + "\n";
+    out += image.registers.empty() ? "]\n}\n" : "  ]\n}\n";
+    return out;
 }
 
 }  // namespace lentra

@@ -44,7 +44,7 @@ std::string encodeSensorConfig(const SensorConfigImage& image);
 // line in `error`, for a file that fails any check.
 std::optional<SensorConfigImage> decodeSensorConfig(const std::string& bytes, std::string& error);
 
-// The readable rendering: a JSON object, two-space indented.
+// The readable rendering: a JSON object, two-space indented, one register a line.
 std::string sensorConfigJson(const SensorConfigImage& image);
 
 }  // namespace lentra

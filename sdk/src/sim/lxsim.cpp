@@ -59,7 +59,7 @@ int lxsim_load_description_file(const char* path) {
     if (!path || !*path) return loadFailed(LX_STATUS_INVALID_ARGUMENT, "no file name given");
     const std::string shown = lentra::printableText(path, 256) + ": ";
     std::string error;
-    auto text = lentra::files::readWholeFile(path, error);
+    auto text = lentra::files::readWholeFile(path, error, lentra::kMaxRigDescriptionBytes);
     if (!text) return loadFailed(LX_STATUS_IO_ERROR, shown + error);
     return load(*text, LX_STATUS_BAD_FILE, shown);
 }
