@@ -34,7 +34,7 @@ import tempfile
 import numpy
 
 import pylentrasdk as lx
-from pylentrasdk import control_names, frames
+from pylentrasdk import control_names, frames, viewer
 from pylentrasdk._files import write_atomically
 from pylentrasdk.status import status_name
 
@@ -710,6 +710,7 @@ COMMANDS = (
             _add_sensor_config_arguments, _run_sensor_config),
     Command("firmware", "upgrade the sensor's or the USB controller's firmware from an image",
             _add_firmware_arguments, _run_firmware),
+    Command("view", "watch the cameras live in the browser", viewer.add_arguments, viewer.run),
 )
 
 
