@@ -100,20 +100,24 @@ async def serve(host, port, token, ready, stop):
         await runner.cleanup()
 
 
+def _usage_error(message):
+    # One line and exit status 2, as lxctl's usage errors (and argparse's) end. Raised as
+    # SystemExit rather than lxctl's own exception class, which is another class when lxctl
+    # runs as `python -m pylentrasdk.cli`.
+    sys.stderr.write("lxctl: {}\n".format(message))
+    raise SystemExit(2)
+
+
 def run(args):
     """Runs `lxctl view` until Ctrl-C or SIGTERM; what lxctl shows at the end."""
-    from pylentrasdk import cli
-
     try:
         import aiohttp  # noqa: F401
     except ImportError:
-        raise cli.UsageError("the viewer needs its web library; install it with: {}".format(
-            INSTALL_HINT)) from None
+        _usage_error("the viewer needs its web library; install it with: {}".format(
+            INSTALL_HINT))
+    from pylentrasdk.cli import Shown
+
     host = args.host
-    if not is_loopback(host):
-        sys.stderr.write(
-            "{}: warning: listening on {}: anyone who can reach this address and has the "
-            "token can watch and change the cameras\n".format(cli.PROG, host))
     token = secrets.token_urlsafe(32)
 
     async def main():
@@ -125,6 +129,10 @@ def run(args):
         def ready(url):
             sys.stdout.write("Viewer at {}\n".format(url))
             sys.stdout.flush()
+            if not is_loopback(host):
+                sys.stderr.write(
+                    "lxctl: warning: listening on {}: anyone who can reach this address and "
+                    "has the token can watch and change the cameras\n".format(host))
             if not args.no_browser:
                 threading.Thread(target=_open_browser, args=(url,), daemon=True).start()
 
@@ -133,6 +141,7 @@ def run(args):
     try:
         asyncio.run(main())
     except OSError as error:
-        raise cli.UsageError("cannot listen on {}:{}: {}".format(
-            host, args.port, error.strerror or error)) from None
-    return cli.Shown({"stopped": True}, [])
+        # aiohttp's text is "error while attempting to bind on address (...): <the reason>".
+        _usage_error("cannot listen on {}:{}: {}".format(
+            host, args.port, str(error.strerror or error).rsplit(": ", 1)[-1]))
+    return Shown({"stopped": True}, [])
