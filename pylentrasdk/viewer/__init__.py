@@ -24,7 +24,8 @@ DEFAULT_HOST = "127.0.0.1"
 DEFAULT_PORT = 8765
 INSTALL_HINT = "pip install pylentrasdk[viewer]"
 
-__all__ = ["DEFAULT_HOST", "DEFAULT_PORT", "add_arguments", "run", "is_loopback", "serve"]
+__all__ = ["DEFAULT_HOST", "DEFAULT_PORT", "INSTALL_HINT", "add_arguments", "run", "is_loopback",
+           "serve"]
 
 
 def _port(text):
