@@ -31,17 +31,19 @@
 #include <cstring>
 
 #include "adapters.h"
+#include "lentra/pixel_formats.h"
 
 namespace lentra_binding {
 namespace {
 
-// Bytes a frame of this format can need: 4 per pixel for the 32-bit formats, 3 for all others
-// (enough for every packed, planar and compressed format the SDK offers). 64-bit arithmetic:
+// Bytes a frame of this format can need (the table's capture bytes per pixel: 4 for the 32-bit
+// formats, 3 for all others, enough for every packed, planar and compressed format the SDK
+// offers; 3 too for NONE and values the enumeration does not name). 64-bit arithmetic:
 // 65535 x 65535 x 4 does not fit an int.
 std::int64_t capacity_for(const LxFormat& format) {
-    const bool four_bytes = format.format == LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_BGRA ||
-                            format.format == LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_BGRX;
-    return std::int64_t{format.width} * std::int64_t{format.height} * (four_bytes ? 4 : 3);
+    const lentra_formats::PixelFormat* f = lentra_formats::find(format.format);
+    return std::int64_t{format.width} * std::int64_t{format.height} *
+           (f ? f->capture_bytes_per_pixel : 3);
 }
 
 // See the top of the file: lets the allocator serve `size` bytes from reused memory. The

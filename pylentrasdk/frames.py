@@ -1,8 +1,11 @@
 """Captured frames as pictures.
 
 ``LxGetImage`` hands back a frame as a flat array of the bytes the camera sent, in its pixel
-format. This module turns such a frame into an H x W x 3 array of 8-bit RGB (or BGR) and writes
-it as a PNG file. Every conversion is vectorised with NumPy; MJPG frames are decoded with Pillow.
+format; a ``FrameStream`` frame holds the same bytes in an array shaped for the format. This module
+turns such a frame into an H x W x 3 array of 8-bit RGB or BGR, an H x W array of luma, a PNG
+file or the bytes of a JPEG file. The conversions run in C++ (the compiled module
+``pylentrasdk._convert``) with the interpreter lock released, and write into the caller's array
+when given ``out=``.
 
 The conversions are the inverses of the encodings in sdk/docs/test-pattern.md:
 
@@ -13,36 +16,56 @@ The conversions are the inverses of the encodings in sdk/docs/test-pattern.md:
   ``R = clip((298 C + 409 E + 128) >> 8)``, ``G = clip((298 C - 100 D - 208 E + 128) >> 8)``,
   ``B = clip((298 C + 516 D + 128) >> 8)``, each pixel taking the chroma of its pair (4:2:2) or
   of its 2 x 2 block (NV12);
-- MJPG: the JPEG decoded to RGB.
+- MJPG: the JPEG decoded to RGB (libjpeg-turbo).
+
+Gray is the luma plane of the YUV formats, and ``((66 R + 129 G + 25 B + 128) >> 8) + 16`` (the
+same BT.601 limited-range luma) of the others, so a scene has the same gray in every format.
 
 A frame is given with its format: the ``LxFormat`` it was captured with, or an
-``LX_IMAGE_FORMAT`` member together with ``width`` and ``height``.
+``LX_IMAGE_FORMAT`` member together with ``width`` and ``height``; a ``FrameStream`` frame
+(``pylentrasdk.stream.Frame``) brings its own.
 """
 
-import io
+import collections
+import fractions
 
 import numpy
 
+from . import _convert
 from . import pyLentraSDK as _binding
 from ._files import write_atomically
 
-__all__ = ["frame_size", "to_rgb", "to_bgr", "to_png"]
+__all__ = ["PixelFormat", "PIXEL_FORMATS", "format_name", "frame_size", "to_rgb", "to_bgr",
+           "to_gray", "to_jpeg", "to_png"]
 
 _F = _binding.LX_IMAGE_FORMAT
 
-# Bytes per frame, as (numerator, denominator) of bytes per pixel; MJPG frames vary.
-_BYTES_PER_PIXEL = {
-    _F.LX_IMAGE_FORMAT_YUY2: (2, 1),
-    _F.LX_IMAGE_FORMAT_UYVY: (2, 1),
-    _F.LX_IMAGE_FORMAT_NV12: (3, 2),
-    _F.LX_IMAGE_FORMAT_BGRA: (4, 1),
-    _F.LX_IMAGE_FORMAT_BGRX: (4, 1),
-    _F.LX_IMAGE_FORMAT_BGR: (3, 1),
-    _F.LX_IMAGE_FORMAT_RGB: (3, 1),
-    _F.LX_IMAGE_FORMAT_RGB16: (2, 1),
+PixelFormat = collections.namedtuple(
+    "PixelFormat", "name bytes_per_pixel width_multiple height_multiple")
+PixelFormat.__doc__ = """The facts of one pixel format.
+
+name: "YUY2", the member's name without the enumeration's prefix; bytes_per_pixel: a Fraction
+(3/2 for NV12), None for MJPG, whose frames vary; width_multiple, height_multiple: a frame's width
+and height are multiples of these (chroma is shared by pixel pairs, or NV12's 2 x 2 blocks)."""
+
+# The nine pixel formats that carry pictures. LX_IMAGE_FORMAT_NONE is not one of them.
+PIXEL_FORMATS = {
+    _F.LX_IMAGE_FORMAT_YUY2: PixelFormat("YUY2", fractions.Fraction(2), 2, 1),
+    _F.LX_IMAGE_FORMAT_UYVY: PixelFormat("UYVY", fractions.Fraction(2), 2, 1),
+    _F.LX_IMAGE_FORMAT_NV12: PixelFormat("NV12", fractions.Fraction(3, 2), 2, 2),
+    _F.LX_IMAGE_FORMAT_MJPG: PixelFormat("MJPG", None, 1, 1),
+    _F.LX_IMAGE_FORMAT_BGRA: PixelFormat("BGRA", fractions.Fraction(4), 1, 1),
+    _F.LX_IMAGE_FORMAT_BGRX: PixelFormat("BGRX", fractions.Fraction(4), 1, 1),
+    _F.LX_IMAGE_FORMAT_BGR: PixelFormat("BGR", fractions.Fraction(3), 1, 1),
+    _F.LX_IMAGE_FORMAT_RGB16: PixelFormat("RGB16", fractions.Fraction(2), 1, 1),
+    _F.LX_IMAGE_FORMAT_RGB: PixelFormat("RGB", fractions.Fraction(3), 1, 1),
 }
 
-_EVEN_WIDTH = (_F.LX_IMAGE_FORMAT_YUY2, _F.LX_IMAGE_FORMAT_UYVY, _F.LX_IMAGE_FORMAT_NV12)
+
+def format_name(member):
+    """"YUY2" for LX_IMAGE_FORMAT_YUY2; None for a value that carries no picture."""
+    facts = PIXEL_FORMATS.get(member)
+    return facts.name if facts else None
 
 
 def _format_of(fmt, width, height):
@@ -59,117 +82,82 @@ def _format_of(fmt, width, height):
     width, height = int(width), int(height)
     if width <= 0 or height <= 0:
         raise ValueError("a frame of {} x {} pixels holds no picture".format(width, height))
-    if fmt != _F.LX_IMAGE_FORMAT_MJPG and fmt not in _BYTES_PER_PIXEL:
+    facts = PIXEL_FORMATS.get(fmt)
+    if facts is None:
         raise ValueError("{} frames carry no picture".format(fmt.name))
-    # Chroma is shared by pixel pairs (4:2:2) or 2 x 2 blocks (NV12).
-    if fmt in _EVEN_WIDTH and width % 2:
-        raise ValueError("{} frames have an even width, not {}".format(_short(fmt), width))
-    if fmt == _F.LX_IMAGE_FORMAT_NV12 and height % 2:
-        raise ValueError("NV12 frames have an even height, not {}".format(height))
+    if width % facts.width_multiple:
+        raise ValueError("{} frames have an even width, not {}".format(facts.name, width))
+    if height % facts.height_multiple:
+        raise ValueError("{} frames have an even height, not {}".format(facts.name, height))
     return fmt, width, height
-
-
-def _short(fmt):
-    return fmt.name.replace("LX_IMAGE_FORMAT_", "")
 
 
 def frame_size(fmt, width=None, height=None):
     """The bytes of one frame of this format and size; None for MJPG, whose frames vary."""
     fmt, width, height = _format_of(fmt, width, height)
-    if fmt == _F.LX_IMAGE_FORMAT_MJPG:
-        return None
-    numerator, denominator = _BYTES_PER_PIXEL[fmt]
-    return width * height * numerator // denominator
+    per_pixel = PIXEL_FORMATS[fmt].bytes_per_pixel
+    return None if per_pixel is None else int(width * height * per_pixel)
 
 
-def _bytes_of(frame):
-    if isinstance(frame, (bytes, bytearray, memoryview)):
-        return numpy.frombuffer(frame, dtype=numpy.uint8)
-    data = numpy.asarray(frame)
-    if data.dtype != numpy.uint8:
-        raise TypeError("a frame is an array of uint8 bytes, not of {}".format(data.dtype))
-    return numpy.ascontiguousarray(data).reshape(-1)
+def _stream_frame_type():
+    from . import stream  # loaded on first use: it starts nothing, but most programs never need it
+
+    return stream.Frame
 
 
-def _yuv_to_rgb(y, u, v):
-    """RGB of BT.601 limited-range planes of equal shape (the inverse of the pattern's matrix)."""
-    c = y.astype(numpy.int32) - 16
-    d = u.astype(numpy.int32) - 128
-    e = v.astype(numpy.int32) - 128
-    c *= 298
-    c += 128
-    rgb = numpy.empty(y.shape + (3,), dtype=numpy.uint8)
-    rgb[..., 0] = numpy.clip((c + 409 * e) >> 8, 0, 255)
-    rgb[..., 1] = numpy.clip((c - 100 * d - 208 * e) >> 8, 0, 255)
-    rgb[..., 2] = numpy.clip((c + 516 * d) >> 8, 0, 255)
-    return rgb
+def _frame_and_format(frame, fmt, width, height):
+    """The frame's bytes (an array or bytes-like object) and (member, width, height)."""
+    if isinstance(frame, _stream_frame_type()):
+        if fmt is None:
+            fmt = frame.format
+        frame = frame.array
+    elif fmt is None:
+        raise TypeError("fmt is needed: only a FrameStream frame knows its own format")
+    if not isinstance(frame, (numpy.ndarray, bytes, bytearray, memoryview)):
+        raise TypeError("a frame is a NumPy array of uint8 or bytes, not {}".format(
+            type(frame).__name__))
+    return (frame,) + _format_of(fmt, width, height)
 
 
-def _decode_jpeg(data, width, height):
-    from PIL import Image  # only MJPG frames need it; the import costs time
-
-    try:
-        with Image.open(io.BytesIO(data.tobytes())) as image:
-            image.load()
-            size = image.size
-            rgb = numpy.asarray(image.convert("RGB"))
-    except (OSError, ValueError, SyntaxError) as error:
-        raise ValueError("the MJPG frame is no readable JPEG ({})".format(error)) from None
-    if size != (width, height):
-        raise ValueError("the MJPG frame holds a {} x {} picture, the format is {} x {}".format(
-            size[0], size[1], width, height))
-    return rgb
+def _convert_with(function, frame, fmt, width, height, out):
+    data, member, width, height = _frame_and_format(frame, fmt, width, height)
+    return function(data, int(member), width, height, out)
 
 
-def to_rgb(frame, fmt, width=None, height=None):
-    """The frame as an (height, width, 3) uint8 array of R, G, B.
+def to_rgb(frame, fmt=None, width=None, height=None, *, out=None):
+    """The frame as an (height, width, 3) uint8 array of R, G, B; `out` when given.
 
+    `frame`: LxGetImage's flat array, a FrameStream frame's array (RGB16's uint16 too), bytes,
+    or the stream Frame itself (which brings its format). `out`: a C-contiguous, writeable
+    uint8 array of shape (height, width, 3), written in place.
     Raises ValueError naming both sizes when the frame's byte count does not match the format
-    (or a JPEG's picture size does not), TypeError for a frame that is not bytes."""
-    fmt, width, height = _format_of(fmt, width, height)
-    data = _bytes_of(frame)
-    if fmt == _F.LX_IMAGE_FORMAT_MJPG:
-        return _decode_jpeg(data, width, height)
-    expected = frame_size(fmt, width, height)
-    if data.size != expected:
-        raise ValueError("a {} frame of {} x {} pixels is {} bytes, this one is {}".format(
-            _short(fmt), width, height, expected, data.size))
-
-    if fmt in (_F.LX_IMAGE_FORMAT_BGRA, _F.LX_IMAGE_FORMAT_BGRX):
-        return numpy.ascontiguousarray(data.reshape(height, width, 4)[..., 2::-1])
-    if fmt == _F.LX_IMAGE_FORMAT_BGR:
-        return numpy.ascontiguousarray(data.reshape(height, width, 3)[..., ::-1])
-    if fmt == _F.LX_IMAGE_FORMAT_RGB:
-        return data.reshape(height, width, 3).copy()
-    if fmt == _F.LX_IMAGE_FORMAT_RGB16:
-        word = data.view("<u2").reshape(height, width)
-        rgb = numpy.empty((height, width, 3), dtype=numpy.uint8)
-        rgb[..., 0] = (word >> 11) << 3
-        rgb[..., 1] = ((word >> 5) & 0x3F) << 2
-        rgb[..., 2] = (word & 0x1F) << 3
-        return rgb
-    if fmt == _F.LX_IMAGE_FORMAT_NV12:
-        y = data[: width * height].reshape(height, width)
-        chroma = data[width * height:].reshape(height // 2, width // 2, 2)
-        u = chroma[..., 0].repeat(2, axis=0).repeat(2, axis=1)
-        v = chroma[..., 1].repeat(2, axis=0).repeat(2, axis=1)
-        return _yuv_to_rgb(y, u, v)
-    # YUY2 (Y0 U Y1 V) and UYVY (U Y0 V Y1): four bytes per pixel pair.
-    quads = data.reshape(height, width // 2, 4)
-    if fmt == _F.LX_IMAGE_FORMAT_YUY2:
-        y0, u, y1, v = (quads[..., i] for i in range(4))
-    else:
-        u, y0, v, y1 = (quads[..., i] for i in range(4))
-    y = numpy.stack([y0, y1], axis=-1).reshape(height, width)
-    return _yuv_to_rgb(y, u.repeat(2, axis=1), v.repeat(2, axis=1))
+    (or a JPEG's picture size does not, or it is no whole JPEG), and for an unfit `out` or a
+    frame whose bytes are not contiguous; TypeError for a frame or `out` of another dtype."""
+    return _convert_with(_convert.to_rgb, frame, fmt, width, height, out)
 
 
-def to_bgr(frame, fmt, width=None, height=None):
+def to_bgr(frame, fmt=None, width=None, height=None, *, out=None):
     """The frame as an (height, width, 3) uint8 array of B, G, R (the order OpenCV uses)."""
-    return numpy.ascontiguousarray(to_rgb(frame, fmt, width, height)[..., ::-1])
+    return _convert_with(_convert.to_bgr, frame, fmt, width, height, out)
 
 
-def to_png(frame, fmt, path, width=None, height=None):
+def to_gray(frame, fmt=None, width=None, height=None, *, out=None):
+    """The frame's luma as an (height, width) uint8 array: the Y plane of YUY2, UYVY and NV12,
+    the BT.601 luma ((66 R + 129 G + 25 B + 128) >> 8) + 16 of the other formats."""
+    return _convert_with(_convert.to_gray, frame, fmt, width, height, out)
+
+
+def to_jpeg(frame, fmt=None, quality=80, width=None, height=None):
+    """The frame as the bytes of a JPEG file of this quality (1 to 100).
+
+    YUV frames are compressed from their own planes (4:2:2 for YUY2 and UYVY, 4:2:0 for NV12),
+    the RGB formats from their pixels (4:2:0); an MJPG frame is returned as it is, once its
+    header is read and its size checked. Raises as to_rgb does."""
+    data, member, width, height = _frame_and_format(frame, fmt, width, height)
+    return _convert.to_jpeg(data, int(member), width, height, int(quality))
+
+
+def to_png(frame, fmt=None, path=None, width=None, height=None):
     """Writes the frame as an RGB PNG file at `path`.
 
     The picture goes to a temporary file beside `path` that is renamed into place, so a failed
@@ -177,5 +165,7 @@ def to_png(frame, fmt, path, width=None, height=None):
     ValueError or TypeError as to_rgb does, OSError when the file cannot be written."""
     from PIL import Image
 
+    if path is None:
+        raise TypeError("to_png needs the path of the file to write")
     rgb = to_rgb(frame, fmt, width, height)
     write_atomically(path, lambda out: Image.fromarray(rgb).save(out, format="PNG"))

@@ -22,6 +22,17 @@ py::array frame_array(const FrameLayout& layout, std::unique_ptr<Lease> lease, s
     return py::array(dtype, shape, {}, data, owner);
 }
 
+namespace {
+
+// The conversion module sits beside this one; it is imported on the first conversion only.
+py::object convert(const Frame& f, const char* function, py::object out) {
+    return py::module_::import("pylentrasdk._convert")
+        .attr(function)(f.array, static_cast<int>(f.format.format), f.format.width,
+                        f.format.height, out);
+}
+
+}  // namespace
+
 void init_frame(py::module_& m) {
     py::class_<Frame>(m, "Frame", "A frame from a FrameStream.")
         .def_readonly("array", &Frame::array,
@@ -33,6 +44,17 @@ void init_frame(py::module_& m) {
                       "Arrival time in seconds on the monotonic clock (as time.monotonic())")
         .def_readonly("dropped", &Frame::dropped,
                       "Frames the camera made between the previous frame delivered and this one")
+        .def_readonly("format", &Frame::format, "The LxFormat the frame was captured in")
+        // The conversions of pylentrasdk.frames, with the frame's own format.
+        .def("to_rgb", [](const Frame& f, py::object out) { return convert(f, "to_rgb", out); },
+             py::arg("out") = py::none(),
+             "The frame as an (height, width, 3) uint8 array of R, G, B (frames.to_rgb)")
+        .def("to_bgr", [](const Frame& f, py::object out) { return convert(f, "to_bgr", out); },
+             py::arg("out") = py::none(),
+             "The frame as an (height, width, 3) uint8 array of B, G, R (frames.to_bgr)")
+        .def("to_gray", [](const Frame& f, py::object out) { return convert(f, "to_gray", out); },
+             py::arg("out") = py::none(),
+             "The frame's luma as an (height, width) uint8 array (frames.to_gray)")
         .def("__repr__", [](const Frame& f) {
             const std::string shape = py::str(f.array.attr("shape"));
             return "<Frame number=" + std::to_string(f.number) + " dropped=" +

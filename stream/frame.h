@@ -19,6 +19,7 @@ struct Frame {
     std::uint64_t number = 0;   // frames since the stream started (see frame_numbering.h)
     double timestamp = 0.0;     // arrival, in seconds of the monotonic clock
     std::uint64_t dropped = 0;  // frames between the previous frame delivered and this one
+    LxFormat format{};          // the format it was captured in
 };
 
 // The array over a leased buffer, shaped by the layout; the array's base owns the lease, so the

@@ -3,52 +3,27 @@
 #include <climits>
 #include <stdexcept>
 
+#include "lentra/pixel_formats.h"
+
 namespace lentra_stream {
-namespace {
 
-struct Packing {
-    LX_IMAGE_FORMAT format;
-    const char* name;
-    int channels;  // 0: a plane layout of its own (NV12, MJPG)
-    int bytes_per_channel;
-};
-
-constexpr Packing kPackings[] = {
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_BGRA, "BGRA", 4, 1},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_BGRX, "BGRX", 4, 1},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_BGR, "BGR", 3, 1},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_RGB, "RGB", 3, 1},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_YUY2, "YUY2", 2, 1},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_UYVY, "UYVY", 2, 1},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_RGB16, "RGB16", 1, 2},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NV12, "NV12", 0, 1},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_MJPG, "MJPG", 0, 1},
-};
-
-const Packing* packing_of(LX_IMAGE_FORMAT format) {
-    for (const Packing& p : kPackings) {
-        if (p.format == format) return &p;
-    }
-    return nullptr;
-}
-
-}  // namespace
+using lentra_formats::PixelFormat;
 
 std::string describe(const LxFormat& format) {
-    const Packing* p = packing_of(format.format);
+    const PixelFormat* p = lentra_formats::find(format.format);
     return std::to_string(format.width) + "x" + std::to_string(format.height) + " " +
            (p ? p->name : "format " + std::to_string(static_cast<int>(format.format)));
 }
 
 FrameLayout layout_for(const LxFormat& format) {
-    const Packing* p = packing_of(format.format);
+    const PixelFormat* p = lentra_formats::find(format.format);
     if (!p) throw std::invalid_argument(describe(format) + " carries no frames");
     const std::ptrdiff_t w = format.width;
     const std::ptrdiff_t h = format.height;
     if (w == 0 || h == 0) throw std::invalid_argument(describe(format) + " has no pixels");
 
     FrameLayout layout;
-    if (p->format == LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_MJPG) {
+    if (p->compressed) {
         // The same capacity LxGetImage of the binding gives a JPEG; frames are copied out at
         // their own size, so the buffer goes back to the pool at once.
         layout.compressed = true;
@@ -60,7 +35,7 @@ FrameLayout layout_for(const LxFormat& format) {
         }
         // An odd height has no rectangular layout: a flat frame of whatever size arrives.
         layout.buffer_bytes = static_cast<std::size_t>(w * (h + 1) * 3 / 2 + w);
-    } else if (p->channels == 1) {
+    } else if (p->channels == 1) {  // RGB16: one 16-bit word per pixel
         layout.shape = {h, w};
         layout.sixteen_bit = p->bytes_per_channel == 2;
         layout.frame_bytes = static_cast<std::size_t>(w * h * p->bytes_per_channel);

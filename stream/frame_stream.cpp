@@ -225,6 +225,7 @@ Frame FrameStream::deliver(std::unique_ptr<Lease> lease, int size, Clock::time_p
     Frame frame;
     frame.array = frame_array(layout_, std::move(lease), static_cast<std::size_t>(size));
     frame.number = number;
+    frame.format = format_;
     frame.timestamp = seconds_of(arrival);
     frame.dropped = static_cast<std::uint64_t>(static_cast<std::int64_t>(number) - last_number_ - 1);
     last_number_ = static_cast<std::int64_t>(number);

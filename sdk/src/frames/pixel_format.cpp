@@ -1,5 +1,7 @@
 #include "frames/pixel_format.h"
 
+#include "lentra/pixel_formats.h"
+
 namespace lentra {
 
 Yuv rgbToYuv(Rgb p) {
@@ -98,24 +100,38 @@ int meanRgb565(const uint8_t* f, int w, int, int x, int y) {
     return int((r + g + b) / 3);
 }
 
-constexpr PixelPlane kOnePlane{0, 0, 1};
+// The planes and size multiples of a format, from the project's table of pixel formats; `layout`
+// names the format whose layout is described (MJPG is generated as packed RGB, then compressed).
+constexpr PixelFormatInfo describe(LX_IMAGE_FORMAT format, LX_IMAGE_FORMAT layout,
+                                   void (*encode)(const Rgb*, int, uint8_t* const[2]),
+                                   int (*brightness)(const uint8_t*, int, int, int, int)) {
+    const lentra_formats::PixelFormat& f = *lentra_formats::find(layout);
+    PixelFormatInfo info{format, f.plane_count, {}, f.width_multiple, f.height_multiple, encode,
+                         brightness};
+    for (int p = 0; p < 2; ++p) {
+        info.planes[p] = PixelPlane{f.planes[p].pixels_per_group, f.planes[p].bytes_per_group,
+                                    f.planes[p].row_divisor};
+    }
+    return info;
+}
+
+using F = LX_IMAGE_FORMAT;
 
 const PixelFormatInfo kFormats[] = {
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_YUY2, 1, {{2, 4, 1}, kOnePlane}, 2, 1, encodeYuy2, lumaYuy2},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_UYVY, 1, {{2, 4, 1}, kOnePlane}, 2, 1, encodeUyvy, lumaUyvy},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NV12, 2, {{1, 1, 1}, {2, 2, 2}}, 2, 2, encodeNv12, lumaNv12},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_BGRA, 1, {{1, 4, 1}, kOnePlane}, 1, 1,
-     encodeRgbFamily<2, 1, 0, 3, 4>, meanRgbFamily<4>},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_BGRX, 1, {{1, 4, 1}, kOnePlane}, 1, 1,
-     encodeRgbFamily<2, 1, 0, 3, 4>, meanRgbFamily<4>},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_BGR, 1, {{1, 3, 1}, kOnePlane}, 1, 1,
-     encodeRgbFamily<2, 1, 0, -1, 3>, meanRgbFamily<3>},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_RGB, 1, {{1, 3, 1}, kOnePlane}, 1, 1,
-     encodeRgbFamily<0, 1, 2, -1, 3>, meanRgbFamily<3>},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_RGB16, 1, {{1, 2, 1}, kOnePlane}, 1, 1, encodeRgb565,
-     meanRgb565},
-    {LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_MJPG, 1, {{1, 3, 1}, kOnePlane}, 1, 1,
-     encodeRgbFamily<0, 1, 2, -1, 3>, nullptr},
+    describe(F::LX_IMAGE_FORMAT_YUY2, F::LX_IMAGE_FORMAT_YUY2, encodeYuy2, lumaYuy2),
+    describe(F::LX_IMAGE_FORMAT_UYVY, F::LX_IMAGE_FORMAT_UYVY, encodeUyvy, lumaUyvy),
+    describe(F::LX_IMAGE_FORMAT_NV12, F::LX_IMAGE_FORMAT_NV12, encodeNv12, lumaNv12),
+    describe(F::LX_IMAGE_FORMAT_BGRA, F::LX_IMAGE_FORMAT_BGRA, encodeRgbFamily<2, 1, 0, 3, 4>,
+             meanRgbFamily<4>),
+    describe(F::LX_IMAGE_FORMAT_BGRX, F::LX_IMAGE_FORMAT_BGRX, encodeRgbFamily<2, 1, 0, 3, 4>,
+             meanRgbFamily<4>),
+    describe(F::LX_IMAGE_FORMAT_BGR, F::LX_IMAGE_FORMAT_BGR, encodeRgbFamily<2, 1, 0, -1, 3>,
+             meanRgbFamily<3>),
+    describe(F::LX_IMAGE_FORMAT_RGB, F::LX_IMAGE_FORMAT_RGB, encodeRgbFamily<0, 1, 2, -1, 3>,
+             meanRgbFamily<3>),
+    describe(F::LX_IMAGE_FORMAT_RGB16, F::LX_IMAGE_FORMAT_RGB16, encodeRgb565, meanRgb565),
+    describe(F::LX_IMAGE_FORMAT_MJPG, F::LX_IMAGE_FORMAT_RGB, encodeRgbFamily<0, 1, 2, -1, 3>,
+             nullptr),
 };
 
 }  // namespace
@@ -126,13 +142,18 @@ const PixelFormatInfo* pixelFormatInfo(LX_IMAGE_FORMAT format) {
     return nullptr;
 }
 
+namespace {
+constexpr lentra_formats::Plane shared(const PixelPlane& p) {
+    return {p.pixelsPerGroup, p.bytesPerGroup, p.rowDivisor};
+}
+}  // namespace
+
 size_t planeRowBytes(const PixelPlane& plane, int width) {
-    const size_t groups = (size_t(width) + plane.pixelsPerGroup - 1) / plane.pixelsPerGroup;
-    return groups * plane.bytesPerGroup;
+    return size_t(lentra_formats::plane_row_bytes(shared(plane), uint64_t(width)));
 }
 
 size_t planeRows(const PixelPlane& plane, int height) {
-    return (size_t(height) + plane.rowDivisor - 1) / plane.rowDivisor;
+    return size_t(lentra_formats::plane_rows(shared(plane), uint64_t(height)));
 }
 
 size_t rawFrameBytes(const PixelFormatInfo& info, int width, int height) {
