@@ -31,7 +31,7 @@ _F = lx.LX_IMAGE_FORMAT
 _NORMAL = lx.LX_IMU_SELF_TEST_MODE.NORMAL
 _NOT_SUPPORTED = lx.LxStatus.LX_STATUS_NOT_SUPPORTED
 
-JPEG_QUALITY = 85
+JPEG_QUALITY = 80
 READ_TIMEOUT_MS = 3000
 
 
@@ -67,20 +67,11 @@ def _float32(value):
     return float(str(numpy.float32(value)))
 
 
-def flat_bytes(frame):
-    """A FrameStream frame's array as the flat uint8 array the conversions take."""
-    return numpy.ascontiguousarray(frame.array).view(numpy.uint8).reshape(-1)
-
-
 def encode_jpeg(frame, fmt, quality=JPEG_QUALITY):
-    """The frame as JPEG bytes; an MJPG frame is a JPEG already and goes out as it came."""
-    if fmt.format == _F.LX_IMAGE_FORMAT_MJPG:
-        return frame.array.tobytes()
-    from PIL import Image
-
-    out = io.BytesIO()
-    Image.fromarray(frames.to_rgb(flat_bytes(frame), fmt)).save(out, "JPEG", quality=quality)
-    return out.getvalue()
+    """The frame as JPEG bytes, encoded in C++ with the interpreter lock released (from the
+    YUV planes directly for YUY2, UYVY and NV12); an MJPG frame is a JPEG already and goes out
+    as it came, once its header has been checked."""
+    return frames.to_jpeg(frame, fmt, quality)
 
 
 def encode_png(frame, fmt):
@@ -88,7 +79,7 @@ def encode_png(frame, fmt):
     from PIL import Image
 
     out = io.BytesIO()
-    Image.fromarray(frames.to_rgb(flat_bytes(frame), fmt)).save(out, "PNG", compress_level=1)
+    Image.fromarray(frames.to_rgb(frame, fmt)).save(out, "PNG", compress_level=1)
     return out.getvalue()
 
 
@@ -324,7 +315,7 @@ class Hub:
     async def leave(self):
         self.viewers = max(0, self.viewers - 1)
         async with self._lock:
-            if self.viewers == 0:  # nobody joined again meanwhile
+            if self.viewers == 0 and not self.closed:  # nobody joined again meanwhile
                 await self._stop()
 
     async def next_frame(self, after_seq, timeout):
@@ -463,8 +454,13 @@ class Hub:
         return await self.call(run)
 
     async def shutdown(self):
+        """Stops for good: the stream stops and the camera is closed. Viewers that leave after
+        find nothing to do."""
         self.closed = True
         await self.stop()
+
+    def release(self):
+        """Ends the camera's SDK thread, once no handler can call it any more."""
         self.sdk.shutdown(wait=True)
 
 

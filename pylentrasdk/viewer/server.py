@@ -98,6 +98,7 @@ class Viewer:
         self.app = web.Application(middlewares=[self._guard], client_max_size=_MAX_BODY)
         self.app.on_startup.append(self._start)
         self.app.on_shutdown.append(self._shutdown)
+        self.app.on_cleanup.append(self._cleanup)
         self.app.add_routes([
             web.get("/", self._index),
             web.get("/api/cameras", self._cameras),
@@ -124,6 +125,11 @@ class Viewer:
     async def _shutdown(self, app):
         # Every stream stops and every camera is closed; viewers' responses end with them.
         await asyncio.gather(*(hub.shutdown() for hub in self.hubs))
+
+    async def _cleanup(self, app):
+        # After every connection has closed, so no handler calls a camera any more.
+        for hub in self.hubs:
+            hub.release()
 
     # -- the checks --------------------------------------------------------------------------
     def _token_of(self, request):
