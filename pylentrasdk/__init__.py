@@ -3,7 +3,8 @@
 Every name of the compiled module ``pyLentraSDK`` (enumerations and their members, records,
 handles and functions) is an attribute of this package, so ``pylentrasdk.LxOpen(cam)`` works.
 Status codes have names in ``LxStatus`` and ``status_name``. Control of the simulated camera
-rig is in ``pylentrasdk.sim``; frames become pictures with ``pylentrasdk.frames``.
+rig is in ``pylentrasdk.sim``; frames become pictures with ``pylentrasdk.frames``. ``Camera``,
+``cameras()`` and ``Format`` are the object-style layer over all of it (docs/camera.md).
 """
 
 try:
@@ -29,6 +30,19 @@ __all__ = _export_binding_names()
 from .status import LxStatus, status_name  # noqa: E402 (after the binding it names statuses of)
 
 __all__ += ["LxStatus", "status_name"]
+
+# The object-style camera layer beside the binding (docs/camera.md), and its exceptions, of which
+# the stream module's are part.
+from .errors import (  # noqa: E402
+    CameraBusyError, CameraClosedError, CameraNotFoundError, ControlValueError, LentraError,
+    NotSupportedError)
+from .stream import CaptureTimeoutError, StreamError  # noqa: E402
+from .formats import Format  # noqa: E402
+from .camera import Camera, CameraInfo, cameras  # noqa: E402
+
+__all__ += ["Camera", "CameraInfo", "cameras", "Format", "LentraError", "CameraNotFoundError",
+            "CameraBusyError", "CameraClosedError", "NotSupportedError", "ControlValueError",
+            "StreamError", "CaptureTimeoutError"]
 
 
 def __getattr__(name):

@@ -4,10 +4,17 @@ from __future__ import annotations
 
 from .pyLentraSDK import *
 from .status import LxStatus as LxStatus, status_name as status_name
+from .errors import (
+    CameraBusyError as CameraBusyError, CameraClosedError as CameraClosedError,
+    CameraNotFoundError as CameraNotFoundError, ControlValueError as ControlValueError,
+    LentraError as LentraError, NotSupportedError as NotSupportedError)
+from .stream import CaptureTimeoutError as CaptureTimeoutError, StreamError as StreamError
+from .formats import Format as Format
+from .camera import Camera as Camera, CameraInfo as CameraInfo, cameras as cameras
 
 __version__: str
 
-# The binding's names, then the named statuses.
+# The binding's names, the named statuses, then the camera layer.
 __all__ = [
     "DISABLE", "DISABLED", "ENABLE", "ENABLED", "ENABLED_AND_SAVE", "FW_TARGET_I2C",
     "FW_TARGET_NONE", "FW_TARGET_RAM", "FW_TARGET_SPI", "HelloLentraSDK", "INTERFACE_ETHERNET",
@@ -65,5 +72,8 @@ __all__ = [
     "UVC_IMAGE_CONTRAST", "UVC_IMAGE_EXPOSURE", "UVC_IMAGE_FOCUS", "UVC_IMAGE_GAIN",
     "UVC_IMAGE_GAMMA", "UVC_IMAGE_HUE", "UVC_IMAGE_IRIS", "UVC_IMAGE_PAN", "UVC_IMAGE_PROP_MAX",
     "UVC_IMAGE_ROLL", "UVC_IMAGE_SATURATION", "UVC_IMAGE_SHARPNESS", "UVC_IMAGE_TILT",
-    "UVC_IMAGE_WHITEBALANCE", "UVC_IMAGE_ZOOM", "WORK", "LxStatus", "status_name"
+    "UVC_IMAGE_WHITEBALANCE", "UVC_IMAGE_ZOOM", "WORK", "LxStatus", "status_name",
+    "Camera", "CameraInfo", "cameras", "Format", "LentraError", "CameraNotFoundError",
+    "CameraBusyError", "CameraClosedError", "NotSupportedError", "ControlValueError",
+    "StreamError", "CaptureTimeoutError"
 ]

@@ -28,6 +28,7 @@ import contextlib
 import json
 import os
 import re
+import stat
 import sys
 import tempfile
 
@@ -65,13 +66,32 @@ def _check(status, function, subject=None):
 
 
 def _input_file(path):
-    """`path` when it names a file that can be read; else Refused naming the problem. Checked
-    before the SDK is called, whose answer for a missing file is a bare status."""
+    """`path` when it names a regular file that can be read; else Refused naming the problem.
+    Checked before the SDK is called, whose answer for a missing file is a bare status, and
+    without opening the file: opening a FIFO for reading waits for a writer, for ever."""
     try:
-        with open(path, "rb"):
-            pass
+        info = os.stat(path)
     except OSError as error:
         raise Refused("cannot read {}: {}".format(path, error.strerror or error)) from None
+    except ValueError:  # a NUL character, which no file name holds
+        raise Refused("cannot read {!r}: a file name holds no NUL character".format(path)) \
+            from None
+    problem = ("Is a directory" if stat.S_ISDIR(info.st_mode)
+               else "not a regular file" if not stat.S_ISREG(info.st_mode)
+               else "Permission denied" if not os.access(path, os.R_OK)
+               else None)
+    if problem:
+        raise Refused("cannot read {}: {}".format(path, problem))
+    return path
+
+
+def _sdk_path(path):
+    """`path` as the SDK takes it: the text itself, or its bytes when the name is not UTF-8
+    (a name read from the command line keeps such bytes as surrogates, which do not encode)."""
+    try:
+        path.encode("utf-8")
+    except UnicodeEncodeError:
+        return os.fsencode(path)
     return path
 
 
@@ -174,7 +194,9 @@ def _choose_format(formats, text):
 # Commands. Each runs with the parsed arguments and returns what it shows: a value for --json and
 # the lines of its text form.
 # ---------------------------------------------------------------------------------------------
-Shown = collections.namedtuple("Shown", "value lines")
+# `write`, when a command gives it, writes the output itself to a binary stream, in place of
+# `value` and `lines` (for an output too large to hold: a decoded sensor configuration).
+Shown = collections.namedtuple("Shown", "value lines write", defaults=(None,))
 
 
 def _run_list(args):
@@ -242,35 +264,44 @@ def _add_capture_arguments(parser):
                         help="frames to capture and drop first (0)")
     parser.add_argument("--timeout", type=_whole(1, 65535), default=3000, metavar="MS",
                         help="longest wait for one frame, in milliseconds (3000)")
+    parser.add_argument("--set", nargs="+", action="extend", type=_assignment, default=[],
+                        metavar="NAME=VALUE",
+                        help="controls to set first, as `lxctl set` takes them (a camera of "
+                             "the simulated rig keeps them for this run only)")
 
 
 def _whole(minimum, maximum=None):
     def parse(text):
-        try:
-            value = int(text)
-        except ValueError:
-            raise argparse.ArgumentTypeError("{!r} is not a whole number".format(text)) from None
+        if not re.match(r"^[+-]?[0-9]+$", text.strip()):
+            raise argparse.ArgumentTypeError("{!r} is not a whole number".format(text))
+        value = _number(text.strip())
+        if value is None:
+            raise argparse.ArgumentTypeError("{} has too many digits".format(
+                _abridged(text.strip())))
         if value < minimum or (maximum is not None and value > maximum):
             bounds = ">= {}".format(minimum) if maximum is None else "{} to {}".format(
                 minimum, maximum)
-            raise argparse.ArgumentTypeError("{} is out of range ({})".format(value, bounds))
+            raise argparse.ArgumentTypeError("{} is out of range ({})".format(
+                _abridged(text.strip()), bounds))
         return value
 
     return parse
 
 
-def _file_names(pattern, count):
+def _file_namer(pattern, count):
+    """A function from a frame's number (from 1) to its file's name, after checking the
+    pattern once. Names are made as frames are saved: --count may be any size."""
     if count > 1 and "{n}" not in pattern:
         raise UsageError("--output {!r}: with --count above 1 the name needs {{n}}, which "
                          "becomes the frame's number".format(pattern))
     try:
-        names = [pattern.format(n=n) for n in range(1, count + 1)]
+        first = pattern.format(n=1)
     except (KeyError, IndexError, ValueError) as error:
         raise UsageError("--output {!r}: only {{n}} may stand in braces ({})".format(
             pattern, error)) from None
-    if not names[0]:
+    if not first:
         raise UsageError("--output: the file name is empty")
-    return names
+    return lambda n: pattern.format(n=n)
 
 
 def _kind_of(path, fmt):
@@ -333,36 +364,48 @@ def _grab(cam, fmt, timeout):
 
 
 def _run_capture(args):
-    names = _file_names(args.output, args.count)
+    name_of = _file_namer(args.output, args.count)
     saved = []
     with _opened(args.device) as cam:
         index, fmt = _choose_format(_formats(cam), args.format)
         kind = _kind_of(args.output, fmt)
         _check(lx.LxSetFormat(cam, fmt), "LxSetFormat")
+        controls = _set_controls(cam, args.set, args.device) if args.set else None
         _check(lx.LxStartStreaming(cam), "LxStartStreaming")
         progress = _Progress()
         try:
             for n in range(args.skip):
                 progress.show("skipping frame {}/{}".format(n + 1, args.skip))
                 _grab(cam, fmt, args.timeout)
-            for n, path in enumerate(names, 1):
+            for n in range(1, args.count + 1):
+                path = name_of(n)
                 progress.show("frame {}/{}".format(n, args.count))
                 frame = _grab(cam, fmt, args.timeout)
                 _save(frame, fmt, path, kind)
-                saved.append({"path": path, "bytes": int(frame.size)})
+                # What the camera gave, and what the file holds: the same for a raw file, a
+                # picture's size for a PNG.
+                saved.append({"path": path, "captured_bytes": int(frame.size),
+                              "file_bytes": os.path.getsize(path)})
         finally:
             progress.done()
             lx.LxStopStreaming(cam)
     shown = {"format": _format_dict(index, fmt), "files": saved}
-    return Shown(shown, ["{path} ({bytes} bytes captured)".format(**s) for s in saved])
+    lines = ["{path} ({captured_bytes} bytes captured, {file_bytes} bytes written)".format(**s)
+             for s in saved]
+    if controls is not None:
+        shown["controls"] = controls
+        lines = _shown_values(controls).lines + lines
+    return Shown(shown, lines)
 
 
 # ---------------------------------------------------------------------------------------------
 # Controls, by the names the console tool shows them (pylentrasdk.control_names)
 # ---------------------------------------------------------------------------------------------
-# A control: its display name and either its ISP property (`prop`) or, for a stream setting,
-# `stream`: (getter, setter, minimum, maximum), the bounds being those the tool accepts.
-_Control = collections.namedtuple("_Control", "name prop stream")
+# A control: its display name, its ISP property (`prop`) and its UVC property (`uvc`), either
+# of them None, or for a stream setting `stream`: (getter, setter, minimum, maximum), the bounds
+# being those the tool accepts. A camera answers a control through ISP where it can, else
+# through UVC.
+_Control = collections.namedtuple("_Control", "name prop uvc stream")
 
 _STREAM_FUNCTIONS = {
     "Throughput": (lx.LxGetThroughPut, lx.LxSetThroughPut),
@@ -371,48 +414,90 @@ _STREAM_FUNCTIONS = {
 
 
 def _controls(cam):
-    """The camera's controls in the tool's order."""
+    """The camera's controls: the tool's, in its order, then the UVC properties that have no
+    ISP control of their own."""
     isp = lx.LX_ISP_IMAGE_PROPERTIES
-    listed = [_Control(name, getattr(isp, member), None)
+    uvc_of = collections.OrderedDict(
+        (name, getattr(lx.LX_UVC_IMAGE_PROPERTIES, member))
+        for name, member in control_names.UVC_CONTROLS)
+    listed = [_Control(name, getattr(isp, member), uvc_of.pop(name, None), None)
               for name, member in control_names.ISP_CONTROLS]
     for name, minimum, maximum in control_names.STREAM_SETTINGS:
-        listed.append(_Control(name, None, _STREAM_FUNCTIONS[name] + (int(minimum), int(maximum))))
-    listed += [_Control(name, getattr(isp, member), None)
+        listed.append(_Control(name, None, None,
+                               _STREAM_FUNCTIONS[name] + (int(minimum), int(maximum))))
+    listed += [_Control(name, getattr(isp, member), uvc_of.pop(name, None), None)
                for name, member in control_names.optional_controls(cam)]
+    listed += [_Control(name, None, prop, None) for name, prop in uvc_of.items()]
     return listed
 
 
 def _read_control(cam, control):
-    """{name, supported, value, min, max, step, default, read_only}; all but the name and
-    `supported` are None for a control the camera does not support."""
+    """(state, write). The state: {name, supported, value, min, max, step, default, read_only,
+    labels}, all but the name, `supported` and `labels` None for a control the camera does not
+    support; `labels` maps the values of a choice control (as text) to their labels. write(value)
+    sets the control the way it was read and gives (status, the function that answered it);
+    None for a control the camera does not support."""
     state = dict.fromkeys(("value", "min", "max", "step", "default", "read_only"))
-    state.update(name=control.name, supported=False)
+    labels = control_names.CHOICE_LABELS.get(control.name)
+    state.update(name=control.name, supported=False,
+                 labels=None if labels is None else {str(v): label for v, label in labels})
+    write = None
     if control.stream:
-        getter, _, minimum, maximum = control.stream
+        getter, setter, minimum, maximum = control.stream
         status, value = getter(cam)
         if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
-            return state
+            return state, None
         _check(status, getter.__name__)
         state.update(value=value, min=minimum, max=maximum, step=1, read_only=False)
+
+        def write(value):
+            return setter(cam, value), setter.__name__
     else:
-        # The binding reports every failed ISP reading as -1: the camera lacks the control.
-        status, value, flag = lx.LxGetISPImageProcessing(cam, control.prop)
-        if status != 0:
-            return state
-        status, minimum, maximum, step, default = lx.LxGetISPImageProcessingRange(
-            cam, control.prop)
-        _check(status, "LxGetISPImageProcessingRange")
-        state.update(value=value, min=minimum, max=maximum, step=step, default=default,
-                     read_only=flag == 1)
+        # The ISP getters answer -1 and zeros on any failure (a control the camera lacks, a
+        # camera not open, an I/O error), so a failed reading cannot say which: the control's
+        # UVC property is tried, if it has one, and without it the control is shown as not
+        # supported.
+        status = -1
+        if control.prop is not None:
+            status, value, flag = lx.LxGetISPImageProcessing(cam, control.prop)
+        if status == 0:
+            status, minimum, maximum, step, default = lx.LxGetISPImageProcessingRange(
+                cam, control.prop)
+            _check(status, "LxGetISPImageProcessingRange")
+            state.update(value=value, min=minimum, max=maximum, step=step, default=default,
+                         read_only=flag == 1)
+
+            def write(value):
+                return (lx.LxSetISPImageProcessing(cam, control.prop, value),
+                        "LxSetISPImageProcessing")
+        elif control.uvc is not None:
+            # The UVC getters answer the SDK's own status.
+            status, minimum, maximum, step, default = lx.LxGetUVCImageProcessingRange(
+                cam, control.uvc)
+            if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
+                return state, None
+            _check(status, "LxGetUVCImageProcessingRange")
+            status, value, auxiliary = lx.LxGetUVCImageProcessing(cam, control.uvc)
+            _check(status, "LxGetUVCImageProcessing")
+            # UVC reports no read-only flag: a write the camera refuses names its status.
+            state.update(value=value, min=minimum, max=maximum, step=step, default=default,
+                         read_only=False)
+
+            def write(value):
+                # The auxiliary integer goes back as it was read.
+                return (lx.LxSetUVCImageProcessing(cam, control.uvc, value, auxiliary),
+                        "LxSetUVCImageProcessing")
+        else:
+            return state, None
     state["supported"] = True
-    return state
+    return state, write
 
 
 def _supported_state(cam, control, device):
-    state = _read_control(cam, control)
+    state, write = _read_control(cam, control)
     if not state["supported"]:
         raise Refused("camera {} does not support {}".format(device, control.name))
-    return state
+    return state, write
 
 
 def _find_control(controls, name, device):
@@ -427,19 +512,28 @@ _CONTROL_ROW = "{:<25} {:>8} {:>8} {:>8} {:>6} {:>8}  {}"
 
 
 def _control_text(state):
+    """A control's row; a supported choice control's labels on a line under it."""
     if not state["supported"]:
-        return "{:<25} not supported".format(state["name"])
+        return ["{:<25} not supported".format(state["name"])]
     shown = ["-" if state[key] is None else state[key]
              for key in ("value", "min", "max", "step", "default")]
-    return _CONTROL_ROW.format(state["name"], *shown,
-                               "read-only" if state["read_only"] else "").rstrip()
+    row = _CONTROL_ROW.format(state["name"], *shown,
+                              "read-only" if state["read_only"] else "").rstrip()
+    if state["labels"] is None:
+        return [row]
+    return [row, " " * 26 + control_names.labels_text(state["name"])]
 
 
 def _run_controls(args):
     with _opened(args.device) as cam:
-        states = [_read_control(cam, control) for control in _controls(cam)]
+        states = []
+        for control in _controls(cam):
+            state = _read_control(cam, control)[0]
+            # The UVC properties without an ISP control are listed where the camera has them.
+            if state["supported"] or control.prop is not None or control.stream is not None:
+                states.append(state)
     header = _CONTROL_ROW.format("Name", "Value", "Min", "Max", "Step", "Default", "").rstrip()
-    return Shown(states, [header] + [_control_text(s) for s in states])
+    return Shown(states, [header] + [line for s in states for line in _control_text(s)])
 
 
 def _add_get_arguments(parser):
@@ -457,12 +551,14 @@ def _run_get(args):
         controls = _controls(cam)
         for name in args.names:
             control = _find_control(controls, name, args.device)
-            values[control.name] = _supported_state(cam, control, args.device)["value"]
+            values[control.name] = _supported_state(cam, control, args.device)[0]["value"]
     return _shown_values(values)
 
 
 def _assignment(text):
-    """NAME=VALUE -> (NAME, int VALUE), for argparse."""
+    """NAME=VALUE -> (NAME, VALUE), for argparse; VALUE is the text of a whole number, made a
+    number once its control's range is known (so that even a number of thousands of digits is
+    answered with that range)."""
     name, equals, value = text.partition("=")
     if not equals or not name.strip():
         raise argparse.ArgumentTypeError(
@@ -470,7 +566,20 @@ def _assignment(text):
     if not re.match(r"^[+-]?[0-9]+$", value.strip()):
         raise argparse.ArgumentTypeError(
             "{!r}: the value {!r} is not a whole number".format(text, value))
-    return name.strip(), int(value)
+    return name.strip(), value.strip()
+
+
+def _number(text):
+    """The whole number `text` holds; None for one of more than 18 digits, beyond any
+    control's range (and beyond what int() takes for very long texts)."""
+    digits = text.lstrip("+-").lstrip("0") or "0"
+    return int(text[0] + digits if text[0] in "+-" else digits) if len(digits) <= 18 else None
+
+
+def _abridged(text):
+    """A number's text, cut to its first digits when it is long."""
+    digits = text.lstrip("+-")
+    return text if len(digits) <= 20 else "{}...({} digits)".format(text[:12], len(digits))
 
 
 def _add_set_arguments(parser):
@@ -479,44 +588,42 @@ def _add_set_arguments(parser):
                              "a whole number within its range")
 
 
-def _write_control(cam, control, value):
-    """(status, the function that answered it)."""
-    if control.stream:
-        setter = control.stream[1]
-        return setter(cam, value), setter.__name__
-    return lx.LxSetISPImageProcessing(cam, control.prop, value), "LxSetISPImageProcessing"
+def _set_controls(cam, assignments, device):
+    """Sets the (name, value text) pairs on the open camera; the values it holds afterwards,
+    by control name. Every name and value is checked before the first write, so that a
+    mistake anywhere on the line leaves the camera as it was."""
+    controls = _controls(cam)
+    writes = collections.OrderedDict()
+    for name, text in assignments:
+        control = _find_control(controls, name, device)
+        if control.name in writes:
+            raise UsageError("{} is given twice".format(control.name))
+        state, write = _supported_state(cam, control, device)
+        if state["read_only"]:
+            raise Refused("{} is read-only".format(control.name))
+        value = _number(text)
+        if value is None or not state["min"] <= value <= state["max"]:
+            raise Refused("{}={} is out of range: {} to {}".format(
+                control.name, _abridged(text) if value is None else value, state["min"],
+                state["max"]))
+        writes[control.name] = (control, write, value)
+    written = []
+    for name, (_, write, value) in writes.items():
+        status, function = write(value)
+        if status != 0:
+            message = "{}={}: {}".format(name, value, _refusal(status, function))
+            if written:
+                message += " (set before it: {})".format(", ".join(written))
+            raise Refused(message)
+        written.append(name)
+    # Read back: the camera may round a value to its step.
+    return collections.OrderedDict((name, _read_control(cam, control)[0]["value"])
+                                   for name, (control, _, _) in writes.items())
 
 
 def _run_set(args):
     with _opened(args.device) as cam:
-        controls = _controls(cam)
-        # Every name and value is checked before the first write, so that a mistake anywhere
-        # on the line leaves the camera as it was.
-        writes = collections.OrderedDict()
-        for name, value in args.assignments:
-            control = _find_control(controls, name, args.device)
-            if control.name in writes:
-                raise UsageError("{} is given twice".format(control.name))
-            state = _supported_state(cam, control, args.device)
-            if state["read_only"]:
-                raise Refused("{} is read-only".format(control.name))
-            if not state["min"] <= value <= state["max"]:
-                raise Refused("{}={} is out of range: {} to {}".format(
-                    control.name, value, state["min"], state["max"]))
-            writes[control.name] = (control, value)
-        written = []
-        for name, (control, value) in writes.items():
-            status, function = _write_control(cam, control, value)
-            if status != 0:
-                message = "{}={}: {}".format(name, value, _refusal(status, function))
-                if written:
-                    message += " (set before it: {})".format(", ".join(written))
-                raise Refused(message)
-            written.append(name)
-        # Read back: the camera may round a value to its step.
-        values = collections.OrderedDict(
-            (name, _read_control(cam, control)["value"]) for name, (control, _) in writes.items())
-    return _shown_values(values)
+        return _shown_values(_set_controls(cam, args.assignments, args.device))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -603,7 +710,7 @@ def _run_routes(args):
     if args.file is None:
         raise UsageError("routes activate: name the route file (ROUTES.yaml)")
     path = _input_file(args.file)
-    routes = _route_call(lx.LxLoadRouteYaml, path)
+    routes = _route_call(lx.LxLoadRouteYaml, _sdk_path(path))
     if routes is None:
         raise Refused("{}: LxLoadRouteYaml could not load it (not valid YAML, not a route file, "
                       "or it names entities, pads or links the platform lacks)".format(path))
@@ -628,23 +735,40 @@ def _run_sensor_config(args):
     if args.action == "export":
         path = _output_file(args.files[0])
         with _opened(args.device) as cam:
-            _check(lx.LxExportSensorConfig(cam, path), "LxExportSensorConfig", path)
+            _check(lx.LxExportSensorConfig(cam, _sdk_path(path)), "LxExportSensorConfig", path)
         size = os.path.getsize(path)
         return Shown({"path": path, "bytes": size},
                      ["saved the sensor configuration to {} ({} bytes)".format(path, size)])
     binary = _input_file(args.files[0])
     if len(args.files) == 2:
         target = _output_file(args.files[1])
-        _check(lx.LxDecodeSensorConfig(binary, target), "LxDecodeSensorConfig", binary)
+        _check(lx.LxDecodeSensorConfig(_sdk_path(binary), _sdk_path(target)),
+               "LxDecodeSensorConfig", binary)
         return Shown({"binary": binary, "json": target},
                      ["decoded {} to {}".format(binary, target)])
-    # To standard output: the SDK writes files only, so it decodes into a private folder.
-    with tempfile.TemporaryDirectory(prefix="lxctl-") as folder:
-        target = os.path.join(folder, "decoded.json")
-        _check(lx.LxDecodeSensorConfig(binary, target), "LxDecodeSensorConfig", binary)
-        with open(target, encoding="utf-8") as decoded:
-            text = decoded.read()
-    return Shown(json.loads(text), text.rstrip("\n").splitlines())
+    # To standard output: the SDK writes files only, so it decodes into a private folder, kept
+    # until the output is written. The JSON is copied as the SDK wrote it (with --json too: it
+    # is the decoded document), never held whole: the largest holds a million registers.
+    folder = args.resources.enter_context(tempfile.TemporaryDirectory(prefix="lxctl-"))
+    target = os.path.join(folder, "decoded.json")
+    _check(lx.LxDecodeSensorConfig(_sdk_path(binary), target), "LxDecodeSensorConfig", binary)
+    return Shown(None, None, lambda out: _copy_lines(target, out))
+
+
+def _copy_lines(path, out):
+    """Copies the text file at `path` to the binary stream `out` as lines: however many line
+    ends the file ends with, the output ends with one (none for an empty file)."""
+    held = 0  # line ends at the end of what was read, written only if more text follows
+    with open(path, "rb") as source:
+        for chunk in iter(lambda: source.read(1 << 20), b""):
+            text = chunk.rstrip(b"\n")
+            if text:
+                out.write(b"\n" * held)
+                out.write(text)
+                held = 0
+            held += len(chunk) - len(text)
+        if source.tell() > held:
+            out.write(b"\n")
 
 
 # ---------------------------------------------------------------------------------------------
@@ -670,7 +794,7 @@ def _run_firmware(args):
     with _opened(args.device) as cam:
         try:
             if args.target == "sensor":
-                result = lx.LxUpgradeSensorFW(cam, image, progress.bar)
+                result = lx.LxUpgradeSensorFW(cam, _sdk_path(image), progress.bar)
                 # A failure's result names the stage that failed (LX_UPGRADE_VERIFY_FAIL).
                 if result != lx.LX_UPGRADE_RESULT.LX_UPGRADE_SUCCESS:
                     raise Refused(_refusal(result, "LxUpgradeSensorFW", image))
@@ -680,7 +804,8 @@ def _run_firmware(args):
                 # (or closing the camera) ends.
                 _check(lx.LxGotoUSBProgramMode(cam), "LxGotoUSBProgramMode")
                 store = getattr(lx.LX_FX3_FW_TARGET, _USB_STORES[args.store or "spi"])
-                _check(lx.LxUpgradeFX3FW(store, image, progress.bar), "LxUpgradeFX3FW", image)
+                _check(lx.LxUpgradeFX3FW(store, _sdk_path(image), progress.bar), "LxUpgradeFX3FW",
+                       image)
                 version_of = lx.LxGetUSBFirmwareVersion
         finally:
             progress.done()
@@ -726,7 +851,8 @@ class _Parser(argparse.ArgumentParser):
 
     def error(self, message):
         # One line, not argparse's usage block: scripts log it, people read it.
-        self.exit(EXIT_USAGE, "{}: {} (see {} --help)\n".format(self.prog, message, PROG))
+        self.exit(EXIT_USAGE, _printable("{}: {} (see {} --help)\n".format(
+            self.prog, message, PROG), sys.stderr))
 
 
 def _common_options(parser, defaults):
@@ -757,16 +883,53 @@ def build_parser():
     return parser
 
 
+def _printable(line, stream):
+    """`line` as `stream` can take it. A file name that is not UTF-8 keeps its odd bytes as
+    surrogates: a stream that cannot write them back as bytes shows them as escapes (\\udcff)
+    rather than end in a traceback."""
+    encoding = getattr(stream, "encoding", None) or "utf-8"
+    try:
+        line.encode(encoding, getattr(stream, "errors", None) or "strict")
+    except UnicodeEncodeError:
+        return line.encode(encoding, "backslashreplace").decode(encoding)
+    return line
+
+
+def _error(error):
+    sys.stderr.write(_printable("{}: {}\n".format(PROG, error), sys.stderr))
+
+
 def main(argv=None):
     """Runs one command; returns the exit status."""
     args = build_parser().parse_args(argv)
+    # What a command keeps until its output is written (a temporary folder) is closed on the
+    # way out, whatever happens.
+    with contextlib.ExitStack() as resources:
+        args.resources = resources
+        return _run(args)
+
+
+def _write_output(shown, json_output):
+    if shown.write is not None:
+        sys.stdout.flush()
+        shown.write(sys.stdout.buffer)
+        sys.stdout.buffer.flush()
+    elif json_output:
+        print(json.dumps(shown.value, indent=2))
+    else:
+        for line in shown.lines:
+            print(_printable(line, sys.stdout))
+    sys.stdout.flush()
+
+
+def _run(args):
     try:
         shown = args.run(args)
     except UsageError as error:
-        sys.stderr.write("{}: {}\n".format(PROG, error))
+        _error(error)
         return EXIT_USAGE
     except Refused as error:
-        sys.stderr.write("{}: {}\n".format(PROG, error))
+        _error(error)
         return EXIT_REFUSED
     except UnicodeDecodeError as error:
         # The binding refuses a name or version from the camera that is not UTF-8.
@@ -776,12 +939,7 @@ def main(argv=None):
         sys.stderr.write("\n")
         return 130
     try:
-        if args.json:
-            print(json.dumps(shown.value, indent=2))
-        else:
-            for line in shown.lines:
-                print(line)
-        sys.stdout.flush()
+        _write_output(shown, args.json)
     except BrokenPipeError:
         # The reader stopped reading (`lxctl controls | head -3`): end as a writer killed by
         # SIGPIPE would, with no traceback, and point standard output at nothing so that

@@ -15,7 +15,8 @@ class Refused(Exception): ...
 
 class Shown(typing.NamedTuple):
     value: typing.Any
-    lines: list[str]
+    lines: list[str] | None
+    write: typing.Callable[[typing.BinaryIO], None] | None = None
 
 class Command(typing.NamedTuple):
     name: str

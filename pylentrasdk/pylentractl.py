@@ -141,16 +141,8 @@ _STREAM_SETTINGS = {
     for name, minimum, maximum in control_names.STREAM_SETTINGS
 }
 
-_MODE_TEXTS = {
-    "White_Balance_Mode": " Manual Temperature(0), Auto(1)",
-    "Exposure_Mode": " Manual Mode(0), Auto Mode(1), Auto gain(2)",
-    "Flick_Mode": " Disable(0), 50Hz(1), 60Hz(2), Auto(3)",
-    "Special_Effect": " Normal Mode(0), Black White Mode(1), Grayscale Mode(2), Negative Mode(3),"
-                      " Sketch Mode(4)",
-    "Flip_Mode": " Normal(0), H-Mirror(1), V-Mirror(2), Rotate-180(3)",
-    "Trigger_mode": " Disable(0), Sync(1), Periodic(2), Non Periodic(3)",
-    "eHDR_Mode": " Enable(0), Disable(1)",
-}
+# The labels of choice controls, shown under their rows (the table is shared with lxctl).
+_MODE_TEXTS = {name: " " + control_names.labels_text(name) for name in control_names.CHOICE_LABELS}
 
 _CAMERA_CONTROL_MENU = (
     ("Get Controls", "GetControl"),

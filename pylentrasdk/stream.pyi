@@ -8,8 +8,9 @@ import numpy
 import numpy.typing
 import typing
 
+from .errors import LentraError
 from .pyLentraSDK import LxCamera, LxFormat, _Pybind11Type
-class StreamError(RuntimeError):
+class StreamError(LentraError, RuntimeError):
     """
     A streaming call failed. `function` names the SDK function that failed and `status_name` / `status` give its status or capture result (all None when the failure was found by the stream itself).
     """

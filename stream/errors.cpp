@@ -47,11 +47,15 @@ std::string described(const char* function, const std::string& name, int value,
 }  // namespace
 
 void init_errors(py::module_& m) {
+    // A StreamError is one of the package's LentraErrors (pylentrasdk.errors), and stays a
+    // RuntimeError as it always was.
+    py::object lentra_error = py::module_::import("pylentrasdk.errors").attr("LentraError");
     stream_error = new_class(m, "StreamError",
                              "A streaming call failed. `function` names the SDK function that "
                              "failed and `status_name` / `status` give its status or capture "
                              "result (all None when the failure was found by the stream itself).",
-                             py::reinterpret_borrow<py::object>(PyExc_RuntimeError));
+                             py::make_tuple(lentra_error,
+                                            py::reinterpret_borrow<py::object>(PyExc_RuntimeError)));
     py::object base = py::reinterpret_borrow<py::object>(stream_error);
     timeout_error = new_class(m, "CaptureTimeoutError", "No frame came within the time-out.",
                               py::make_tuple(base, py::reinterpret_borrow<py::object>(PyExc_TimeoutError)));

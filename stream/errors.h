@@ -3,7 +3,8 @@
 // Every SDK failure becomes an exception that names the SDK function, the status (or capture
 // result) by its SDK name and carries its value:
 //
-//   StreamError (RuntimeError)        any failure; attributes function, status_name, status
+//   StreamError (pylentrasdk.errors.LentraError, RuntimeError)   any failure; attributes
+//                                     function, status_name, status
 //     CaptureTimeoutError (+ TimeoutError)   no frame within the time-out
 //     StreamClosedError                the stream was closed (before or during the call)
 //     PoolExhaustedError               a fixed pool whose buffers the caller all holds

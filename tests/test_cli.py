@@ -3,6 +3,7 @@ firmware files, and one-line refusals with their exit status."""
 import io
 import json
 import os
+import shutil
 import subprocess
 import sys
 
@@ -76,14 +77,19 @@ def test_capture_numbers_files_and_skips_frames(run, tmp_path):
     status, out, err = run("capture", "-f", "640x480:yuy2", "-o", "f{n}.raw", "-n", "3",
                            "--skip", "2")
     assert (status, err) == (0, "")
-    assert out.splitlines() == ["f{}.raw (614400 bytes captured)".format(n) for n in (1, 2, 3)]
+    assert out.splitlines() == ["f{}.raw (614400 bytes captured, 614400 bytes written)".format(n)
+                                for n in (1, 2, 3)]
     numbers = [sim.read_frame_number(np.fromfile(str(tmp_path / "f{}.raw".format(n)), np.uint8),
                                      YUY2, 640, 480) for n in (1, 2, 3)]
     assert numbers == [2, 3, 4]
 
 
 def test_capture_writes_pictures_and_jpegs(run, tmp_path):
-    assert run("capture", "-f", "640x480:NV12", "-o", "frame.png")[0] == 0
+    status, out, _ = run("capture", "-f", "640x480:NV12", "-o", "frame.png", "--json")
+    # What was captured and what the file holds are told apart.
+    assert status == 0 and json.loads(out)["files"] == [{
+        "path": "frame.png", "captured_bytes": 640 * 480 * 3 // 2,
+        "file_bytes": (tmp_path / "frame.png").stat().st_size}]
     with Image.open(str(tmp_path / "frame.png")) as image:
         assert (image.format, image.size) == ("PNG", (640, 480))
         picture = np.asarray(image)
@@ -109,6 +115,7 @@ def test_progress_is_shown_on_a_terminal_only(run, monkeypatch):
     (["capture", "-o", "x.raw"], 2, "the following arguments are required: -f/--format"),
     (["capture", "-f", "0", "-o", "x.raw", "--skip", "-1"], 2, "-1 is out of range (>= 0)"),
     (["capture", "-f", "0", "-o", "x.raw", "-n", "lots"], 2, "'lots' is not a whole number"),
+    (["capture", "-f", "0", "-o", "x.raw", "-n", "9" * 5000], 2, "(5000 digits) has too many"),
     (["capture", "-f", "1920x1080", "-o", "x.raw"], 2, "give an index or WIDTHxHEIGHT:FOURCC"),
     (["capture", "-f", "0", "-o", "x.raw", "-n", "2"], 2, "the name needs {n}"),
     (["capture", "-f", "0", "-o", "x{m}.raw"], 2, "only {n} may stand in braces"),
@@ -116,6 +123,9 @@ def test_progress_is_shown_on_a_terminal_only(run, monkeypatch):
     (["info", "-d", "7"], 1, "no camera 7: the cameras are 0 to 2"),
     (["capture", "-f", "99", "-o", "x.raw"], 1, "no format 99: the camera's formats are 0 to 15"),
     (["capture", "-f", "123x45:YUY2", "-o", "x.raw"], 1, "the camera has no 123x45:YUY2 format"),
+    # 640x480 MJPG is offered at 30 frames/s only: the rate is part of the match.
+    (["capture", "-f", "640x480:MJPG@60", "-o", "x.jpg"], 1,
+     "the camera has no 640x480:MJPG@60 format"),
     (["capture", "-f", "0", "-o", "missing/x.png"], 1,
      "cannot write missing/x.png: No such file or directory"),
 ])
@@ -157,19 +167,85 @@ class TestControls:
         assert lx.LxOpen(cam) == 0
         tool_names = list(pylentractl.pyLentraCtl(None)._ControlTable(cam))
         lx.LxClose(cam)
-        assert [c["name"] for c in listed] == tool_names
         by_name = {c["name"]: c for c in listed}
-        if device == 2:  # the plain webcam has none of them
-            assert not any(c["supported"] or c["value"] is not None for c in listed)
-            assert "Brightness                not supported" in run("controls", "-d", "2")[1]
+        if device == 2:
+            # The plain webcam answers through UVC: the tool's controls it has, then a UVC
+            # property of its own.
+            assert [c["name"] for c in listed] == tool_names + ["Hue"]
+            assert by_name["Brightness"] == {
+                "name": "Brightness", "supported": True, "value": 0, "min": -64, "max": 64,
+                "step": 1, "default": 0, "read_only": False, "labels": None}
+            assert sorted(c["name"] for c in listed if c["supported"]) == [
+                "Backlight", "Brightness", "Contrast", "Exposure_Gain", "Exposure_Time",
+                "Gamma", "Hue", "Saturation", "Sharpness", "White_Balance_Temperature"]
+            assert "Noise                     not supported" in run("controls", "-d", "2")[1]
             return
+        assert [c["name"] for c in listed] == tool_names
         assert by_name["Brightness"] == {"name": "Brightness", "supported": True, "value": 128,
                                          "min": 0, "max": 255, "step": 1, "default": 128,
-                                         "read_only": False}
+                                         "read_only": False, "labels": None}
+        assert by_name["Flip_Mode"]["labels"] == {"0": "Normal", "1": "H-Mirror",
+                                                  "2": "V-Mirror", "3": "Rotate-180"}
         assert by_name["White_Balance_Temperature"]["step"] == 100
         assert by_name["Exposure_Max_Time"]["read_only"] is True
         assert (by_name["Max_FPS"]["min"], by_name["Max_FPS"]["max"]) == (1, 120)
         assert ("Trigger_mode" in by_name) == (device == 1)
+
+    def test_choice_controls_show_their_labels_as_the_tool_does(self, run):
+        lines = run("controls")[1].splitlines()
+        flip = next(i for i, line in enumerate(lines) if line.startswith("Flip_Mode "))
+        assert lines[flip + 1] == " " * 26 + "Normal(0), H-Mirror(1), V-Mirror(2), Rotate-180(3)"
+        assert lines[flip + 2].startswith("Pan_Target ")
+        webcam = run("controls", "-d", "2")[1]
+        assert "Flip_Mode                 not supported\nPan_Target" in webcam
+
+    def test_webcam_controls_are_read_and_set_through_uvc(self, run):
+        uvc = lx.LX_UVC_IMAGE_PROPERTIES
+        cam = lx.LxInitialCameraDevice(2)
+        assert lx.LxOpen(cam) == 0
+        # Its auxiliary integer is the camera's: a write keeps it.
+        assert lx.LxSetUVCImageProcessing(cam, uvc.UVC_IMAGE_BRIGHTNESS, 5, 7) == 0
+        lx.LxClose(cam)
+        assert run("-d", "2", "get", "brightness", "hue")[:2] == (0, "Brightness: 5\nHue: 0\n")
+        status, out, err = run("-d", "2", "set", "brightness=-64", "white_balance_temperature=5005",
+                               "hue=-3")
+        assert (status, err) == (0, "")
+        assert out == "Brightness: -64\nWhite_Balance_Temperature: 5010\nHue: -3\n"
+        assert lx.LxOpen(cam) == 0
+        assert lx.LxGetUVCImageProcessing(cam, uvc.UVC_IMAGE_BRIGHTNESS) == (0, -64, 7)
+        assert lx.LxGetUVCImageProcessing(cam, uvc.UVC_IMAGE_HUE) == (0, -3, 0)
+        lx.LxClose(cam)
+        assert run("-d", "2", "set", "brightness=65")[::2] == (
+            1, "lxctl: Brightness=65 is out of range: -64 to 64\n")
+        assert run("-d", "2", "get", "zoom_target")[::2] == (
+            1, "lxctl: camera 2 does not support Zoom_Target\n")
+        assert run("get", "hue")[::2] == (1, "lxctl: camera 0 does not support Hue\n")
+        # A failed UVC reading other than "not supported" is named, not hidden.
+        sim.inject("LxGetUVCImageProcessingRange", status=lx.LxStatus.LX_STATUS_IO_ERROR)
+        assert run("-d", "2", "get", "contrast")[::2] == (
+            1, "lxctl: LxGetUVCImageProcessingRange: LX_STATUS_IO_ERROR (-8)\n")
+        sim.inject("LxSetUVCImageProcessing", status=lx.LxStatus.LX_STATUS_READ_ONLY)
+        assert run("-d", "2", "set", "gamma=90")[::2] == (
+            1, "lxctl: Gamma=90: LxSetUVCImageProcessing: LX_STATUS_READ_ONLY (-10)\n")
+
+    def test_capture_sets_controls_first(self, run, tmp_path):
+        def mean_luma(name):
+            return np.fromfile(str(tmp_path / name), np.uint8)[0::2].mean()
+
+        assert run("capture", "-f", "640x480:YUY2", "-o", "plain.raw")[0] == 0
+        status, out, err = run("capture", "-f", "640x480:YUY2", "-o", "bright.raw", "--json",
+                               "--set", "brightness=228", "contrast=128")
+        assert (status, err) == (0, "")
+        assert json.loads(out)["controls"] == {"Brightness": 228, "Contrast": 128}
+        assert mean_luma("bright.raw") > mean_luma("plain.raw") + 50
+        status, out, _ = run("-d", "2", "capture", "-f", "0", "-o", "web.raw",
+                             "--set", "brightness=60")
+        assert status == 0 and out.startswith("Brightness: 60\nweb.raw (")
+        # A value out of range: nothing set, nothing captured.
+        assert run("capture", "-f", "0", "-o", "none.raw", "--set", "brightness=256")[::2] == (
+            1, "lxctl: Brightness=256 is out of range: 0 to 255\n")
+        assert not (tmp_path / "none.raw").exists()
+        assert sim.call_count("LxGetImage") == 3 and sim.call_count("LxSetISPImageProcessing") == 2
 
     def test_get_and_set_take_names_in_any_case(self, run):
         status, out, err = run("set", "brightness=200", "CONTRAST=90", "pan_target=-10",
@@ -191,6 +267,10 @@ class TestControls:
         ("Brightness=7", 2, "Brightness is given twice"),
         ("contrast=9x", 2, "the value '9x' is not a whole number"),
         ("contrast", 2, "'contrast' is not NAME=VALUE"),
+        # Beyond what int() reads from text: still answered with the control and its range.
+        ("contrast=" + "9" * 5000, 1, "Contrast=999999999999...(5000 digits) is out of range: "
+                                      "0 to 255"),
+        ("contrast=-" + "0" * 5000 + "1", 1, "Contrast=-1 is out of range: 0 to 255"),
     ])
     def test_set_writes_nothing_when_any_pair_is_wrong(self, run, second, status, message):
         ended, out, err = run("set", "brightness=200", second)
@@ -200,8 +280,8 @@ class TestControls:
         assert isp_value(0, ISP.ISP_IMAGE_BRIGHTNESS) == 128
 
     def test_refusals_name_the_status_and_what_was_written(self, run):
-        assert run("-d", "2", "set", "brightness=1")[::2] == (
-            1, "lxctl: camera 2 does not support Brightness\n")
+        assert run("-d", "2", "set", "noise=1")[::2] == (
+            1, "lxctl: camera 2 does not support Noise\n")
         assert run("-d", "2", "get", "max_fps")[::2] == (
             1, "lxctl: camera 2 does not support Max_FPS\n")
         sim.inject("LxSetMaxFPS", status=lx.LxStatus.LX_STATUS_BUSY)
@@ -320,3 +400,47 @@ def test_runs_as_a_module_and_as_a_script(tmp_path):
     ran = subprocess.run([script, "list"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                          universal_newlines=True, check=False)
     assert ran.returncode == 0 and ran.stdout.startswith("0: KAVL AR0822 USB Camera")
+
+
+def lxctl_process(*argv, cwd, timeout=60):
+    """lxctl in a process of its own: (exit status, standard output, standard error). A run
+    that hangs is killed after `timeout` seconds and fails the test."""
+    ran = subprocess.run([sys.executable, "-m", "pylentrasdk.cli"] + list(argv), cwd=str(cwd),
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         timeout=timeout, check=False)
+    return ran.returncode, ran.stdout, ran.stderr
+
+
+class TestOddFiles:
+    @pytest.mark.parametrize("argv, message", [
+        (["routes", "activate", "pipe"], b"cannot read pipe: not a regular file"),
+        (["sensor-config", "decode", "pipe"], b"cannot read pipe: not a regular file"),
+        (["firmware", "sensor", "pipe"], b"cannot read pipe: not a regular file"),
+        (["sensor-config", "decode", "folder"], b"cannot read folder: Is a directory"),
+    ])
+    def test_a_fifo_or_a_folder_is_refused_without_waiting(self, tmp_path, argv, message):
+        os.mkfifo(str(tmp_path / "pipe"))
+        (tmp_path / "folder").mkdir()
+        status, out, err = lxctl_process(*argv, cwd=tmp_path, timeout=30)
+        assert (status, out) == (1, b"")
+        assert err == b"lxctl: " + message + b"\n"
+
+    def test_names_that_are_not_utf8_reach_the_sdk(self, run, tmp_path):
+        name = os.fsdecode  # as Python hands such a name from the command line
+        shutil.copy(ROUTE_FILE, str(tmp_path / name(b"\xff\xfe.route.yaml")))
+        status, out, err = run("routes", "activate", name(b"\xff\xfe.route.yaml"))
+        assert (status, err) == (0, "")
+        assert out == "activated the routes of \\udcff\\udcfe.route.yaml\n"
+        assert run("sensor-config", "export", name(b"\xfe.bin"))[0] == 0
+        assert run("sensor-config", "decode", name(b"\xfe.bin"), name(b"\xfd.json"))[0] == 0
+        decoded = json.loads((tmp_path / name(b"\xfd.json")).read_text())
+        assert json.loads(run("sensor-config", "decode", name(b"\xfe.bin"))[1]) == decoded
+        sim.write_firmware_image(str(tmp_path / "sensor.img"), "sensor", "1.5.0")
+        os.rename(str(tmp_path / "sensor.img"), str(tmp_path / name(b"\xff.img")))
+        assert run("firmware", "sensor", name(b"\xff.img"))[0] == 0
+        status, out, _ = run("capture", "-f", "0", "-o", name(b"\xfc{n}.png"), "--json")
+        assert status == 0 and json.loads(out)["files"][0]["path"] == name(b"\xfc1.png")
+        # A refusal naming such a file is one line too.
+        status, out, err = run("sensor-config", "decode", name(b"\xfb.bin"))
+        assert (status, out) == (1, "")
+        assert err == "lxctl: cannot read \\udcfb.bin: No such file or directory\n"

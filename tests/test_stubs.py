@@ -24,7 +24,7 @@ pytest.importorskip("mypy")
 HERE = os.path.dirname(os.path.abspath(__file__))
 PACKAGE = os.path.dirname(os.path.abspath(pylentrasdk.__file__))
 STUBBED = ["__init__", "pyLentraSDK", "stream", "sim", "sim_images", "frames", "status", "cli",
-           "launcher", "pylentractl"]
+           "launcher", "pylentractl", "camera", "controls", "formats", "errors", "control_names"]
 
 
 def _run(arguments, folder):

@@ -12,3 +12,7 @@ frames.to_png(frame, formats[0])  # error
 status, value = lx.LxGetISPImageProcessing(cam, lx.ISP_IMAGE_BRIGHTNESS)  # error
 lx.LxSetISPImageProcessing(cam, lx.UVC_IMAGE_BRIGHTNESS, 10)  # error
 print(lx.LxOpen(cam).name)  # error
+camera = lx.Camera(0)
+camera.capture().number.upper()  # error
+level: str = camera.controls["brightness"]  # error
+camera.format = 3  # error

@@ -39,3 +39,18 @@ assert cam is not None  # a stream needs a camera, not the empty handle
 with FrameStream(cam, fmt) as stream:
     for item in stream:
         seconds: float = item.timestamp
+with lx.Camera(0) as camera:
+    captured_frame: "lx.stream.Frame" = camera.capture(timeout=3.0)
+    shown: Optional[lx.Format] = camera.format
+    camera.format = "1280x720:YUY2@30"
+    level: int = camera.controls["brightness"]
+    camera.controls["flip_mode"] = "H-Mirror"
+    largest: int = camera.controls.info("brightness").max
+    listed: list = camera.formats
+    tilt: float = camera.imu.acceleration.z
+    with camera.stream(buffers=4) as frames_of_camera:
+        number_of_frame: int = next(frames_of_camera).number
+try:
+    lx.Camera("no such camera")
+except lx.LentraError as error:
+    failed_function: Optional[str] = error.function
