@@ -123,15 +123,15 @@ def test_the_brightness_slider_brightens_the_picture_and_the_camera_keeps_it(pag
     section = tile(page, KAVN)
     section.find_element(By.CSS_SELECTOR, "details.controls summary").click()
     slider = wait_for(lambda: section.find_elements(
-        By.CSS_SELECTOR, "tr[data-control='Brightness'] input"))[0]
+        By.CSS_SELECTOR, "tr[data-control='brightness'] input"))[0]
     try:
         slider.send_keys(Keys.END)  # the range's maximum, as a user drags it to the end
         top = int(slider.get_attribute("max"))
         wait_for(lambda: next(c for c in viewer.json("/api/cameras/1/controls")
-                              if c["name"] == "Brightness")["value"] == top)
+                              if c["name"] == "brightness")["value"] == top)
         wait_for(lambda: shot(picture).mean() > before + 20)
     finally:
-        viewer.request("PUT", "/api/cameras/1/controls/Brightness", {"value": 128})
+        viewer.request("PUT", "/api/cameras/1/controls/brightness", {"value": 128})
 
 
 def test_the_snapshot_button_downloads_the_full_frame_as_png(page, viewer, downloads):

@@ -97,11 +97,11 @@ def test_requests_without_the_token_from_another_host_or_origin_are_refused(view
     cookie = headers["Set-Cookie"].split(";")[0]
     assert viewer.request("GET", path, token=False, headers={"Cookie": cookie})[0] == 200
     # A change from another site's page is refused and changes nothing.
-    before = _control(viewer, KAVL, "Brightness")["value"]
-    change = "/api/cameras/0/controls/Brightness"
+    before = _control(viewer, KAVL, "brightness")["value"]
+    change = "/api/cameras/0/controls/Brightness"  # names go in any case
     refused = viewer.request("PUT", change, {"value": before + 1},
                              headers={"Origin": "http://evil.example"})
-    assert refused[0] == 403 and _control(viewer, KAVL, "Brightness")["value"] == before
+    assert refused[0] == 403 and _control(viewer, KAVL, "brightness")["value"] == before
     status, _, body = viewer.request("PUT", change, {"value": before + 1},
                                      headers={"Origin": viewer.origin})
     assert (status, json.loads(body)) == (200, {"value": before + 1})
@@ -125,7 +125,7 @@ def _control(viewer, camera, name):
 
 def test_unknown_cameras_formats_controls_and_imus_are_404_with_an_error(viewer):
     for path in ("/api/cameras/3/controls", "/api/cameras/-1/controls", "/api/cameras/x/imu",
-                 "/api/cameras/0/stream.mjpg?format=1",  # the KAVL's LX_IMAGE_FORMAT_NONE
+                 "/api/cameras/0/stream.mjpg?format=16",  # the KAVL has 16
                  "/api/cameras/0/snapshot.png?format=99", "/api/cameras/0/stream.mjpg?format=a",
                  "/api/cameras/0/imu", "/api/cameras/2/imu", "/api/nothing"):
         status, headers, body = viewer.request("GET", path)
@@ -143,7 +143,7 @@ def test_bad_control_values_are_400_and_never_reach_the_camera(viewer):
                  b'{"value": 2', b"\xff\xfe", b""):
         status, _, answer = viewer.request("PUT", change, body)
         assert status == 400 and json.loads(answer)["error"], body
-    control = _control(viewer, KAVL, "Brightness")
+    control = _control(viewer, KAVL, "brightness")
     status, _, answer = viewer.request("PUT", change, {"value": control["max"] + 1})
     assert status == 400 and "out of range" in json.loads(answer)["error"]
     assert viewer.sim("call_count", "LxSetISPImageProcessing") == calls

@@ -1,15 +1,13 @@
 """The cameras as the viewer sees them: what each offers, and one shared capture per camera.
 
-`Device` is the viewer's only way to the SDK: names, formats, controls, the IMU, streams. The
-web handlers never call the binding themselves, so the layer under the viewer can change here
-alone.
+`Device` is the viewer's only way to the cameras, over `pylentrasdk.Camera`: names, formats,
+controls, the IMU, streams. The web handlers never call the camera layer themselves.
 
 `Hub` shares one capture of a camera among every browser tab that watches it: a `FrameStream` in
 latest-frame mode read by one thread, each frame encoded to JPEG once, and the same encoded bytes
 handed to every viewer. The camera is opened for the first viewer and its stream stopped and the
-camera closed when the last one leaves. SDK calls of one camera run one at a time on that
-camera's own worker thread, so a slow call of one camera never holds up the event loop or
-another camera.
+camera closed when the last one leaves. Calls of one camera run one at a time on that camera's
+own worker thread, so a slow call of one camera never holds up the event loop or another camera.
 """
 
 import asyncio
@@ -20,23 +18,17 @@ import math
 import threading
 import time
 
-import numpy
-
-import pylentrasdk as lx
-from pylentrasdk import control_names, frames
-from pylentrasdk.status import status_name
-from pylentrasdk.stream import FrameStream, StreamClosedError, StreamError
-
-_F = lx.LX_IMAGE_FORMAT
-_NORMAL = lx.LX_IMU_SELF_TEST_MODE.NORMAL
-_NOT_SUPPORTED = lx.LxStatus.LX_STATUS_NOT_SUPPORTED
+from pylentrasdk import frames
+from pylentrasdk.camera import Camera, cameras
+from pylentrasdk.errors import ControlValueError, LentraError, NotSupportedError
+from pylentrasdk.stream import StreamClosedError, StreamError
 
 JPEG_QUALITY = 80
-READ_TIMEOUT_MS = 3000
+READ_TIMEOUT_S = 3.0
 
 
 class CameraError(Exception):
-    """The SDK refused: `status_name` names its status ("LX_STATUS_BUSY", "LX_TIMEOUT")."""
+    """The camera refused: `status_name` names its status ("LX_STATUS_BUSY", "LX_TIMEOUT")."""
 
     def __init__(self, message, status_name=None):
         super().__init__(message)
@@ -52,197 +44,141 @@ class ControlError(Exception):
         self.http = http
 
 
-def _refused(function, status):
-    name = status_name(status)
-    return CameraError("{}: {} ({})".format(function, name, int(status)), name)
+def _camera_error(error):
+    return CameraError(str(error), error.status_name or type(error).__name__)
 
 
-def short_format(member):
-    """"YUY2" for LX_IMAGE_FORMAT_YUY2, as lxctl writes pixel formats."""
-    return member.name[len("LX_IMAGE_FORMAT_"):]
-
-
-def _float32(value):
-    # The shortest decimal that reads back as the same float32 (9.646823, not 9.6468229293...).
-    return float(str(numpy.float32(value)))
-
-
-def encode_jpeg(frame, fmt, quality=JPEG_QUALITY):
+def encode_jpeg(frame, quality=JPEG_QUALITY):
     """The frame as JPEG bytes, encoded in C++ with the interpreter lock released (from the
     YUV planes directly for YUY2, UYVY and NV12); an MJPG frame is a JPEG already and goes out
     as it came, once its header has been checked."""
-    return frames.to_jpeg(frame, fmt, quality)
+    return frames.to_jpeg(frame, quality=quality)
 
 
-def encode_png(frame, fmt):
+def encode_png(frame):
     """The frame as PNG bytes at full resolution."""
     from PIL import Image
 
     out = io.BytesIO()
-    Image.fromarray(frames.to_rgb(frame, fmt)).save(out, "PNG", compress_level=1)
+    Image.fromarray(frames.to_rgb(frame)).save(out, "PNG", compress_level=1)
     return out.getvalue()
-
-
-# A control: its name (as lxctl shows it) and either its ISP property or, for a stream setting,
-# (getter, setter, minimum, maximum).
-_Control = collections.namedtuple("_Control", "name prop stream")
-_STREAM_FUNCTIONS = {"Throughput": ("LxGetThroughPut", "LxSetThroughPut"),
-                     "Max_FPS": ("LxGetMaxFPS", "LxSetMaxFPS")}
 
 
 class Device:
     """One camera of the rig by its discovery index: its identity and formats (read once), and
-    the SDK calls the viewer makes on it. Not thread-safe: its Hub calls it from one thread."""
+    the calls the viewer makes on it. Not thread-safe: its Hub calls it from one thread. The
+    camera is open only while `camera` is not None."""
 
     def __init__(self, index, name):
         self.index = index
         self.name = name
-        self.cam = None
-        self.opened = False
-        self.formats = {}  # LxGetFormatList index -> LxFormat, frame-carrying formats only
+        self.camera = None
+        self.formats = []  # Format, numbered as `lxctl formats` numbers them
         self.imu = False
         self.error = None  # the status name that kept it from being read, if any
 
     def describe(self):
         """Reads the formats and whether there is an IMU (opening the camera for it)."""
         try:
-            self.open()
-            status, records = lx.LxGetFormatList(self.cam)
-            if status != 0:
-                raise _refused("LxGetFormatList", status)
-            self.formats = {i: f for i, f in enumerate(records)
-                            if f.format != _F.LX_IMAGE_FORMAT_NONE}
-            self.imu = lx.LxGetIMUAccData(self.cam, _NORMAL)[0] != _NOT_SUPPORTED
+            camera = self.open()
+            self.formats = camera.formats
+            try:
+                self.imu = camera.imu is not None  # NotSupportedError without one
+            except NotSupportedError:
+                self.imu = False
         except CameraError as error:
             self.error = error.status_name
+        except LentraError as error:
+            self.error = _camera_error(error).status_name
         finally:
             self.close()
 
     def info(self):
         return {"index": self.index, "name": self.name, "imu": self.imu, "error": self.error,
-                "formats": [{"index": i, "format": short_format(f.format), "width": f.width,
-                             "height": f.height, "fps": f.framerate}
-                            for i, f in sorted(self.formats.items())]}
+                "formats": [{"index": i, "format": f.fourcc, "width": f.width,
+                             "height": f.height, "fps": f.fps}
+                            for i, f in enumerate(self.formats)]}
 
     def open(self):
-        if self.opened:
-            return
-        if self.cam is None:
-            self.cam = lx.LxInitialCameraDevice(self.index)
-            if self.cam is None:
-                raise CameraError("LxInitialCameraDevice: no camera {}".format(self.index),
-                                  "LX_STATUS_INVALID_HANDLE")
-        status = lx.LxOpen(self.cam)
-        if status != 0:
-            raise _refused("LxOpen", status)
-        self.opened = True
+        if self.camera is None:
+            try:
+                self.camera = Camera(self.index)
+            except LentraError as error:
+                raise _camera_error(error) from None
+        return self.camera
 
     def close(self):
-        if self.opened:
-            self.opened = False
-            lx.LxClose(self.cam)
+        camera, self.camera = self.camera, None
+        if camera is not None:
+            camera.close()  # stops its stream first
 
-    def stream(self, fmt):
-        self.open()
+    def _streaming_in(self, format_index, latest):
+        camera = self.open()
         try:
-            return FrameStream(self.cam, fmt, 4, latest=True, timeout_ms=READ_TIMEOUT_MS)
-        except StreamError as error:
-            raise CameraError(str(error), error.status_name) from None
+            camera.format = self.formats[format_index]
+            return camera.stream(buffers=4, latest=latest, timeout=READ_TIMEOUT_S)
+        except LentraError as error:
+            raise _camera_error(error) from None
 
-    def snapshot(self, fmt):
-        """One frame of `fmt`, captured on a stream of its own (the camera streams nothing)."""
-        self.open()
-        try:
-            with FrameStream(self.cam, fmt, 1, timeout_ms=READ_TIMEOUT_MS) as stream:
+    def stream(self, format_index):
+        return self._streaming_in(format_index, latest=True)
+
+    def snapshot(self, format_index):
+        """One frame of the format, captured on a stream of its own (the camera streams
+        nothing)."""
+        with self._streaming_in(format_index, latest=False) as stream:
+            try:
                 return stream.read()
-        except StreamError as error:
-            raise CameraError(str(error), error.status_name) from None
+            except StreamError as error:
+                raise _camera_error(error) from None
 
     # -- controls ------------------------------------------------------------------------------
-    def _controls(self):
-        isp = lx.LX_ISP_IMAGE_PROPERTIES
-        listed = [_Control(name, getattr(isp, member), None)
-                  for name, member in control_names.ISP_CONTROLS]
-        for name, minimum, maximum in control_names.STREAM_SETTINGS:
-            getter, setter = (getattr(lx, f) for f in _STREAM_FUNCTIONS[name])
-            listed.append(_Control(name, None, (getter, setter, int(minimum), int(maximum))))
-        listed += [_Control(name, getattr(isp, member), None)
-                   for name, member in control_names.optional_controls(self.cam)]
+    def controls(self):
+        controls = self.open().controls
+        listed = []
+        try:
+            for name in controls:
+                info = controls.info(name)
+                listed.append({"name": name, "value": controls[name], "min": info.min,
+                               "max": info.max, "step": info.step, "default": info.default,
+                               "read_only": info.read_only,
+                               "labels": {str(k): v for k, v in info.labels.items()}})
+        except LentraError as error:
+            raise _camera_error(error) from None
         return listed
 
-    def _read(self, control):
-        """The control's state, or None when the camera does not have it."""
-        if control.stream:
-            getter, _, minimum, maximum = control.stream
-            status, value = getter(self.cam)
-            if status == _NOT_SUPPORTED:
-                return None
-            if status != 0:
-                raise _refused(getter.__name__, status)
-            return {"name": control.name, "value": int(value), "min": minimum, "max": maximum,
-                    "step": 1, "default": None, "read_only": False}
-        # The binding reports every failed ISP reading alike: the camera lacks the control.
-        status, value, flag = lx.LxGetISPImageProcessing(self.cam, control.prop)
-        if status != 0:
-            return None
-        status, low, high, step, default = lx.LxGetISPImageProcessingRange(self.cam, control.prop)
-        if status != 0:
-            raise _refused("LxGetISPImageProcessingRange", status)
-        return {"name": control.name, "value": value, "min": low, "max": high, "step": step,
-                "default": default, "read_only": flag == 1}
-
-    def controls(self):
-        self.open()
-        return [state for state in map(self._read, self._controls()) if state is not None]
-
     def set_control(self, name, value):
-        """Checks `value` against the control's range and sets it; the value read back."""
-        self.open()
-        for control in self._controls():
-            if control.name.lower() == name.lower():
-                break
-        else:
+        """Checks `value` against the control's range and sets it; the value read back (the
+        camera may round it to its step)."""
+        controls = self.open().controls
+        if name.strip().lower() not in controls:
             raise ControlError("no control {!r}".format(name), 404)
-        state = self._read(control)
-        if state is None:
-            raise ControlError("the camera has no control {!r}".format(name), 404)
-        if state["read_only"]:
-            raise ControlError("{} is read-only".format(control.name), 409)
-        if not state["min"] <= value <= state["max"]:
-            raise ControlError("{} is out of range: {} to {}".format(
-                value, state["min"], state["max"]), 400)
-        if control.stream:
-            setter = control.stream[1]
-            status, function = setter(self.cam, value), setter.__name__
-        else:
-            status = lx.LxSetISPImageProcessing(self.cam, control.prop, value)
-            function = "LxSetISPImageProcessing"
-        if status != 0:
-            raise ControlError("{}: {} ({})".format(function, status_name(status), status), 400)
-        # Read back: the camera may round the value to its step.
-        return self._read(control)["value"]
+        try:
+            if controls.info(name).read_only:
+                raise ControlError("{} is read-only".format(name), 409)
+            controls[name] = value
+            return controls[name]
+        except ControlValueError as error:  # checked before the SDK is asked
+            raise ControlError(str(error), 400) from None
+        except LentraError as error:  # the SDK refused
+            raise ControlError(str(error), 400) from None
 
     def imu_reading(self):
-        self.open()
-        reading = {}
-        for key, function in (("acc", lx.LxGetIMUAccData), ("gyro", lx.LxGetIMUGyrData)):
-            status, vector = function(self.cam, _NORMAL)
-            if status != 0:
-                raise _refused(function.__name__, status)
-            reading[key] = [_float32(v) for v in vector]
-        status, temperature = lx.LxGetIMUTemperature(self.cam)
-        if status != 0:
-            raise _refused("LxGetIMUTemperature", status)
-        reading["temperature"] = _float32(temperature)
-        return reading
+        try:
+            reading = self.open().imu.read()
+        except LentraError as error:
+            raise _camera_error(error) from None
+        return {"acc": list(reading.acceleration), "gyro": list(reading.angular_rate),
+                "temperature": reading.temperature}
 
 
 def discover():
     """Every camera of the rig, each described (formats, IMU)."""
-    status, names = lx.LxDiscoverCameraDevices()
-    if status != 0:
-        raise _refused("LxDiscoverCameraDevices", status)
-    devices = [Device(index, name) for index, name in enumerate(names)]
+    try:
+        found = cameras()
+    except LentraError as error:
+        raise _camera_error(error) from None
+    devices = [Device(info.index, info.name) for info in found]
     for device in devices:
         device.describe()
     return devices
@@ -343,25 +279,24 @@ class Hub:
     # -- capture ---------------------------------------------------------------------------------
     async def _restart(self, format_index):
         await self._stop(close=False)
-        fmt = self.device.formats[format_index]
         self.error = None
         self.format_index = format_index
         self.latest = None
         try:
-            stream = await self.call(self.device.stream, fmt)
+            stream = await self.call(self.device.stream, format_index)
         except CameraError as error:
             self.error = error.status_name
             await self.call(self.device.close)
             raise
         self._stream = stream
         self._published.clear()
-        self._reader = threading.Thread(target=self._read, args=(stream, fmt),
+        self._reader = threading.Thread(target=self._read, args=(stream,),
                                         name="viewer-capture-{}".format(self.device.index),
                                         daemon=True)
         self._reader.start()
         self._notify()
 
-    def _read(self, stream, fmt):
+    def _read(self, stream):
         """The capture thread: the newest frame, encoded once, handed to the loop."""
         while True:
             try:
@@ -372,11 +307,11 @@ class Hub:
                 self._call_soon(self._failed, stream, error.status_name or str(error))
                 return
             try:
-                jpeg = encode_jpeg(frame, fmt)
+                jpeg = encode_jpeg(frame)
             except ValueError as error:  # a frame that does not decode (a broken JPEG)
                 self._call_soon(self._failed, stream, "bad frame: {}".format(error))
                 return
-            self._raw = (frame, fmt)
+            self._raw = frame
             self._call_soon(self._publish, stream, jpeg, frame.number, frame.timestamp,
                             stream.dropped)
             del frame
@@ -421,24 +356,15 @@ class Hub:
     async def snapshot(self, format_index):
         """PNG bytes of a frame of `format_index`: the newest of the running stream when it is in
         that format, else one captured for it (None when the camera streams another format)."""
-        fmt = self.device.formats[format_index]
         if self._stream is not None:
             if self.format_index != format_index:
                 return None
-            frame = await self.next_frame(0, READ_TIMEOUT_MS / 1000) and self._raw
+            frame = await self.next_frame(0, READ_TIMEOUT_S) and self._raw
             if frame is None:
                 raise CameraError("no frame came", self.error or "LX_TIMEOUT")
-            return await self.loop.run_in_executor(None, encode_png, *frame)
-
-        def capture():
-            try:
-                return self.device.snapshot(fmt)
-            finally:
-                if self._stream is None:
-                    self.device.close()
-
-        frame = await self.call(capture)
-        return await self.loop.run_in_executor(None, encode_png, frame, fmt)
+        else:
+            frame = await self.query(self.device.snapshot, format_index)
+        return await self.loop.run_in_executor(None, encode_png, frame)
 
     async def query(self, function, *args):
         """Calls a Device method that needs the camera open, closing it again after when nobody

@@ -193,8 +193,8 @@ class Viewer:
                 return hub.format_index
             if not hub.device.formats:
                 raise LookupError("camera {} offers no format".format(hub.device.index))
-            return min(hub.device.formats)
-        if not text.isdigit() or int(text) not in hub.device.formats:
+            return 0
+        if not text.isdigit() or int(text) >= len(hub.device.formats):
             raise LookupError("camera {} has no format {}".format(hub.device.index, text))
         return int(text)
 

@@ -114,9 +114,23 @@ class Tile {
     const label = document.createElement("td");
     label.className = "label";
     label.textContent = c.name;
-    const slider = document.createElement("input");
-    slider.type = "range";
-    slider.min = c.min; slider.max = c.max; slider.step = c.step || 1; slider.value = c.value;
+    // A choice control is a list of its labels; any other control a slider over its range.
+    const labels = Object.entries(c.labels || {});
+    let slider;
+    if (labels.length) {
+      slider = document.createElement("select");
+      for (const [value, text] of labels) {
+        const option = document.createElement("option");
+        option.value = value;
+        option.textContent = text;
+        slider.append(option);
+      }
+    } else {
+      slider = document.createElement("input");
+      slider.type = "range";
+      slider.min = c.min; slider.max = c.max; slider.step = c.step || 1;
+    }
+    slider.value = c.value;
     slider.disabled = c.read_only;
     slider.setAttribute("aria-label", c.name);
     const shown = document.createElement("td");
