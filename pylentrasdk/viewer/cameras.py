@@ -25,6 +25,9 @@ from pylentrasdk.stream import StreamClosedError, StreamError
 
 JPEG_QUALITY = 80
 READ_TIMEOUT_S = 3.0
+# A camera opened for requests alone (controls, IMU readings, a snapshot) stays open this long
+# after the last one, so that a page polling its IMU does not reopen it ten times a second.
+IDLE_CLOSE_S = 2.0
 
 
 class CameraError(Exception):
@@ -211,6 +214,7 @@ class Hub:
         self._reader = None
         self._changed = asyncio.Event()
         self._lock = asyncio.Lock()
+        self._idle = None  # the timer that closes a camera no one watches
         self._published = collections.deque(maxlen=64)  # publish times, for frames per second
         self.dropped = 0
         self._seq = 0  # frames published, over every stream this hub ran
@@ -240,6 +244,7 @@ class Hub:
         """A viewer arrives: the camera streams `format_index` (restarting in it when it
         streamed another, so every viewer sees the newest choice)."""
         self.viewers += 1
+        self._cancel_idle()
         try:
             async with self._lock:  # one start or stop at a time
                 if self._stream is None or self.format_index != format_index:
@@ -367,22 +372,34 @@ class Hub:
         return await self.loop.run_in_executor(None, encode_png, frame)
 
     async def query(self, function, *args):
-        """Calls a Device method that needs the camera open, closing it again after when nobody
-        watches it."""
+        """Calls a Device method that needs the camera open; when nobody watches the camera it
+        is closed again IDLE_CLOSE_S after the last such call."""
+        self._cancel_idle()
+        try:
+            return await self.call(function, *args)
+        finally:
+            if not self.closed and self._stream is None and self.viewers == 0:
+                self._idle = self.loop.call_later(IDLE_CLOSE_S, self._close_idle)
 
-        def run():
-            try:
-                return function(*args)
-            finally:
-                if self._stream is None and self.viewers == 0:
-                    self.device.close()
+    def _cancel_idle(self):
+        if self._idle is not None:
+            self._idle.cancel()
+            self._idle = None
 
-        return await self.call(run)
+    def _close_idle(self):
+        self._idle = None
+        self.loop.create_task(self._close_if_unwatched())
+
+    async def _close_if_unwatched(self):
+        async with self._lock:
+            if self._stream is None and self.viewers == 0 and not self.closed:
+                await self.call(self.device.close)
 
     async def shutdown(self):
         """Stops for good: the stream stops and the camera is closed. Viewers that leave after
         find nothing to do."""
         self.closed = True
+        self._cancel_idle()
         await self.stop()
 
     def release(self):

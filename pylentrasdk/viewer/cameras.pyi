@@ -10,6 +10,7 @@ _T = TypeVar("_T")
 
 JPEG_QUALITY: int
 READ_TIMEOUT_S: float
+IDLE_CLOSE_S: float
 
 class CameraError(Exception):
     status_name: Optional[str]
