@@ -26,52 +26,114 @@ std::string size_text(int width, int height) {
 // D = U - 128, E = V - 128, R = (298 C + 409 E + 128) >> 8, G = (298 C - 100 D - 208 E + 128) >> 8,
 // B = (298 C + 516 D + 128) >> 8, each clipped to 0..255. libyuv's kernels round their
 // coefficients to 6 bits and miss this by up to two levels, so these are plain loops the compiler
-// vectorises; they give exactly the documented result.
+// vectorises, and they give exactly the documented result.
+//
+// The sums need 18 bits, but splitting 298 = 256 + 42, 409 = 256 + 153, 208 = 256 - 48 and
+// 516 = 512 + 4 takes the multiples of 256 out of the shift exactly:
+//   R = C + E + ((42 C + 153 E + 128) >> 8)
+//   G = C - E + ((42 C - 100 D + 48 E + 128) >> 8)
+//   B = C + 2 D + ((42 C + 4 D + 128) >> 8)
+// and every term stays within 16 bits (|42 C + 153 E + 128| < 29600), so the loops run on 16-bit
+// lanes, twice as many per instruction. Rows are converted in chunks: the chroma terms spread to
+// each pixel, then the arithmetic on contiguous arrays, then the RGB interleave.
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// One copy for AVX2 and one for any x86-64, chosen when the library loads. The row kernels are
+// forced inline, so that each copy gets them compiled for its own instructions.
+#define LENTRA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define LENTRA_KERNEL __attribute__((always_inline)) inline
+#else
+#define LENTRA_VECTOR_CLONES
+#define LENTRA_KERNEL inline
+#endif
 
 inline std::uint8_t clip(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+inline std::uint8_t clip16(std::int16_t v) {
+    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
-// One row: `pairs` pixel pairs, each of two luma values and one chroma pair, to RGB (R and B are
-// the byte positions of red and blue in an output pixel).
+constexpr int kChunk = 256;  // pixel pairs per chunk
+
+// Interleaves planes of red, green and blue into pixels of three bytes (R and B are the byte
+// positions of red and blue).
 template <int R, int B>
-void yuv_pairs(const std::uint8_t* y, int y_step, const std::uint8_t* u, const std::uint8_t* v,
-               int c_step, int pairs, std::uint8_t* out) {
-    for (int k = 0; k < pairs; ++k) {
-        const int d = u[k * c_step] - 128;
-        const int e = v[k * c_step] - 128;
-        const int r = 409 * e + 128;
-        const int g = -100 * d - 208 * e + 128;
-        const int b = 516 * d + 128;
-        const int c0 = 298 * (y[2 * k * y_step] - 16);
-        const int c1 = 298 * (y[(2 * k + 1) * y_step] - 16);
-        std::uint8_t* o = out + 6 * k;
-        o[R] = clip((c0 + r) >> 8);
-        o[1] = clip((c0 + g) >> 8);
-        o[B] = clip((c0 + b) >> 8);
-        o[3 + R] = clip((c1 + r) >> 8);
-        o[4] = clip((c1 + g) >> 8);
-        o[3 + B] = clip((c1 + b) >> 8);
+LENTRA_KERNEL void store_rgb(const std::uint8_t* red, const std::uint8_t* green,
+                             const std::uint8_t* blue, int n, std::uint8_t* out) {
+    for (int i = 0; i < n; ++i) {
+        out[3 * i + R] = red[i];
+        out[3 * i + 1] = green[i];
+        out[3 * i + B] = blue[i];
     }
 }
 
-// Packed 4:2:2 (YUY2: Y0 U Y1 V; UYVY: U Y0 V Y1), whose luma sits at byte Y of each pair and
-// chroma at U and V.
-template <int R, int B>
-void packed422_to_rgb(const std::uint8_t* src, int width, int height, int y_at, int u_at,
-                      int v_at, std::uint8_t* out) {
+// Where a row's bytes lie: luma of pixel i at y[i * YStep], chroma of pair k at u[k * CStep]
+// and v[k * CStep].
+template <int YStep, int CStep, int R, int B>
+LENTRA_KERNEL void yuv_row(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int pairs,
+                    std::uint8_t* out) {
+    alignas(64) std::int16_t c[2 * kChunk], kr[2 * kChunk], kg[2 * kChunk], kb[2 * kChunk];
+    alignas(64) std::int16_t er[2 * kChunk], eg[2 * kChunk], eb[2 * kChunk];
+    alignas(64) std::uint8_t red[2 * kChunk], green[2 * kChunk], blue[2 * kChunk];
+    for (int k0 = 0; k0 < pairs; k0 += kChunk) {
+        const int n = std::min(kChunk, pairs - k0);
+        const std::uint8_t* yy = y + std::size_t(2 * k0) * YStep;
+        const std::uint8_t* uu = u + std::size_t(k0) * CStep;
+        const std::uint8_t* vv = v + std::size_t(k0) * CStep;
+        for (int k = 0; k < n; ++k) {
+            const auto d = static_cast<std::int16_t>(uu[k * CStep] - 128);
+            const auto e = static_cast<std::int16_t>(vv[k * CStep] - 128);
+            c[2 * k] = static_cast<std::int16_t>(yy[2 * k * YStep] - 16);
+            c[2 * k + 1] = static_cast<std::int16_t>(yy[(2 * k + 1) * YStep] - 16);
+            kr[2 * k] = kr[2 * k + 1] = static_cast<std::int16_t>(153 * e + 128);
+            kg[2 * k] = kg[2 * k + 1] = static_cast<std::int16_t>(-100 * d + 48 * e + 128);
+            kb[2 * k] = kb[2 * k + 1] = static_cast<std::int16_t>(4 * d + 128);
+            er[2 * k] = er[2 * k + 1] = e;
+            eg[2 * k] = eg[2 * k + 1] = static_cast<std::int16_t>(-e);
+            eb[2 * k] = eb[2 * k + 1] = static_cast<std::int16_t>(2 * d);
+        }
+        // Every sum is cast back to 16 bits (where it fits), so the compiler keeps 16-bit lanes.
+        const auto s16 = [](int v) { return static_cast<std::int16_t>(v); };
+        for (int i = 0; i < 2 * n; ++i) {
+            const std::int16_t cc = c[i];
+            const std::int16_t t = s16(42 * cc);
+            red[i] = clip16(s16(cc + er[i] + s16(s16(t + kr[i]) >> 8)));
+            green[i] = clip16(s16(cc + eg[i] + s16(s16(t + kg[i]) >> 8)));
+            blue[i] = clip16(s16(cc + eb[i] + s16(s16(t + kb[i]) >> 8)));
+        }
+        store_rgb<R, B>(red, green, blue, 2 * n, out + std::size_t(6) * k0);
+    }
+}
+
+// Packed 4:2:2, YUY2 (Y0 U Y1 V) or UYVY (U Y0 V Y1), to RGB or BGR.
+LENTRA_VECTOR_CLONES
+void packed422_to_rgb(const std::uint8_t* src, int width, int height, bool yuy2, bool rgb,
+                      std::uint8_t* out) {
     const std::size_t row = std::size_t(width) * 2;
+    const int y_at = yuy2 ? 0 : 1, u_at = yuy2 ? 1 : 0, v_at = yuy2 ? 3 : 2;
     for (int j = 0; j < height; ++j) {
         const std::uint8_t* s = src + j * row;
-        yuv_pairs<R, B>(s + y_at, 2, s + u_at, s + v_at, 4, width / 2, out + j * std::size_t(width) * 3);
+        std::uint8_t* o = out + j * std::size_t(width) * 3;
+        if (rgb) {
+            yuv_row<2, 4, 0, 2>(s + y_at, s + u_at, s + v_at, width / 2, o);
+        } else {
+            yuv_row<2, 4, 2, 0>(s + y_at, s + u_at, s + v_at, width / 2, o);
+        }
     }
 }
 
-template <int R, int B>
-void nv12_to_rgb(const std::uint8_t* src, int width, int height, std::uint8_t* out) {
+// NV12: the luma plane, then rows of interleaved U and V, one per two frame rows.
+LENTRA_VECTOR_CLONES
+void nv12_to_rgb(const std::uint8_t* src, int width, int height, bool rgb, std::uint8_t* out) {
     const std::uint8_t* chroma = src + std::size_t(width) * height;
     for (int j = 0; j < height; ++j) {
         const std::uint8_t* uv = chroma + std::size_t(j / 2) * width;
-        yuv_pairs<R, B>(src + std::size_t(j) * width, 1, uv, uv + 1, 2, width / 2,
-                        out + std::size_t(j) * width * 3);
+        const std::uint8_t* y = src + std::size_t(j) * width;
+        std::uint8_t* o = out + std::size_t(j) * width * 3;
+        if (rgb) {
+            yuv_row<1, 2, 0, 2>(y, uv, uv + 1, width / 2, o);
+        } else {
+            yuv_row<1, 2, 2, 0>(y, uv, uv + 1, width / 2, o);
+        }
     }
 }
 
@@ -94,15 +156,36 @@ void rgb_to_gray(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out)
 // RGB565, low byte first: each channel shifted up (R = R5 << 3, G = G6 << 2, B = B5 << 3).
 // libyuv's RGB565ToARGB fills the low bits by replication, which is a different picture.
 template <int R, int B>
-void rgb565_to_rgb(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out) {
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const unsigned w = src[2 * i] | (unsigned(src[2 * i + 1]) << 8);
-        out[3 * i + R] = static_cast<std::uint8_t>((w >> 11) << 3);
-        out[3 * i + 1] = static_cast<std::uint8_t>(((w >> 5) & 0x3F) << 2);
-        out[3 * i + B] = static_cast<std::uint8_t>((w & 0x1F) << 3);
+LENTRA_KERNEL void rgb565_pixels(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out) {
+    alignas(64) std::uint8_t red[2 * kChunk], green[2 * kChunk], blue[2 * kChunk];
+    for (std::size_t i0 = 0; i0 < pixels; i0 += 2 * kChunk) {
+        const int n = static_cast<int>(std::min<std::size_t>(2 * kChunk, pixels - i0));
+        const std::uint8_t* s = src + 2 * i0;
+        for (int i = 0; i < n; ++i) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            std::uint16_t w;  // one load of the word, which the compiler vectorises
+            std::memcpy(&w, s + 2 * i, 2);
+#else
+            const auto w = static_cast<std::uint16_t>(s[2 * i] | (s[2 * i + 1] << 8));
+#endif
+            red[i] = static_cast<std::uint8_t>((w >> 11) << 3);
+            green[i] = static_cast<std::uint8_t>(((w >> 5) & 0x3F) << 2);
+            blue[i] = static_cast<std::uint8_t>((w & 0x1F) << 3);
+        }
+        store_rgb<R, B>(red, green, blue, n, out + 3 * i0);
     }
 }
 
+LENTRA_VECTOR_CLONES
+void rgb565_to_rgb(const std::uint8_t* src, std::size_t pixels, bool rgb, std::uint8_t* out) {
+    if (rgb) {
+        rgb565_pixels<0, 2>(src, pixels, out);
+    } else {
+        rgb565_pixels<2, 0>(src, pixels, out);
+    }
+}
+
+LENTRA_VECTOR_CLONES
 void rgb565_to_gray(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out) {
     for (std::size_t i = 0; i < pixels; ++i) {
         const unsigned w = src[2 * i] | (unsigned(src[2 * i + 1]) << 8);
@@ -114,26 +197,44 @@ void rgb565_to_gray(const std::uint8_t* src, std::size_t pixels, std::uint8_t* o
 
 // One compressor and one decompressor per thread: conversions run without the interpreter lock,
 // so several threads may be in here at once, and a handle is not to be shared between them.
-struct TjHandle {
-    tjhandle handle = nullptr;
-    explicit TjHandle(bool compress) : handle(compress ? tjInitCompress() : tjInitDecompress()) {}
-    ~TjHandle() {
-        if (handle) tjDestroy(handle);
-    }
+// After a failure a handle is made afresh: libjpeg-turbo can leave it in a state in which the
+// next, good JPEG fails too.
+class TjHandle {
+  public:
+    explicit TjHandle(bool compress) : compress_(compress) {}
+    ~TjHandle() { drop(); }
     TjHandle(const TjHandle&) = delete;
     TjHandle& operator=(const TjHandle&) = delete;
+
+    tjhandle get() {
+        if (!handle_) handle_ = compress_ ? tjInitCompress() : tjInitDecompress();
+        if (!handle_) throw std::runtime_error("libjpeg-turbo could not make a codec");
+        return handle_;
+    }
+    // The handle's error message; the handle is dropped, to be made again on next use.
+    std::string failure() {
+        std::string message = tjGetErrorStr2(handle_);
+        drop();
+        return message;
+    }
+
+  private:
+    void drop() {
+        if (handle_) tjDestroy(handle_);
+        handle_ = nullptr;
+    }
+    bool compress_;
+    tjhandle handle_ = nullptr;
 };
 
-tjhandle decompressor() {
+TjHandle& decompressor() {
     thread_local TjHandle h(false);
-    if (!h.handle) throw std::runtime_error("libjpeg-turbo could not make a decompressor");
-    return h.handle;
+    return h;
 }
 
-tjhandle compressor() {
+TjHandle& compressor() {
     thread_local TjHandle h(true);
-    if (!h.handle) throw std::runtime_error("libjpeg-turbo could not make a compressor");
-    return h.handle;
+    return h;
 }
 
 // The JPEG's picture size, checked against the format's; FrameError for data that is no JPEG.
@@ -141,12 +242,14 @@ void check_jpeg(const std::uint8_t* data, std::size_t size, int width, int heigh
     if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) {
         throw FrameError("the MJPG frame is no readable JPEG (" + std::to_string(size) + " bytes)");
     }
-    tjhandle h = decompressor();
+    TjHandle& h = decompressor();
     int w = 0, hh = 0, subsampling = 0, colorspace = 0;
-    if (tjDecompressHeader3(h, data, static_cast<unsigned long>(size), &w, &hh, &subsampling,
+    if (tjDecompressHeader3(h.get(), data, static_cast<unsigned long>(size), &w, &hh, &subsampling,
                             &colorspace) != 0) {
-        throw FrameError(std::string("the MJPG frame is no readable JPEG (") + tjGetErrorStr2(h) + ")");
+        throw FrameError("the MJPG frame is no readable JPEG (" + h.failure() + ")");
     }
+    // A header cut short can read as a success with no picture size.
+    if (w <= 0 || hh <= 0) throw FrameError("the MJPG frame is no readable JPEG (no picture size)");
     if (w != width || hh != height) {
         throw FrameError("the MJPG frame holds a " + size_text(w, hh) + " picture, the format is " +
                          size_text(width, height));
@@ -158,11 +261,11 @@ void check_jpeg(const std::uint8_t* data, std::size_t size, int width, int heigh
 void decode_jpeg(const std::uint8_t* data, std::size_t size, int width, int height, int pixel_format,
                  std::uint8_t* out) {
     check_jpeg(data, size, width, height);
-    tjhandle h = decompressor();
+    TjHandle& h = decompressor();
     const int pitch = width * tjPixelSize[pixel_format];
-    if (tjDecompress2(h, data, static_cast<unsigned long>(size), out, width, pitch, height,
+    if (tjDecompress2(h.get(), data, static_cast<unsigned long>(size), out, width, pitch, height,
                       pixel_format, TJFLAG_STOPONWARNING) != 0) {
-        throw FrameError(std::string("the MJPG frame is no readable JPEG (") + tjGetErrorStr2(h) + ")");
+        throw FrameError("the MJPG frame is no readable JPEG (" + h.failure() + ")");
     }
 }
 
@@ -200,11 +303,11 @@ std::vector<std::uint8_t> compress_planes(std::vector<std::uint8_t>& planes, int
     const int strides[3] = {width, width / 2, width / 2};
     TjBuffer jpeg;
     unsigned long jpeg_size = 0;
-    tjhandle h = compressor();
-    if (tjCompressFromYUVPlanes(h, plane_ptrs, width, strides, height,
+    TjHandle& h = compressor();
+    if (tjCompressFromYUVPlanes(h.get(), plane_ptrs, width, strides, height,
                                 sub_rows == 1 ? TJSAMP_422 : TJSAMP_420, &jpeg.data, &jpeg_size,
                                 quality, 0) != 0) {
-        throw std::runtime_error(std::string("JPEG compression failed: ") + tjGetErrorStr2(h));
+        throw std::runtime_error("JPEG compression failed: " + h.failure());
     }
     return std::vector<std::uint8_t>(jpeg.data, jpeg.data + jpeg_size);
 }
@@ -213,10 +316,10 @@ std::vector<std::uint8_t> compress_rgb(const std::uint8_t* pixels, int width, in
                                        int pixel_format, int quality) {
     TjBuffer jpeg;
     unsigned long jpeg_size = 0;
-    tjhandle h = compressor();
-    if (tjCompress2(h, pixels, width, width * tjPixelSize[pixel_format], height, pixel_format,
+    TjHandle& h = compressor();
+    if (tjCompress2(h.get(), pixels, width, width * tjPixelSize[pixel_format], height, pixel_format,
                     &jpeg.data, &jpeg_size, TJSAMP_420, quality, 0) != 0) {
-        throw std::runtime_error(std::string("JPEG compression failed: ") + tjGetErrorStr2(h));
+        throw std::runtime_error("JPEG compression failed: " + h.failure());
     }
     return std::vector<std::uint8_t>(jpeg.data, jpeg.data + jpeg_size);
 }
@@ -266,23 +369,18 @@ void convert(const PixelFormat& f, const std::uint8_t* frame, std::size_t size, 
         case F::LX_IMAGE_FORMAT_YUY2:
         case F::LX_IMAGE_FORMAT_UYVY: {
             const bool yuy2 = f.format == F::LX_IMAGE_FORMAT_YUY2;
-            const int y_at = yuy2 ? 0 : 1, u_at = yuy2 ? 1 : 0, v_at = yuy2 ? 3 : 2;
             if (target == Target::gray) {
                 (yuy2 ? libyuv::YUY2ToY : libyuv::UYVYToY)(frame, 2 * w, out, w, w, h);
-            } else if (rgb) {
-                packed422_to_rgb<0, 2>(frame, w, h, y_at, u_at, v_at, out);
             } else {
-                packed422_to_rgb<2, 0>(frame, w, h, y_at, u_at, v_at, out);
+                packed422_to_rgb(frame, w, h, yuy2, rgb, out);
             }
             return;
         }
         case F::LX_IMAGE_FORMAT_NV12:
             if (target == Target::gray) {
                 std::memcpy(out, frame, pixels);
-            } else if (rgb) {
-                nv12_to_rgb<0, 2>(frame, w, h, out);
             } else {
-                nv12_to_rgb<2, 0>(frame, w, h, out);
+                nv12_to_rgb(frame, w, h, rgb, out);
             }
             return;
         case F::LX_IMAGE_FORMAT_BGRA:
@@ -313,10 +411,8 @@ void convert(const PixelFormat& f, const std::uint8_t* frame, std::size_t size, 
         case F::LX_IMAGE_FORMAT_RGB16:
             if (target == Target::gray) {
                 rgb565_to_gray(frame, pixels, out);
-            } else if (rgb) {
-                rgb565_to_rgb<0, 2>(frame, pixels, out);
             } else {
-                rgb565_to_rgb<2, 0>(frame, pixels, out);
+                rgb565_to_rgb(frame, pixels, rgb, out);
             }
             return;
         case F::LX_IMAGE_FORMAT_MJPG:
@@ -373,7 +469,7 @@ std::vector<std::uint8_t> to_jpeg(const PixelFormat& f, const std::uint8_t* fram
             return compress_rgb(frame, w, h, TJPF_RGB, quality);
         case F::LX_IMAGE_FORMAT_RGB16: {
             std::vector<std::uint8_t> rgb(pixels * 3);
-            rgb565_to_rgb<0, 2>(frame, pixels, rgb.data());
+            rgb565_to_rgb(frame, pixels, true, rgb.data());
             return compress_rgb(rgb.data(), w, h, TJPF_RGB, quality);
         }
         default:

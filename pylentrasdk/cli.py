@@ -110,8 +110,9 @@ def _output_file(path):
 
 
 def _short(member):
-    """A member's name without its enumeration's prefix: KAVL, USB, YUY2, SUPER."""
-    for prefix in ("LXCAM_PRODUCT_TYPE_", "LX_IMAGE_FORMAT_", "INTERFACE_", "USB_DEVICE_SPEED_"):
+    """A member's name without its enumeration's prefix: KAVL, USB, SUPER (pixel formats are
+    named by frames.format_name)."""
+    for prefix in ("LXCAM_PRODUCT_TYPE_", "INTERFACE_", "USB_DEVICE_SPEED_"):
         if member.name.startswith(prefix):
             return member.name[len(prefix):]
     return member.name
@@ -156,7 +157,7 @@ def _formats(cam):
 
 def _format_dict(index, fmt):
     return {"index": index, "width": fmt.width, "height": fmt.height,
-            "fourcc": _short(fmt.format), "fps": fmt.framerate}
+            "fourcc": frames.format_name(fmt.format), "fps": fmt.framerate}
 
 
 def _format_text(f):
@@ -184,7 +185,7 @@ def _choose_format(formats, text):
     width, height, fourcc, fps = match.groups()
     for index, fmt in enumerate(formats):
         if ((fmt.width, fmt.height) == (int(width), int(height))
-                and _short(fmt.format) == fourcc.upper()
+                and frames.format_name(fmt.format) == fourcc.upper()
                 and (fps is None or fmt.framerate == int(fps))):
             return index, fmt
     raise Refused("the camera has no {} format (see `lxctl formats`)".format(text))
@@ -312,7 +313,7 @@ def _kind_of(path, fmt):
     if extension in (".jpg", ".jpeg"):
         if fmt.format != lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_MJPG:
             raise UsageError("{}: only MJPG frames are JPEG files; name a .png file for a "
-                             "picture of a {} frame".format(path, _short(fmt.format)))
+                             "picture of a {} frame".format(path, frames.format_name(fmt.format)))
         return "jpeg"
     return "raw"
 

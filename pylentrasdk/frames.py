@@ -99,10 +99,16 @@ def frame_size(fmt, width=None, height=None):
     return None if per_pixel is None else int(width * height * per_pixel)
 
 
-def _stream_frame_type():
-    from . import stream  # loaded on first use: it starts nothing, but most programs never need it
+_FRAME_TYPE = []
 
-    return stream.Frame
+
+def _stream_frame_type():
+    # The stream module is loaded on first use (most programs never need it), then kept.
+    if not _FRAME_TYPE:
+        from . import stream
+
+        _FRAME_TYPE.append(stream.Frame)
+    return _FRAME_TYPE[0]
 
 
 def _frame_and_format(frame, fmt, width, height):
@@ -157,15 +163,13 @@ def to_jpeg(frame, fmt=None, quality=80, width=None, height=None):
     return _convert.to_jpeg(data, int(member), width, height, int(quality))
 
 
-def to_png(frame, fmt=None, path=None, width=None, height=None):
-    """Writes the frame as an RGB PNG file at `path`.
+def to_png(frame, fmt, path, width=None, height=None):
+    """Writes the frame as an RGB PNG file at `path` (`fmt` may be None for a stream Frame).
 
     The picture goes to a temporary file beside `path` that is renamed into place, so a failed
     conversion or write leaves no partial file and keeps the file that was there. Raises
     ValueError or TypeError as to_rgb does, OSError when the file cannot be written."""
     from PIL import Image
 
-    if path is None:
-        raise TypeError("to_png needs the path of the file to write")
     rgb = to_rgb(frame, fmt, width, height)
     write_atomically(path, lambda out: Image.fromarray(rgb).save(out, format="PNG"))

@@ -72,8 +72,8 @@ def to_jpeg(
 ) -> bytes: ...
 def to_png(
     frame: _Frame,
-    fmt: _Format | None = None,
-    path: _Path | None = None,
+    fmt: _Format | None,
+    path: _Path,
     width: _Size = None,
     height: _Size = None,
 ) -> None: ...

@@ -15,7 +15,7 @@ from pylentrasdk import (
     LX_IMU_MODE,
     LX_IMU_SELF_TEST_MODE,
 )
-from pylentrasdk import control_names
+from pylentrasdk import control_names, frames
 import inquirer
 from inquirer.themes import BlueComposure
 import os
@@ -249,18 +249,6 @@ _PROMPT_ATTEMPTS = 3
 
 # The status SetFormat reports when there was no format to choose.
 _NO_FORMAT_CHOSEN = -1
-
-_FORMAT_TEXTS = (
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2, "YUY2"),
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_UYVY, "UYVY"),
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_NV12, "NV12"),
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_MJPG, "MJPG"),
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_BGRA, "BGRA"),
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_BGRX, "BGRX"),
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_BGR, "BGR"),
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_RGB16, "RGB16"),
-    (LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_RGB, "RGB"),
-)
 
 # File type tag -> extensions that ValidFilePath accepts for it; other tags accept any.
 _FILE_EXTENSIONS = {
@@ -545,11 +533,9 @@ class pyLentraCtl:
             print("Sensor Firmware: ", sensorVersion)
 
     def FormattoStr(self, format):
-        for member, text in _FORMAT_TEXTS:
-            if format == member:
-                return text
-        # LX_IMAGE_FORMAT_NONE, and any value the enumeration does not name.
-        return "UNKNOWN"
+        # The names of the package's table of pixel formats; LX_IMAGE_FORMAT_NONE, and any
+        # value the enumeration does not name, is "UNKNOWN".
+        return frames.format_name(format) or "UNKNOWN"
 
     def GetFormatList(self, cam):
         status, records = pylentrasdk.LxGetFormatList(cam)

@@ -27,6 +27,8 @@ assert lx.LxSetFormat(cam, fmt) == 0 and lx.LxStartStreaming(cam) == 0
 result, frame = lx.LxGetImage(cam, 3000, fmt)
 assert result == lx.LX_SUCCESS, result
 frames.to_png(frame, fmt, "frame.png")
+# libyuv (bundled) splits the YUY2 planes for JPEG
+assert frames.to_jpeg(np.zeros(64 * 16 * 2, np.uint8), lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2, 80, 64, 16)
 for module in glob.glob(os.path.join(package, "*.so")):
     env = dict(os.environ)
     env.pop("LD_LIBRARY_PATH", None)
@@ -53,6 +55,7 @@ def test_the_wheel_is_self_contained(tmp_path):
     assert not [n for n in package if n.endswith(("CMakeLists.txt", ".cpp", ".h", ".c", ".cmake",
                                                   "pylentractl.py"))], package
     assert any(n.startswith("pylentrasdk.libs/libturbojpeg") for n in names)
+    assert any(n.startswith("pylentrasdk.libs/libyuv") for n in names)
     assert {"pylentrasdk/py.typed", "pylentrasdk/pyLentraSDK.pyi", "pylentrasdk/stream.pyi"} <= set(names)
 
     venv = tmp_path / "venv"

@@ -16,3 +16,5 @@ camera = lx.Camera(0)
 camera.capture().number.upper()  # error
 level: str = camera.controls["brightness"]  # error
 camera.format = 3  # error
+jpeg: str = frames.to_jpeg(frame, formats[0])  # error
+frames.to_rgb(frame, formats[0], out=[1, 2, 3])  # error

@@ -39,6 +39,11 @@ assert cam is not None  # a stream needs a camera, not the empty handle
 with FrameStream(cam, fmt) as stream:
     for item in stream:
         seconds: float = item.timestamp
+        shaped = item.array  # uint8, or uint16 for RGB16: every conversion takes it
+        picture: numpy.typing.NDArray[numpy.uint8] = frames.to_rgb(shaped, item.format, out=rgb)
+        luma: numpy.typing.NDArray[numpy.uint8] = item.to_gray()
+        bgr: numpy.typing.NDArray[numpy.uint8] = frames.to_bgr(item)
+        jpeg: bytes = frames.to_jpeg(item, quality=90)
 with lx.Camera(0) as camera:
     captured_frame: "lx.stream.Frame" = camera.capture(timeout=3.0)
     shown: Optional[lx.Format] = camera.format
