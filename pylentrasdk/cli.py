@@ -4,7 +4,10 @@
     lxctl info [-d N]                one camera's identity and firmware versions
     lxctl formats [-d N]             its formats, numbered as `capture` takes them
     lxctl capture -f FORMAT -o OUT   frames to files: PNG, raw bytes, or the JPEG itself
-    lxctl controls [-d N]            the image controls: value, range, step, default, read-only
+                  [--set NAME=VALUE...]  after setting controls
+    lxctl controls [-d N]            the image controls (ISP, or UVC where a camera has no ISP
+                                     control of the kind): value, range, step, default,
+                                     read-only, labels of choices
     lxctl get NAME...                controls' values, by the names `controls` shows
     lxctl set NAME=VALUE...          sets controls, all checked before any is written
     lxctl imu [--orientation]        one IMU reading (the cameras that have an IMU)
@@ -19,7 +22,9 @@ camera or the SDK refuses (the message names the status), 2 for a usage error. E
 line on standard error.
 
 Commands are entries of the table COMMANDS: a new command is one more entry (its name, its help
-line, a function that adds its arguments and the function that runs it).
+line, a function that adds its arguments and the function that runs it). Cameras are opened, and
+formats and controls looked up, read and written, through the camera layer (pylentrasdk.Camera),
+so lxctl and the layer never disagree about a name, a format text or a range.
 """
 
 import argparse
@@ -37,6 +42,7 @@ import numpy
 import pylentrasdk as lx
 from pylentrasdk import control_names, frames, viewer
 from pylentrasdk._files import write_atomically
+from pylentrasdk.formats import FormatTextError
 from pylentrasdk.status import status_name
 
 PROG = "lxctl"
@@ -127,48 +133,46 @@ def _camera_names():
     return list(names)
 
 
-def _handle(index, count):
-    if not 0 <= index < count:
-        raise Refused("no camera {}: {}".format(
-            index, "there are none" if count == 0 else "the cameras are 0 to {}".format(count - 1)))
-    cam = lx.LxInitialCameraDevice(index)
-    if cam is None:
-        raise Refused("LxInitialCameraDevice: no camera {}".format(index))
-    return cam
+def _camera_refusal(error):
+    """Refused for a LentraError of the camera layer: "LxOpen: LX_STATUS_BUSY (-4)" when it
+    names an SDK call and its status, its own message otherwise."""
+    if error.function is not None and error.status is not None:
+        return Refused(_refusal(error.status, error.function))
+    return Refused(str(error))
 
 
 @contextlib.contextmanager
 def _opened(index):
-    """The camera at `index`, opened for the block and closed after it."""
-    cam = _handle(index, len(_camera_names()))
-    _check(lx.LxOpen(cam), "LxOpen")
+    """The camera at `index` (a pylentrasdk.Camera), opened for the block and closed after it."""
+    count = len(_camera_names())
+    if not 0 <= index < count:
+        raise Refused("no camera {}: {}".format(
+            index, "there are none" if count == 0 else "the cameras are 0 to {}".format(count - 1)))
     try:
-        yield cam
-    finally:
-        lx.LxClose(cam)
+        camera = lx.Camera(index)
+    except lx.LentraError as error:
+        raise _camera_refusal(error) from None
+    with camera:
+        yield camera
 
 
-def _formats(cam):
-    """The camera's formats that carry frames, in the order (and so the numbers) it lists them."""
-    status, records = lx.LxGetFormatList(cam)
-    _check(status, "LxGetFormatList")
-    return [f for f in records if f.format != lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_NONE]
+def _formats(camera):
+    """The camera's formats that carry frames (Format), in the order (and so the numbers) it
+    lists them."""
+    return camera.formats
 
 
 def _format_dict(index, fmt):
-    return {"index": index, "width": fmt.width, "height": fmt.height,
-            "fourcc": frames.format_name(fmt.format), "fps": fmt.framerate}
+    return {"index": index, "width": fmt.width, "height": fmt.height, "fourcc": fmt.fourcc,
+            "fps": fmt.fps}
 
 
 def _format_text(f):
     return "{index:3d}: {width:5d} x {height:<5d} {fourcc:<5} {fps:4d} fps".format(**f)
 
 
-_FORMAT_PATTERN = re.compile(r"^(\d+)x(\d+):([A-Za-z0-9]+)(?:@(\d+))?$")
-
-
 def _choose_format(formats, text):
-    """(index, format) named by an index ("3") or by WIDTHxHEIGHT:FOURCC[@FPS]
+    """(index, Format) named by an index ("3") or by WIDTHxHEIGHT:FOURCC[@FPS]
     ("1920x1080:YUY2"), the first such format when several match."""
     if text.isdigit():
         index = int(text)
@@ -178,17 +182,18 @@ def _choose_format(formats, text):
             raise Refused("no format {}: the camera's formats are 0 to {} (see `lxctl formats`)"
                           .format(index, len(formats) - 1))
         return index, formats[index]
-    match = _FORMAT_PATTERN.match(text)
-    if not match:
+    missing = Refused("the camera has no {} format (see `lxctl formats`)".format(text))
+    try:
+        wanted = lx.Format.parse(text)
+    except FormatTextError:
         raise UsageError("format {!r}: give an index or WIDTHxHEIGHT:FOURCC, such as "
-                         "1920x1080:YUY2".format(text))
-    width, height, fourcc, fps = match.groups()
+                         "1920x1080:YUY2".format(text)) from None
+    except ValueError:  # well formed, but no format has such a pixel format or size
+        raise missing from None
     for index, fmt in enumerate(formats):
-        if ((fmt.width, fmt.height) == (int(width), int(height))
-                and frames.format_name(fmt.format) == fourcc.upper()
-                and (fps is None or fmt.framerate == int(fps))):
+        if wanted.matches(fmt):
             return index, fmt
-    raise Refused("the camera has no {} format (see `lxctl formats`)".format(text))
+    raise missing
 
 
 # ---------------------------------------------------------------------------------------------
@@ -201,16 +206,11 @@ Shown = collections.namedtuple("Shown", "value lines write", defaults=(None,))
 
 
 def _run_list(args):
-    cameras = []
-    names = _camera_names()
-    for index, name in enumerate(names):
-        cam = _handle(index, len(names))
-        status, interface = lx.LxGetDeviceInterfaceType(cam)
-        _check(status, "LxGetDeviceInterfaceType")
-        status, product = lx.LxGetDeviceProductType(cam)
-        _check(status, "LxGetDeviceProductType")
-        cameras.append({"index": index, "name": name, "interface": _short(interface),
-                        "product": _short(product)})
+    try:
+        cameras = [{"index": c.index, "name": c.name, "interface": c.interface,
+                    "product": c.product} for c in lx.cameras()]
+    except lx.LentraError as error:
+        raise _camera_refusal(error) from None
     lines = ["{index}: {name}  ({interface}, {product})".format(**c) for c in cameras]
     return Shown(cameras, lines or ["no cameras"])
 
@@ -233,7 +233,8 @@ _INFO = (
 def _run_info(args):
     info = {"index": args.device}
     lines = []
-    with _opened(args.device) as cam:
+    with _opened(args.device) as camera:
+        cam = camera.handle
         info["lentra_camera"] = lx.LxIsLentraCamera(cam) == 0
         for key, label, function in _INFO:
             status, value = function(cam)
@@ -248,8 +249,8 @@ def _run_info(args):
 
 
 def _run_formats(args):
-    with _opened(args.device) as cam:
-        listed = [_format_dict(i, f) for i, f in enumerate(_formats(cam))]
+    with _opened(args.device) as camera:
+        listed = [_format_dict(i, f) for i, f in enumerate(_formats(camera))]
     return Shown(listed, [_format_text(f) for f in listed] or ["no formats"])
 
 
@@ -311,9 +312,9 @@ def _kind_of(path, fmt):
     if extension == ".png":
         return "png"
     if extension in (".jpg", ".jpeg"):
-        if fmt.format != lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_MJPG:
+        if fmt.fourcc != "MJPG":
             raise UsageError("{}: only MJPG frames are JPEG files; name a .png file for a "
-                             "picture of a {} frame".format(path, frames.format_name(fmt.format)))
+                             "picture of a {} frame".format(path, fmt.fourcc))
         return "jpeg"
     return "raw"
 
@@ -367,22 +368,26 @@ def _grab(cam, fmt, timeout):
 def _run_capture(args):
     name_of = _file_namer(args.output, args.count)
     saved = []
-    with _opened(args.device) as cam:
-        index, fmt = _choose_format(_formats(cam), args.format)
+    with _opened(args.device) as camera:
+        index, fmt = _choose_format(_formats(camera), args.format)
         kind = _kind_of(args.output, fmt)
-        _check(lx.LxSetFormat(cam, fmt), "LxSetFormat")
-        controls = _set_controls(cam, args.set, args.device) if args.set else None
+        try:
+            camera.format = fmt
+        except lx.LentraError as error:
+            raise _camera_refusal(error) from None
+        cam, record = camera.handle, camera.format_record
+        controls = _set_controls(camera, args.set, args.device) if args.set else None
         _check(lx.LxStartStreaming(cam), "LxStartStreaming")
         progress = _Progress()
         try:
             for n in range(args.skip):
                 progress.show("skipping frame {}/{}".format(n + 1, args.skip))
-                _grab(cam, fmt, args.timeout)
+                _grab(cam, record, args.timeout)
             for n in range(1, args.count + 1):
                 path = name_of(n)
                 progress.show("frame {}/{}".format(n, args.count))
-                frame = _grab(cam, fmt, args.timeout)
-                _save(frame, fmt, path, kind)
+                frame = _grab(cam, record, args.timeout)
+                _save(frame, record, path, kind)
                 # What the camera gave, and what the file holds: the same for a raw file, a
                 # picture's size for a PNG.
                 saved.append({"path": path, "captured_bytes": int(frame.size),
@@ -400,112 +405,55 @@ def _run_capture(args):
 
 
 # ---------------------------------------------------------------------------------------------
-# Controls, by the names the console tool shows them (pylentrasdk.control_names)
+# Controls, by the names the console tool shows them (pylentrasdk.control_names), read and
+# written through the camera layer (Camera.controls), which names them in lower case
 # ---------------------------------------------------------------------------------------------
-# A control: its display name, its ISP property (`prop`) and its UVC property (`uvc`), either
-# of them None, or for a stream setting `stream`: (getter, setter, minimum, maximum), the bounds
-# being those the tool accepts. A camera answers a control through ISP where it can, else
-# through UVC.
-_Control = collections.namedtuple("_Control", "name prop uvc stream")
-
-_STREAM_FUNCTIONS = {
-    "Throughput": (lx.LxGetThroughPut, lx.LxSetThroughPut),
-    "Max_FPS": (lx.LxGetMaxFPS, lx.LxSetMaxFPS),
-}
+def _control_names(camera):
+    """lxctl's controls of this camera by their display names: the console tool's, in its
+    order, then the UVC properties that have no ISP control of their own name."""
+    names = [name for name, _ in control_names.ISP_CONTROLS]
+    names += [name for name, _, _ in control_names.STREAM_SETTINGS]
+    names += [name for name, _ in control_names.optional_controls(camera.handle)]
+    return names + [name for name, _ in control_names.UVC_CONTROLS if name not in names]
 
 
-def _controls(cam):
-    """The camera's controls: the tool's, in its order, then the UVC properties that have no
-    ISP control of their own."""
-    isp = lx.LX_ISP_IMAGE_PROPERTIES
-    uvc_of = collections.OrderedDict(
-        (name, getattr(lx.LX_UVC_IMAGE_PROPERTIES, member))
-        for name, member in control_names.UVC_CONTROLS)
-    listed = [_Control(name, getattr(isp, member), uvc_of.pop(name, None), None)
-              for name, member in control_names.ISP_CONTROLS]
-    for name, minimum, maximum in control_names.STREAM_SETTINGS:
-        listed.append(_Control(name, None, None,
-                               _STREAM_FUNCTIONS[name] + (int(minimum), int(maximum))))
-    listed += [_Control(name, getattr(isp, member), uvc_of.pop(name, None), None)
-               for name, member in control_names.optional_controls(cam)]
-    listed += [_Control(name, None, prop, None) for name, prop in uvc_of.items()]
-    return listed
+def _layer_call(function, *args):
+    """function(*args), a LentraError of the camera layer becoming lxctl's Refused."""
+    try:
+        return function(*args)
+    except lx.LentraError as error:
+        raise _camera_refusal(error) from None
 
 
-def _read_control(cam, control):
-    """(state, write). The state: {name, supported, value, min, max, step, default, read_only,
-    labels}, all but the name, `supported` and `labels` None for a control the camera does not
-    support; `labels` maps the values of a choice control (as text) to their labels. write(value)
-    sets the control the way it was read and gives (status, the function that answered it);
-    None for a control the camera does not support."""
+def _read_control(camera, name):
+    """{name, supported, value, min, max, step, default, read_only, labels}: all but the name,
+    `supported` and `labels` None for a control the camera does not support; `labels` maps the
+    values of a choice control (as text) to their labels."""
     state = dict.fromkeys(("value", "min", "max", "step", "default", "read_only"))
-    labels = control_names.CHOICE_LABELS.get(control.name)
-    state.update(name=control.name, supported=False,
+    labels = control_names.CHOICE_LABELS.get(name)
+    state.update(name=name, supported=False,
                  labels=None if labels is None else {str(v): label for v, label in labels})
-    write = None
-    if control.stream:
-        getter, setter, minimum, maximum = control.stream
-        status, value = getter(cam)
-        if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
-            return state, None
-        _check(status, getter.__name__)
-        state.update(value=value, min=minimum, max=maximum, step=1, read_only=False)
-
-        def write(value):
-            return setter(cam, value), setter.__name__
-    else:
-        # The ISP getters answer -1 and zeros on any failure (a control the camera lacks, a
-        # camera not open, an I/O error), so a failed reading cannot say which: the control's
-        # UVC property is tried, if it has one, and without it the control is shown as not
-        # supported.
-        status = -1
-        if control.prop is not None:
-            status, value, flag = lx.LxGetISPImageProcessing(cam, control.prop)
-        if status == 0:
-            status, minimum, maximum, step, default = lx.LxGetISPImageProcessingRange(
-                cam, control.prop)
-            _check(status, "LxGetISPImageProcessingRange")
-            state.update(value=value, min=minimum, max=maximum, step=step, default=default,
-                         read_only=flag == 1)
-
-            def write(value):
-                return (lx.LxSetISPImageProcessing(cam, control.prop, value),
-                        "LxSetISPImageProcessing")
-        elif control.uvc is not None:
-            # The UVC getters answer the SDK's own status.
-            status, minimum, maximum, step, default = lx.LxGetUVCImageProcessingRange(
-                cam, control.uvc)
-            if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
-                return state, None
-            _check(status, "LxGetUVCImageProcessingRange")
-            status, value, auxiliary = lx.LxGetUVCImageProcessing(cam, control.uvc)
-            _check(status, "LxGetUVCImageProcessing")
-            # UVC reports no read-only flag: a write the camera refuses names its status.
-            state.update(value=value, min=minimum, max=maximum, step=step, default=default,
-                         read_only=False)
-
-            def write(value):
-                # The auxiliary integer goes back as it was read.
-                return (lx.LxSetUVCImageProcessing(cam, control.uvc, value, auxiliary),
-                        "LxSetUVCImageProcessing")
-        else:
-            return state, None
-    state["supported"] = True
-    return state, write
+    controls = _layer_call(lambda: camera.controls)
+    if control_names.snake_name(name) not in controls:
+        return state
+    info = _layer_call(controls.info, name)
+    state.update(supported=True, value=_layer_call(controls.__getitem__, name), min=info.min,
+                 max=info.max, step=info.step, default=info.default, read_only=info.read_only)
+    return state
 
 
-def _supported_state(cam, control, device):
-    state, write = _read_control(cam, control)
+def _supported_state(camera, name, device):
+    state = _read_control(camera, name)
     if not state["supported"]:
-        raise Refused("camera {} does not support {}".format(device, control.name))
-    return state, write
+        raise Refused("camera {} does not support {}".format(device, name))
+    return state
 
 
-def _find_control(controls, name, device):
-    """The control called `name`, in any case."""
-    for control in controls:
-        if control.name.lower() == name.lower():
-            return control
+def _find_control(names, name, device):
+    """The display name of the control called `name`, in any case."""
+    for display in names:
+        if display.lower() == name.lower():
+            return display
     raise Refused("camera {} has no control {!r} (see `lxctl controls`)".format(device, name))
 
 
@@ -526,12 +474,14 @@ def _control_text(state):
 
 
 def _run_controls(args):
-    with _opened(args.device) as cam:
+    uvc_only = {name for name, _ in control_names.UVC_CONTROLS}.difference(
+        name for name, _ in control_names.ISP_CONTROLS)
+    with _opened(args.device) as camera:
         states = []
-        for control in _controls(cam):
-            state = _read_control(cam, control)[0]
+        for name in _control_names(camera):
+            state = _read_control(camera, name)
             # The UVC properties without an ISP control are listed where the camera has them.
-            if state["supported"] or control.prop is not None or control.stream is not None:
+            if state["supported"] or name not in uvc_only:
                 states.append(state)
     header = _CONTROL_ROW.format("Name", "Value", "Min", "Max", "Step", "Default", "").rstrip()
     return Shown(states, [header] + [line for s in states for line in _control_text(s)])
@@ -548,11 +498,11 @@ def _shown_values(values):
 
 def _run_get(args):
     values = collections.OrderedDict()
-    with _opened(args.device) as cam:
-        controls = _controls(cam)
+    with _opened(args.device) as camera:
+        names = _control_names(camera)
         for name in args.names:
-            control = _find_control(controls, name, args.device)
-            values[control.name] = _supported_state(cam, control, args.device)[0]["value"]
+            display = _find_control(names, name, args.device)
+            values[display] = _supported_state(camera, display, args.device)["value"]
     return _shown_values(values)
 
 
@@ -589,42 +539,44 @@ def _add_set_arguments(parser):
                              "a whole number within its range")
 
 
-def _set_controls(cam, assignments, device):
+def _set_controls(camera, assignments, device):
     """Sets the (name, value text) pairs on the open camera; the values it holds afterwards,
     by control name. Every name and value is checked before the first write, so that a
     mistake anywhere on the line leaves the camera as it was."""
-    controls = _controls(cam)
+    names = _control_names(camera)
     writes = collections.OrderedDict()
     for name, text in assignments:
-        control = _find_control(controls, name, device)
-        if control.name in writes:
-            raise UsageError("{} is given twice".format(control.name))
-        state, write = _supported_state(cam, control, device)
+        display = _find_control(names, name, device)
+        if display in writes:
+            raise UsageError("{} is given twice".format(display))
+        state = _supported_state(camera, display, device)
         if state["read_only"]:
-            raise Refused("{} is read-only".format(control.name))
+            raise Refused("{} is read-only".format(display))
         value = _number(text)
         if value is None or not state["min"] <= value <= state["max"]:
             raise Refused("{}={} is out of range: {} to {}".format(
-                control.name, _abridged(text) if value is None else value, state["min"],
+                display, _abridged(text) if value is None else value, state["min"],
                 state["max"]))
-        writes[control.name] = (control, write, value)
+        writes[display] = value
+    controls = camera.controls
     written = []
-    for name, (_, write, value) in writes.items():
-        status, function = write(value)
-        if status != 0:
-            message = "{}={}: {}".format(name, value, _refusal(status, function))
+    for name, value in writes.items():
+        try:
+            controls[name] = value
+        except lx.LentraError as error:
+            message = "{}={}: {}".format(name, value, _camera_refusal(error))
             if written:
                 message += " (set before it: {})".format(", ".join(written))
-            raise Refused(message)
+            raise Refused(message) from None
         written.append(name)
     # Read back: the camera may round a value to its step.
-    return collections.OrderedDict((name, _read_control(cam, control)[0]["value"])
-                                   for name, (control, _, _) in writes.items())
+    return collections.OrderedDict((name, _layer_call(controls.__getitem__, name))
+                                   for name in writes)
 
 
 def _run_set(args):
-    with _opened(args.device) as cam:
-        return _shown_values(_set_controls(cam, args.assignments, args.device))
+    with _opened(args.device) as camera:
+        return _shown_values(_set_controls(camera, args.assignments, args.device))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -650,7 +602,8 @@ def _add_imu_arguments(parser):
 
 def _run_imu(args):
     normal = lx.LX_IMU_SELF_TEST_MODE.NORMAL
-    with _opened(args.device) as cam:
+    with _opened(args.device) as camera:
+        cam = camera.handle
         status, _ = lx.LxGetIMUAccData(cam, normal)
         if status == lx.LxStatus.LX_STATUS_NOT_SUPPORTED:
             raise Refused("camera {} has no IMU".format(args.device))
@@ -735,8 +688,9 @@ def _run_sensor_config(args):
             args.action, "one" if most == 1 else "one or two", "" if most == 1 else "s"))
     if args.action == "export":
         path = _output_file(args.files[0])
-        with _opened(args.device) as cam:
-            _check(lx.LxExportSensorConfig(cam, _sdk_path(path)), "LxExportSensorConfig", path)
+        with _opened(args.device) as camera:
+            _check(lx.LxExportSensorConfig(camera.handle, _sdk_path(path)), "LxExportSensorConfig",
+                   path)
         size = os.path.getsize(path)
         return Shown({"path": path, "bytes": size},
                      ["saved the sensor configuration to {} ({} bytes)".format(path, size)])
@@ -792,7 +746,8 @@ def _run_firmware(args):
         raise UsageError("--store is for the USB controller's firmware (firmware usb)")
     image = _input_file(args.image)
     progress = _Progress()
-    with _opened(args.device) as cam:
+    with _opened(args.device) as camera:
+        cam = camera.handle
         try:
             if args.target == "sensor":
                 result = lx.LxUpgradeSensorFW(cam, _sdk_path(image), progress.bar)
@@ -941,6 +896,9 @@ def _run(args):
         return 130
     try:
         _write_output(shown, args.json)
+    except KeyboardInterrupt:  # while a long output is written
+        sys.stderr.write("\n")
+        return 130
     except BrokenPipeError:
         # The reader stopped reading (`lxctl controls | head -3`): end as a writer killed by
         # SIGPIPE would, with no traceback, and point standard output at nothing so that

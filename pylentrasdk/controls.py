@@ -14,11 +14,13 @@ from typing import Dict, NamedTuple, Optional
 from . import control_names
 from . import pyLentraSDK as _binding
 from .errors import ControlValueError, raise_for_status
+from .status import LxStatus
 
 __all__ = ["Controls", "ControlInfo"]
 
 _ISP = _binding.LX_ISP_IMAGE_PROPERTIES
 _UVC = _binding.LX_UVC_IMAGE_PROPERTIES
+_NOT_SUPPORTED = LxStatus.LX_STATUS_NOT_SUPPORTED
 _STREAM_FUNCTIONS = {
     "Throughput": ("LxGetThroughPut", "LxSetThroughPut"),
     "Max_FPS": ("LxGetMaxFPS", "LxSetMaxFPS"),
@@ -64,17 +66,27 @@ class _Control:
         self.bounds = bounds  # a stream setting's (min, max)
 
 
-def discover(call):
+def discover(call, subject=None):
     """The controls a camera has, in the console tool's order then the further ones.
-    `call(function_name, *arguments)` calls the binding function on the camera."""
+    `call(function_name, *arguments)` calls the binding function on the camera.
+
+    A camera lacks a control its getter answers LX_STATUS_NOT_SUPPORTED for; any other failure
+    is raised (named by `subject`), not taken for a missing control. The ISP range getter
+    answers -1 on every failure, so there -1 is taken for a missing control."""
     def isp_has(member):
         return call("LxGetISPImageProcessingRange", getattr(_ISP, member))[0] == 0
+
+    def has(function, *args):
+        status = call(function, *args)[0]
+        if status == _NOT_SUPPORTED:
+            return False
+        raise_for_status(status, function, subject)
+        return True
 
     found = [_Control(name, "isp", getattr(_ISP, member))
              for name, member in control_names.ISP_CONTROLS if isp_has(member)]
     for name, minimum, maximum in control_names.STREAM_SETTINGS:
-        getter = _STREAM_FUNCTIONS[name][0]
-        if call(getter)[0] == 0:
+        if has(_STREAM_FUNCTIONS[name][0]):
             found.append(_Control(name, "stream", name, (int(minimum), int(maximum))))
     found += [_Control(name, "isp", getattr(_ISP, member))
               for name, member in control_names.OPTIONAL_CONTROLS + control_names.FURTHER_ISP_CONTROLS
@@ -85,7 +97,7 @@ def discover(call):
         # has the ISP control offers it once, as the ISP control.
         if name in isp_members and isp_has(isp_members[name]):
             continue
-        if call("LxGetUVCImageProcessingRange", getattr(_UVC, member))[0] == 0:
+        if has("LxGetUVCImageProcessingRange", getattr(_UVC, member)):
             found.append(_Control(name, "uvc", getattr(_UVC, member)))
     return found
 

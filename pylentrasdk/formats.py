@@ -13,7 +13,7 @@ import re
 
 from . import pyLentraSDK as _binding
 
-__all__ = ["Format"]
+__all__ = ["Format", "FormatTextError"]
 
 _PREFIX = "LX_IMAGE_FORMAT_"
 _NONE = _binding.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_NONE
@@ -24,6 +24,11 @@ _PIXEL_FORMATS = {
 }
 _PATTERN = re.compile(r"^\s*(\d+)\s*x\s*(\d+)\s*:\s*([A-Za-z0-9]+)\s*(?:@\s*(\d+)\s*)?$")
 _MOST = 65535  # widths, heights and rates are 16-bit in the SDK's record
+
+
+class FormatTextError(ValueError):
+    """A text that is not of the form WIDTHxHEIGHT:FOURCC[@FPS] at all (a well-formed text that
+    names no pixel format, or a size out of bounds, is a plain ValueError)."""
 
 
 def _bounded(value, what, least):
@@ -59,7 +64,7 @@ class Format:
                 type(text).__name__))
         match = _PATTERN.match(text)
         if not match:
-            raise ValueError("format {!r} is not WIDTHxHEIGHT:FOURCC[@FPS], such as "
+            raise FormatTextError("format {!r} is not WIDTHxHEIGHT:FOURCC[@FPS], such as "
                              "1920x1080:YUY2@30".format(text))
         width, height, fourcc, fps = match.groups()
         try:

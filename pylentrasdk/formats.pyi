@@ -3,7 +3,9 @@ from __future__ import annotations
 
 from .pyLentraSDK import LX_IMAGE_FORMAT, LxFormat
 
-__all__ = ["Format"]
+__all__ = ["Format", "FormatTextError"]
+
+class FormatTextError(ValueError): ...
 
 class Format:
     def __init__(self, width: int, height: int, fourcc: str, fps: int | None = None) -> None: ...

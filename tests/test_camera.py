@@ -148,6 +148,13 @@ def test_each_camera_offers_the_controls_it_has_uvc_ones_where_it_has_no_isp_twi
         assert webcam.controls["brightness"] == -20
         assert lx.LxGetUVCImageProcessing(webcam.handle, lx.UVC_IMAGE_BRIGHTNESS)[1] == -20
         assert webcam.controls.info("brightness")[1:6] == (-64, 64, 1, 0, False)
+    # A reading that fails otherwise than "not supported" is named, not taken for a lack.
+    sim.inject("LxGetUVCImageProcessingRange", status=lx.LxStatus.LX_STATUS_IO_ERROR)
+    with lx.Camera(WEBCAM) as webcam:
+        with pytest.raises(lx.LentraError, match="LxGetUVCImageProcessingRange failed: "
+                                                 "LX_STATUS_IO_ERROR"):
+            list(webcam.controls)
+        assert "brightness" in webcam.controls  # the next look finds it
 
 
 def test_controls_are_read_and_set_by_name_value_or_label(cam):
