@@ -19,6 +19,7 @@ from PIL import Image  # noqa: E402
 
 import pylentrasdk as lx  # noqa: E402
 from pylentrasdk import frames  # noqa: E402
+from pylentrasdk.viewer import is_loopback  # noqa: E402
 from viewer_process import ViewerProcess  # noqa: E402
 
 KAVL, KAVN, WEBCAM = 0, 1, 2
@@ -51,6 +52,22 @@ def test_a_signal_stops_every_stream_closes_the_cameras_and_exits_0(number):
     assert process.sim("state", KAVN) == {"open": True, "mode": "WORK"}
     _stopped_cleanly(process, number)
     connection.close()
+
+
+def test_on_the_ipv6_loopback_the_address_is_bracketed_and_no_warning_is_given():
+    process = ViewerProcess("--host", "::1")
+    try:
+        assert process.url.startswith("http://[::1]:")
+        assert process.request("GET", "/api/cameras")[0] == 200
+        for host, answer in (("localhost", 200), ("127.0.0.1", 403), ("::1", 403)):
+            headers = {"Host": "{}:{}".format(host, process.port)}
+            assert process.request("GET", "/api/cameras", headers=headers)[0] == answer, host
+    finally:
+        assert process.stop()[0] == 0
+    assert "warning" not in process.stderr
+    # Any other address warns (tested without listening on one: the tests use loopback only).
+    assert [is_loopback(h) for h in ("127.0.0.2", "::1", "localhost", "192.0.2.1",
+                                             "0.0.0.0", "::")] == [True] * 3 + [False] * 3
 
 
 def _lxctl(*arguments, env=None):

@@ -12,7 +12,7 @@ import threading
 import urllib.parse
 
 HOST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "viewer_host.py")
-LINE = re.compile(r"^Viewer at (http://127\.0\.0\.1:(\d+)/\?token=([A-Za-z0-9_-]+))$")
+LINE = re.compile(r"^Viewer at (http://(127\.0\.0\.1|\[::1\]):(\d+)/\?token=([A-Za-z0-9_-]+))$")
 
 
 class ViewerProcess:
@@ -29,8 +29,10 @@ class ViewerProcess:
             self.stop()
             raise AssertionError("lxctl view said {!r}; standard error: {}".format(
                 self.first_line, self.process.stderr.read()))
-        self.url, self.port, self.token = match.group(1), int(match.group(2)), match.group(3)
-        self.origin = "http://127.0.0.1:{}".format(self.port)
+        self.url, self.host = match.group(1), match.group(2)
+        self.port, self.token = int(match.group(3)), match.group(4)
+        self.origin = "http://{}:{}".format(self.host, self.port)
+        self.stderr = None
 
     def _read(self):
         for line in self.process.stdout:
@@ -54,11 +56,11 @@ class ViewerProcess:
     def request(self, method, path, body=None, headers=None, token=True):
         """(status, headers, body bytes) of a plain HTTP request; the token goes as a Bearer
         header unless `token` is False (or a header of the caller's says otherwise)."""
-        sent = {"Host": "127.0.0.1:{}".format(self.port)}
+        sent = {"Host": "{}:{}".format(self.host, self.port)}
         if token:
             sent["Authorization"] = "Bearer " + self.token
         sent.update(headers or {})
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection = http.client.HTTPConnection(self.host.strip("[]"), self.port, timeout=10)
         try:
             connection.putrequest(method, path, skip_host=True, skip_accept_encoding=True)
             for name, value in sent.items():
@@ -94,6 +96,7 @@ class ViewerProcess:
         last, line = None, self.next_line(5)
         while line is not None:
             last, line = line, self.next_line(5)
+        self.stderr = self.process.stderr.read()
         for pipe in (self.process.stdin, self.process.stdout, self.process.stderr):
             pipe.close()
         return status, json.loads(last) if last else None
