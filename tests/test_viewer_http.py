@@ -20,7 +20,7 @@ from PIL import Image  # noqa: E402
 import pylentrasdk as lx  # noqa: E402
 from pylentrasdk import frames  # noqa: E402
 from pylentrasdk.viewer import is_loopback  # noqa: E402
-from viewer_process import ViewerProcess  # noqa: E402
+from viewer_process import HOST, ViewerProcess  # noqa: E402
 
 KAVL, KAVN, WEBCAM = 0, 1, 2
 
@@ -96,6 +96,17 @@ def test_a_port_in_use_a_bad_address_or_no_web_library_is_one_line_and_status_2(
     code, out, err = _lxctl(env=env)
     assert (code, out) == (2, "") and "pip install pylentrasdk[viewer]" in err
     assert err.count("\n") == 1
+
+
+def test_cameras_that_cannot_be_listed_end_the_command_with_status_1():
+    env = dict(os.environ, VIEWER_HOST_FAULTS=json.dumps(
+        [{"function": "LxDiscoverCameraDevices", "status": -8}]))
+    ran = subprocess.run([sys.executable, HOST, "view", "--port", "0", "--no-browser"],
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         universal_newlines=True, timeout=60, env=env)
+    assert ran.returncode == 1 and not ran.stdout.startswith("Viewer")
+    assert ran.stderr.count("\n") == 1 and ran.stderr.startswith("lxctl: LxDiscoverCameraDevices")
+    assert "LX_STATUS_IO_ERROR" in ran.stderr
 
 
 def test_requests_without_the_token_from_another_host_or_origin_are_refused(viewer):

@@ -6,9 +6,11 @@ request, answered with one JSON line on standard output after the viewer's own l
     {"do": "state", "args": [1]}     -> {"open": bool, "mode": "WORK" | "STANDBY" | null}
     {"do": "call_count", "args": ["LxStartStreaming"]}
 
-When the viewer has ended, one last line tells the state of every camera, and the process ends
+The environment variable VIEWER_HOST_FAULTS may hold a JSON list of sim.inject keyword
+arguments (with "function"), injected before the viewer starts. When the viewer has ended, one last line tells the state of every camera, and the process ends
 with lxctl's exit status."""
 import json
+import os
 import sys
 import threading
 
@@ -54,6 +56,8 @@ def serve_requests():
 
 
 if __name__ == "__main__":
+    for fault in json.loads(os.environ.get("VIEWER_HOST_FAULTS", "[]")):
+        sim.inject(fault.pop("function"), **fault)
     threading.Thread(target=serve_requests, daemon=True).start()
     status = cli.main(sys.argv[1:])
     answer({"after": [state(i) for i in range(cameras())]})

@@ -109,6 +109,12 @@ def _usage_error(message):
     raise SystemExit(2)
 
 
+def _refused(message):
+    # One line and exit status 1, as lxctl ends when the cameras or the SDK refuse.
+    sys.stderr.write("lxctl: {}\n".format(message))
+    raise SystemExit(1)
+
+
 def run(args):
     """Runs `lxctl view` until Ctrl-C or SIGTERM; what lxctl shows at the end."""
     try:
@@ -139,8 +145,12 @@ def run(args):
 
         await serve(host, args.port, token, ready, stop)
 
+    from pylentrasdk.viewer.cameras import CameraError
+
     try:
         asyncio.run(main())
+    except CameraError as error:  # the cameras could not even be listed
+        _refused(error)
     except OSError as error:
         # aiohttp's text is "error while attempting to bind on address (...): <the reason>".
         _usage_error("cannot listen on {}:{}: {}".format(
