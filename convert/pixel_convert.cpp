@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "libyuv/convert.h"
 #include "libyuv/convert_argb.h"
@@ -37,9 +36,11 @@ std::string size_text(int width, int height) {
 // lanes, twice as many per instruction. Rows are converted in chunks: the chroma terms spread to
 // each pixel, then the arithmetic on contiguous arrays, then the RGB interleave.
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
 // One copy for AVX2 and one for any x86-64, chosen when the library loads. The row kernels are
-// forced inline, so that each copy gets them compiled for its own instructions.
+// forced inline, so that each copy gets them compiled for its own instructions. (Not under
+// AddressSanitizer: the choice runs while the library is relocated, before the sanitizer is set
+// up.)
 #define LENTRA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #define LENTRA_KERNEL __attribute__((always_inline)) inline
 #else
