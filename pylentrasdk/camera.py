@@ -106,6 +106,15 @@ def _resolve(index_or_name):
     return found[0], names[found[0]]
 
 
+class _CameraStream(FrameStream):
+    """The FrameStream a Camera hands out: it keeps its camera alive while it is in use, so
+    that ``lx.Camera(0).stream()`` does not lose its camera (and its frames) at once."""
+
+    def __init__(self, camera, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.camera = camera
+
+
 class Camera:
     """One camera, opened when made: ``Camera(0)``, ``Camera("KAVN")``.
 
@@ -356,6 +365,9 @@ class Camera:
             return self._current_record()
 
     def _set_record(self, record):
+        if self._streaming() and self._record is not None and \
+                Format.from_record(record) == Format.from_record(self._record):
+            return  # the format it streams in already
         if self._streaming():
             raise CameraBusyError("{}: the camera is streaming; close its stream before changing "
                                   "the format".format(self._name))
@@ -396,8 +408,8 @@ class Camera:
                                       "or close it first".format(self._name))
             record = self._current_record()
             try:
-                stream = FrameStream(self._handle, record, buffers, fixed=fixed, latest=latest,
-                                     timeout_ms=timeout_ms)
+                stream = _CameraStream(self, self._handle, record, buffers, fixed=fixed,
+                                       latest=latest, timeout_ms=timeout_ms)
             except StreamError as error:
                 raise self._named(error) from None
             self._stream = weakref.ref(stream)

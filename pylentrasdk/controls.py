@@ -202,8 +202,10 @@ class Controls(collections.abc.Mapping):
     def _write_all(self, writes):
         done = []
         try:
-            for control, value in writes:
-                before = self._read(control)
+            for position, (control, value) in enumerate(writes):
+                # The earlier value is needed only if a later write can fail.
+                last = position == len(writes) - 1
+                before = None if last else self._read(control)
                 self._write(control, value)
                 done.append((control, before))
         except BaseException:

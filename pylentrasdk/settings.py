@@ -109,10 +109,9 @@ class Settings:
                         where(key), ", ".join(controls)))
                 control = controls._find(name)
                 writes.append((control, controls.checked(name, value, where(key))))
-            # Everything is checked: now set, the format first. A streaming camera keeps the
-            # format it streams in (the file may name it); any other needs the camera idle.
-            if record is not None and not (
-                    camera._streaming() and Format.from_record(record) == camera.format):
+            # Everything is checked: now set, the format first (a streaming camera takes only
+            # the format it streams in, which the file may name).
+            if record is not None:
                 camera._set_record(record)
             controls._write_all(writes)
 

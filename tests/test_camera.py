@@ -88,6 +88,13 @@ def test_a_camera_dropped_open_is_closed_when_collected_with_a_resource_warning(
     with pytest.warns(ResourceWarning, match="unclosed camera <Camera 0"):
         del camera
         gc.collect()
+    # A stream keeps its camera while it is in use.
+    stream = lx.Camera(KAVL).stream()
+    gc.collect()
+    assert stream.read().array.size > 0 and not stream.camera.closed
+    with pytest.warns(ResourceWarning, match="unclosed camera <Camera 0"):
+        del stream
+        gc.collect()
     handle = lx.LxInitialCameraDevice(KAVL)
     assert lx.LxOpen(handle) == 0  # it was closed
     lx.LxClose(handle)
@@ -126,6 +133,7 @@ def test_the_format_is_chosen_by_text_format_or_record_and_a_missing_one_changes
         assert cam.format == record
     assert cam.capture().array.shape == (720, 1280, 2)
     with cam.stream():
+        cam.format = "1280x720:YUY2"  # the one it streams in: nothing to change
         with pytest.raises(lx.CameraBusyError, match="streaming"):
             cam.format = "640x480:YUY2"
 
