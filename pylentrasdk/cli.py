@@ -40,7 +40,7 @@ import tempfile
 import numpy
 
 import pylentrasdk as lx
-from pylentrasdk import control_names, frames
+from pylentrasdk import control_names, frames, viewer
 from pylentrasdk._files import check_destination, write_atomically
 from pylentrasdk.formats import FormatTextError
 from pylentrasdk.status import status_name
@@ -795,6 +795,7 @@ COMMANDS = (
             _add_sensor_config_arguments, _run_sensor_config),
     Command("firmware", "upgrade the sensor's or the USB controller's firmware from an image",
             _add_firmware_arguments, _run_firmware),
+    Command("view", "watch the cameras live in the browser", viewer.add_arguments, viewer.run),
 )
 
 

@@ -57,6 +57,8 @@ def test_the_wheel_is_self_contained(tmp_path):
     assert any(n.startswith("pylentrasdk.libs/libturbojpeg") for n in names)
     assert any(n.startswith("pylentrasdk.libs/libyuv") for n in names)
     assert {"pylentrasdk/py.typed", "pylentrasdk/pyLentraSDK.pyi", "pylentrasdk/stream.pyi"} <= set(names)
+    assert {"pylentrasdk/viewer/page/" + n for n in ("index.html", "viewer.css", "viewer.js")} \
+        <= set(names)
 
     venv = tmp_path / "venv"
     subprocess.run([sys.executable, "-m", "venv", str(venv)], check=True)
@@ -77,3 +79,8 @@ def test_the_wheel_is_self_contained(tmp_path):
     listed = subprocess.run([str(venv / "bin" / "lxctl"), "list"], cwd=str(tmp_path),
                             stdout=subprocess.PIPE, universal_newlines=True, check=True)
     assert listed.stdout.startswith("0: ")
+    # Installed without the viewer extra, `lxctl view` says how to get it.
+    view = subprocess.run([str(venv / "bin" / "lxctl"), "view", "--no-browser"],
+                          cwd=str(tmp_path), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          universal_newlines=True, timeout=60)
+    assert view.returncode == 2 and "pip install pylentrasdk[viewer]" in view.stderr
