@@ -3,7 +3,6 @@
 #include <pybind11/functional.h>
 
 #include "adapters.h"
-#include "enum_argument.h"
 
 namespace lentra_binding {
 
@@ -20,12 +19,7 @@ void init_register_functions(py::module_& m) {
     m.def("LxGetHeaderVersion", &LxGetHeaderVersion, "Get header version");
     m.def("LxGotoUSBProgramMode", &LxGotoUSBProgramMode, "Go to USB program mode");
     // pybind11's conversion of the callable takes the interpreter lock for each progress call.
-    m.def(
-        "LxUpgradeFX3FW",
-        [](EnumArg<LX_FX3_FW_TARGET> target, std::string path, LxProgress progress) {
-            return LxUpgradeFX3FW(target.get(), std::move(path), std::move(progress));
-        },
-        "Upgrade FX3 firmware");
+    m.def("LxUpgradeFX3FW", calling(&LxUpgradeFX3FW), "Upgrade FX3 firmware");
     m.def("LxUpgradeSensorFW", &LxUpgradeSensorFW, "Upgrade sensor firmware");
     m.def("LxGetBootdataHeaderV2", returning_outputs(&LxGetBootdataHeaderV2),
           "Get bootdata header v2");
