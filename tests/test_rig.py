@@ -31,6 +31,11 @@ def assert_no_rig(error):
     assert sim.load_error() == error
 
 
+# A profile for small_rig's camera (a KAVL camera by default, with its family's ISP controls).
+BENCH_PROFILE = ("profile: 1\nstreaming: {format: YUY2, width: 64, height: 48, framerate: 30}\n"
+                 "image_processing:\n  ISP_IMAGE_BRIGHTNESS: 100\n...\n")
+
+
 def small_rig(**device):
     """A one-camera rig; keyword arguments override the camera's entries."""
     camera = {
@@ -178,6 +183,24 @@ MALFORMED = [
     (small_rig(intrinsics={"coeffs": [0, 0, 0, 0]}), "devices[0].intrinsics.coeffs: must be a list of 5 numbers"),
     (small_rig(osp_profile={"flag": "ENABLE_AND_SAVE"}),
      'devices[0].osp_profile.flag: must be one of "DISABLED", "ENABLED" or "ENABLED_AND_SAVE"'),
+    # An embedded profile is checked as a loaded file is, against the camera it sits in, and
+    # its message goes on into the profile's own path.
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("BRIGHTNESS: 100", "BRIGHTNESS: 999")}),
+     "devices[0].osp_profile.config.image_processing.ISP_IMAGE_BRIGHTNESS: must be from 0 to 255"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("BRIGHTNESS", "TRIGGER_MODE")}),
+     "devices[0].osp_profile.config.image_processing.ISP_IMAGE_TRIGGER_MODE: the camera has no such control"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("width: 64", "width: 640")}),
+     "devices[0].osp_profile.config.streaming: the camera lists no such format"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("width: 64", "width: wide")}),
+     "devices[0].osp_profile.config.streaming.width: must be an integer from 1 to 65535"),
+    (small_rig(osp_profile={"config": "profile: 1\n" + BENCH_PROFILE}),
+     "devices[0].osp_profile.config.profile: is given twice"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("image_processing", "streaming: {}\nimage_processing")}),
+     "devices[0].osp_profile.config.streaming: is given twice"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("width: 64", "width: 64, width: 64")}),
+     "devices[0].osp_profile.config.streaming.width: is given twice"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE[:-4]}),
+     'devices[0].osp_profile.config: does not end with the line "..." (cut short?)'),
     ({"devices": [{"name": "fine"}, {"formats": {}}]}, "devices[1].formats: must be a list"),
     ({"devices": [{"name": "fine"}, 7]}, "devices[1]: must be an object"),
     ({"platform": {"media_graph": {"entities": [{"name": "a"}],

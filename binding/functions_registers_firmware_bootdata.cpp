@@ -6,7 +6,7 @@
 
 namespace lentra_binding {
 
-void init_register_functions(py::module_& m) {
+void init_register_firmware_bootdata_functions(py::module_& m) {
     m.def("LxGenericI2CRead", i2c_reading(&LxGenericI2CRead), "Generic I2C read");
     m.def("LxGenericI2CWrite", i2c_writing(&LxGenericI2CWrite), "Generic I2C write");
     m.def("LxAP1302I2CRead", returning_outputs(&LxAP1302I2CRead), "AP1302 I2C read");
