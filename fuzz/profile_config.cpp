@@ -1,9 +1,10 @@
 // OSP profile configurations (LxLoadProfileConfig, a rig's osp_profile.config): any text gives a
 // profile or one message naming the bad entry, and a profile holds only what the format allows.
-// Each accepted profile is then kept by a camera that lists its stream format and activated
-// there, so that a parser accepting a value the camera's models cannot take is found: once the
-// check against the camera passes, both activations must succeed, the ISP values must read back
-// within their ranges, and a small enough format must stream a frame.
+// Each accepted profile is then embedded in a rig description whose camera lists its stream
+// format, and activated there, so that a parser accepting a value the camera's models cannot take
+// is found: once the rig (with its check of the profile) loads, both activations must succeed,
+// the ISP values must read back within their ranges, and a small enough format must stream a
+// frame.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "LentraSDK.h"
+#include "description/enum_names.h"
 #include "description/profile_config.h"
 #include "description/rig_description.h"
 #include "device/rig.h"
@@ -19,29 +23,30 @@
 
 namespace {
 
-// The default rig's first camera (the KAVL one, with OSP profiles and its family's ISP
-// controls), parsed once.
-const lentra::DeviceDescription& baseCamera() {
-    static const lentra::DeviceDescription device = [] {
-        lentra::RigParseResult parsed = lentra::parseRigDescription(lxsim_default_description());
-        if (!parsed.rig || parsed.rig->devices.empty() || !parsed.rig->devices[0].ospProfile) std::abort();
-        return parsed.rig->devices[0];
-    }();
-    return device;
+// A one-camera rig whose camera lists the profile's stream format and carries the profile as its
+// osp_profile.config, so that the rig's parser checks the profile against the camera as it does
+// for any description. A KAVL camera by default: its family's ISP controls and OSP profiles.
+std::string rigWith(const lentra::ProfileConfig& profile) {
+    const lentra::FormatDescription& s = profile.stream;
+    nlohmann::json format = {{"width", s.width}, {"height", s.height}, {"framerate", s.framerate},
+                             {"format", lentra::kImageFormatNames.nameOf(static_cast<int32_t>(s.format))}};
+    nlohmann::json device = {{"name", "Fuzz"}, {"formats", nlohmann::json::array({format})},
+                             {"osp_profile", {{"config", profile.text}}}};
+    return nlohmann::json{{"devices", nlohmann::json::array({device})}}.dump();
 }
 
 void activate(const lentra::ProfileConfig& profile) {
-    lentra::DeviceDescription device = baseCamera();
-    device.formats.push_back(profile.stream);  // so that more profiles get as far as activation
-    const auto problem = lentra::checkProfileForDevice(profile, device);
-    if (problem) {
-        if (problem->where.empty() || problem->why.empty()) std::abort();
+    const lentra::RigParseResult parsed = lentra::parseRigDescription(rigWith(profile));
+    // Refused: a format no camera can list (too small, odd width, ...) or a profile that does
+    // not suit the camera, said in one message.
+    if (!parsed.rig) {
+        if (parsed.error.empty()) std::abort();
         return;
     }
-    device.ospProfile->profile = profile;
-    lentra::RigDescription rig;
-    rig.devices.push_back(device);
-    lentra::replaceRig(rig);
+    const lentra::DeviceDescription& device = parsed.rig->devices.at(0);
+    if (!device.ospProfile || !device.ospProfile->profile) std::abort();
+    if (lentra::checkProfileForDevice(profile, device)) std::abort();  // the rig checked it
+    lentra::replaceRig(*parsed.rig);
     if (lxsim_set_pacing(1) != LX_STATUS_OK) std::abort();
 
     LxCameraHandle cam = LxInitialCameraDevice(0);
@@ -49,12 +54,11 @@ void activate(const lentra::ProfileConfig& profile) {
     std::string text;
     if (LxGetOSPProfileConfig(cam, text) != LX_STATUS_OK || text != profile.text) std::abort();
     if (LxActivateProfileImageProcessing(cam) != LX_STATUS_OK) std::abort();
-    for (const auto& [property, value] : profile.imageProcessing) {
+    for (const auto& entry : profile.imageProcessing) {
         int32_t now = 0, aux = 0, min = 0, max = 0, step = 0, def = 0;
-        if (LxGetISPImageProcessing(cam, property, now, aux) != LX_STATUS_OK) std::abort();
-        if (LxGetISPImageProcessingRange(cam, property, min, max, step, def) != LX_STATUS_OK) std::abort();
+        if (LxGetISPImageProcessing(cam, entry.first, now, aux) != LX_STATUS_OK) std::abort();
+        if (LxGetISPImageProcessingRange(cam, entry.first, min, max, step, def) != LX_STATUS_OK) std::abort();
         if (now < min || now > max) std::abort();
-        (void)value;
     }
     if (LxActivateProfileStreaming(cam) != LX_STATUS_OK) std::abort();
 

@@ -292,6 +292,11 @@ class TestOspProfile:
         (b"", BAD_FILE),
         (GOOD.encode()[:-5], BAD_FILE),  # cut short: the end marker is missing
         (b"\xff\xfe\x00binary", BAD_FILE),
+        # Not UTF-8 either (beyond U+10FFFF, a surrogate, an overlong form): handed back as the
+        # profile's text, they would make LxGetOSPProfileConfig raise UnicodeDecodeError.
+        (b"# \xf7\x8c\x8b\x8d\n" + GOOD.encode(), BAD_FILE),
+        (b"# \xed\xa0\x80\n" + GOOD.encode(), BAD_FILE),
+        (b"# \xe0\x80\xaf\n" + GOOD.encode(), BAD_FILE),
         (b"- a\n- list\n...\n", BAD_FILE),
         (GOOD.replace("profile: 1", "profile: 2").encode(), BAD_FILE),
         (GOOD.replace("width: 640", "width: wide").encode(), BAD_FILE),

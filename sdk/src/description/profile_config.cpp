@@ -24,16 +24,22 @@ struct ProfileError {
     throw ProfileError{{where, why}};
 }
 
-// Well-formed UTF-8 without NUL bytes: anything else is not the text a profile is.
+// Well-formed UTF-8 without NUL bytes: anything else is not the text a profile is. Overlong
+// forms, surrogates and code points beyond U+10FFFF are refused too, since the text is handed
+// back as it is (LxGetOSPProfileConfig), and Python decodes it strictly.
 bool isText(const std::string& s) {
     std::size_t i = 0;
     while (i < s.size()) {
         const auto c = static_cast<unsigned char>(s[i]);
         if (c == 0) return false;
         int extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
-        if (extra < 0 || (extra == 1 && c < 0xC2) || i + std::size_t(extra) >= s.size()) return false;
+        if (extra < 0 || (extra == 1 && c < 0xC2) || c > 0xF4 || i + std::size_t(extra) >= s.size()) return false;
         for (int k = 1; k <= extra; ++k)
             if ((static_cast<unsigned char>(s[i + std::size_t(k)]) >> 6) != 0x2) return false;
+        const auto next = extra > 0 ? static_cast<unsigned char>(s[i + 1]) : 0;
+        if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next > 0x9F) || (c == 0xF0 && next < 0x90) ||
+            (c == 0xF4 && next > 0x8F))
+            return false;
         i += std::size_t(extra) + 1;
     }
     return true;
