@@ -11,8 +11,12 @@
 //   i2c_reading / i2c_writing      generic I2C through a two-byte read buffer or one data byte,
 //                                  refusing byte counts the data area cannot hold.
 //   header_from_file(&LxF)         (status, the path passed, header or None).
+//   calling(&LxF)                  the SDK's own shape, for functions that take an enumeration
+//                                  member or the LxIntrinsics record (required_argument.h).
 //
-// Functions whose Python shape is the SDK's are bound straight to the SDK function pointer.
+// Every adapter loads enumeration and LxIntrinsics arguments as Required<T>, so None for one of
+// them raises an empty RuntimeError before the SDK is called. Functions whose Python shape is
+// the SDK's and that take neither are bound straight to the SDK function pointer.
 #pragma once
 
 #include <array>
@@ -25,6 +29,7 @@
 #include <vector>
 
 #include "bindings.h"
+#include "required_argument.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
@@ -99,8 +104,8 @@ auto outputs_adapter(R (*fn)(P...), Shape shape, std::index_sequence<In...>,
     using Ins = inputs_t<P...>;
     using Outs = outputs_t<P...>;
     static_assert(std::tuple_size<Outs>::value > 0, "bind functions without outputs directly");
-    return [fn, shape](std::tuple_element_t<In, Ins>... args) {
-        Ins ins(std::move(args)...);
+    return [fn, shape](python_arg_t<std::tuple_element_t<In, Ins>>... args) {
+        Ins ins(unwrap<std::tuple_element_t<In, Ins>>(std::move(args))...);
         Outs outs = fresh_outputs(static_cast<Outs*>(nullptr));
         R result = fn(argument<All, P...>(ins, outs)...);
         return std::apply([&](auto&... out) { return shape(result, std::move(out)...); }, outs);

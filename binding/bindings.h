@@ -34,7 +34,7 @@ void init_route_handle(py::module_& m);
 
 void init_library_functions(py::module_& m);
 void init_device_functions(py::module_& m);
-void init_register_functions(py::module_& m);
+void init_register_firmware_bootdata_functions(py::module_& m);
 void init_control_functions(py::module_& m);
 void init_sensor_config_functions(py::module_& m);
 void init_route_functions(py::module_& m);

@@ -6,7 +6,7 @@ namespace lentra_binding {
 
 void init_camera_data_functions(py::module_& m) {
     m.def("LxFlashProductInfo", &LxFlashProductInfo, "Flash product info from image file");
-    m.def("LxWriteIntrinsics", &LxWriteIntrinsics, "Write intrinsics calibration data to camera");
+    m.def("LxWriteIntrinsics", calling(&LxWriteIntrinsics), "Write intrinsics calibration data to camera");
     m.def("LxGetIntrinsics", returning_outputs(&LxGetIntrinsics), "Get intrinsics calibration data from camera");
 }
 

@@ -26,12 +26,12 @@ struct SignedExposure {
 }  // namespace
 
 void init_control_functions(py::module_& m) {
-    m.def("LxSetUVCImageProcessing", &LxSetUVCImageProcessing, "Set UVC image processing");
+    m.def("LxSetUVCImageProcessing", calling(&LxSetUVCImageProcessing), "Set UVC image processing");
     m.def("LxGetUVCImageProcessing", returning_outputs(&LxGetUVCImageProcessing),
           "Get UVC image processing");
     m.def("LxGetUVCImageProcessingRange", returning_outputs(&LxGetUVCImageProcessingRange),
           "Get UVC image processing range");
-    m.def("LxSetISPImageProcessing", &LxSetISPImageProcessing, "Set ISP image processing");
+    m.def("LxSetISPImageProcessing", calling(&LxSetISPImageProcessing), "Set ISP image processing");
     m.def("LxSetISPImageProcessingDefault", &LxSetISPImageProcessingDefault,
           "Set ISP image processing to default");
     m.def("LxGetISPImageProcessing", returning_outputs(&LxGetISPImageProcessing, ZeroOrMinusOne{}),
@@ -47,7 +47,7 @@ void init_control_functions(py::module_& m) {
     m.def("LxGetThroughPut", returning_outputs(&LxGetThroughPut), "Get throughput");
     m.def("LxSetThroughPut", &LxSetThroughPut, "Set throughput");
     m.def("LxGetOSPProfileFlag", returning_outputs(&LxGetOSPProfileFlag), "Get OSP profile flag");
-    m.def("LxSetOSPProfileFlag", &LxSetOSPProfileFlag, "Set OSP profile flag");
+    m.def("LxSetOSPProfileFlag", calling(&LxSetOSPProfileFlag), "Set OSP profile flag");
     m.def("LxGetOSPProfileConfig", returning_outputs(&LxGetOSPProfileConfig),
           "Get OSP profile config");
     m.def("LxLoadProfileConfig", &LxLoadProfileConfig, "Load profile config");

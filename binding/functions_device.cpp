@@ -22,7 +22,7 @@ struct DecodedNames {
 void init_library_functions(py::module_& m) {
     m.def("HelloLentraSDK", &HelloLentraSDK, "A function that prints Hello LentraSDK and version");
     m.def("LxSetLogFile", &LxSetLogFile, "Set log file path");
-    m.def("LxSetLogLevel", &LxSetLogLevel, "Set log level");
+    m.def("LxSetLogLevel", calling(&LxSetLogLevel), "Set log level");
 }
 
 void init_device_functions(py::module_& m) {

@@ -5,8 +5,8 @@
 namespace lentra_binding {
 
 void init_imu_functions(py::module_& m) {
-    m.def("LxEnableIMUMode", &LxEnableIMUMode, "Enable IMU mode");
-    m.def("LxRebootIMUMode", &LxRebootIMUMode, "Reboot IMU mode");
+    m.def("LxEnableIMUMode", calling(&LxEnableIMUMode), "Enable IMU mode");
+    m.def("LxRebootIMUMode", calling(&LxRebootIMUMode), "Reboot IMU mode");
     m.def("LxGetIMUAccData", returning_outputs(&LxGetIMUAccData, Float32Array{}), "Get IMU Accelerometer data");
     m.def("LxGetIMUGyrData", returning_outputs(&LxGetIMUGyrData, Float32Array{}), "Get IMU Gyroscope data");
     m.def("LxGetISPUData", returning_outputs(&LxGetISPUData), "Get IMU ISPU data");

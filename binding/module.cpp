@@ -23,7 +23,7 @@ PYBIND11_MODULE(pyLentraSDK, m) {
     lb::init_camera_handle(m);
     lb::init_device_functions(m);  // discovery, identity, formats, streaming, capture, firmware
 
-    lb::init_register_functions(m);  // register access, firmware and boot data
+    lb::init_register_firmware_bootdata_functions(m);  // register access, firmware and boot data
     lb::init_control_functions(m);   // image processing and stream control
 
     lb::init_sensor_config_functions(m);  // LxExportSensorConfig, LxDecodeSensorConfig

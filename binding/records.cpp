@@ -166,6 +166,28 @@ void init_imu_ispu_record(py::module_& m) {
         .def_readonly("roll", &LxImuIspu::roll);
 }
 
+namespace {
+
+// What NumPy makes of a value given for the coefficients, refused with TypeError (like every
+// attribute of the wrong kind) unless it holds numbers: NumPy would read text such as "1.5" as a
+// number, and fails with ValueError on text it cannot read or on ragged sequences.
+py::array numeric_array(const py::object& value) {
+    py::array a;
+    try {
+        a = py::module_::import("numpy").attr("asarray")(value);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_ValueError) && !e.matches(PyExc_TypeError)) throw;
+        throw py::type_error(std::string("coeffs must be numbers: ") + e.what());
+    }
+    const char kind = a.dtype().kind();
+    if (kind != 'b' && kind != 'i' && kind != 'u' && kind != 'f') {
+        throw py::type_error("coeffs must be numbers, not " + py::str(a.dtype()).cast<std::string>());
+    }
+    return a;
+}
+
+}  // namespace
+
 void init_intrinsics_record(py::module_& m) {
     constexpr std::size_t kCoeffs = std::extent<decltype(LxIntrinsics::coeffs)>::value;
     using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>;
@@ -185,7 +207,7 @@ void init_intrinsics_record(py::module_& m) {
             // A copy, so changing the array never changes the record behind the caller's back.
             [](const LxIntrinsics& r) { return py::array_t<float>(kCoeffs, r.coeffs); },
             [](LxIntrinsics& r, const py::object& value) {
-                FloatArray a(value);  // NumPy's own conversion; its errors propagate unchanged
+                FloatArray a(numeric_array(value));
                 if (static_cast<std::size_t>(a.size()) != kCoeffs) {
                     throw std::runtime_error("coeffs must have 5 elements");
                 }

@@ -7,14 +7,39 @@ rig is in ``pylentrasdk.sim``; frames become pictures with ``pylentrasdk.frames`
 ``cameras()`` and ``Format`` are the object-style layer over all of it (docs/camera.md).
 """
 
+
+def _load_failure(error):
+    """Why the compiled module could not be loaded, and what to do about it."""
+    import importlib.machinery
+    import os
+    import re
+
+    folder = os.path.dirname(os.path.abspath(__file__))
+    built = [name for name in os.listdir(folder)
+             if name.startswith("pyLentraSDK.")
+             and name.endswith(tuple(importlib.machinery.EXTENSION_SUFFIXES))]
+    if not built:
+        return (
+            "pylentrasdk: the compiled module pyLentraSDK could not be loaded ({}): {} holds no "
+            "built module. Build and install the package (tools/setup.sh, or pip install .) and "
+            "import it from the installed location, not from the source folder.".format(error, folder)
+        )
+    # The module is there but the dynamic loader could not load a library it needs, most often
+    # the LentraSDK library of a build against one's own SDK (docs/your-sdk.md).
+    missing = re.search(r"([^\s:]+): cannot open shared object file", str(error))
+    library = missing.group(1) if missing else "a library it needs"
+    return (
+        "pylentrasdk: the compiled module pyLentraSDK is installed in {} but {} could not be "
+        "loaded ({}). Put {} beside the module in that folder (pip install does so for the "
+        "library it was built against) or on the system's library search path."
+        .format(folder, library, error, library if missing else "the library")
+    )
+
+
 try:
     from . import pyLentraSDK as _binding
-except ImportError as error:  # pragma: no cover - only on a broken installation
-    raise ImportError(
-        "pylentrasdk: the compiled module pyLentraSDK could not be loaded ({}). "
-        "Build and install the package (tools/setup.sh, or pip install .) and import it from "
-        "the installed location, not from the source folder.".format(error)
-    ) from error
+except ImportError as error:
+    raise ImportError(_load_failure(error)) from error
 
 
 def _export_binding_names():

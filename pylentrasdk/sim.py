@@ -38,6 +38,7 @@ __all__ = [
     "reset_call_counts",
     "read_frame_number",
     "active_routes",
+    "sample_path",
     "firmware_image",
     "write_firmware_image",
     "boot_data_image",
@@ -50,6 +51,8 @@ class SimError(RuntimeError):
 
 
 _PACING_MODES = {"realtime": 0, "free-run": 1}
+# The sample route, profile and rig files, installed with the package.
+_SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "samples")
 _INT_MAX = 2**31 - 1  # the library's counts are C ints
 
 # How the current rig was made, so that pylentrasdk.testing can make it again after a test that
@@ -343,3 +346,15 @@ def active_routes():
     (source entity, source pad, sink entity, sink pad)."""
     links = json.loads(_lib.lxsim_active_routes().decode("utf-8"))
     return [(link["source"], link["source_pad"], link["sink"], link["sink_pad"]) for link in links]
+
+
+def sample_path(name):
+    """The installed path of a sample file for the simulated rig, by its file name:
+    "second_camera.yaml" (a media route file), "kavl_yuy2_1080p.yaml" (an OSP profile for the
+    default rig's KAVL camera) or "default_rig.json" (the default rig's description). An unknown
+    name raises ValueError listing the samples there are."""
+    names = sorted(os.listdir(_SAMPLES)) if os.path.isdir(_SAMPLES) else []
+    if name not in names:
+        raise ValueError("no sample file {!r}; the samples are: {}".format(
+            name, ", ".join(names) or "none (the package was installed without them)"))
+    return os.path.join(_SAMPLES, name)

@@ -33,6 +33,7 @@ __all__ = [
     "reset_call_counts",
     "read_frame_number",
     "active_routes",
+    "sample_path",
     "firmware_image",
     "write_firmware_image",
     "boot_data_image",
@@ -78,3 +79,4 @@ def read_frame_number(
     height: int | None = None,
 ) -> int | None: ...
 def active_routes() -> list[tuple[str, int, str, int]]: ...
+def sample_path(name: str) -> str: ...

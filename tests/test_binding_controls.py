@@ -1,5 +1,7 @@
 """The Python shape of the image-processing and stream-control functions, with the SDK's answers
 injected through pylentrasdk.sim."""
+import re
+
 import numpy as np
 import pytest
 
@@ -109,15 +111,43 @@ class TestArguments:
         assert lx.LxSetMaxFPS(kavl_camera, 255) == 0
         assert lx.LxSetUVCImageProcessing(kavl_camera, UVC.UVC_IMAGE_GAIN, 2 ** 31 - 1, 0) == -5
 
-    def test_none_for_a_member_is_refused_before_the_sdk(self, kavl_camera):
-        # pybind11 3 refuses None for an enumeration with TypeError (older releases raised an
-        # empty RuntimeError); either way the SDK is not called.
-        before = sim.call_count("LxSetOSPProfileFlag")
-        with pytest.raises((TypeError, RuntimeError)):
-            lx.LxGetISPImageProcessing(kavl_camera, None)
-        with pytest.raises((TypeError, RuntimeError)):
-            lx.LxSetOSPProfileFlag(kavl_camera, None)
-        assert sim.call_count("LxSetOSPProfileFlag") == before
+    def test_none_for_a_member_or_the_intrinsics_record_raises_an_empty_runtime_error(self, kavl_camera):
+        # Every function whose signature names an enumeration or LxIntrinsics, read from the
+        # module, so that one added later is covered too. With valid arguments the call reaches
+        # the SDK (which shows the arguments built here are right); with None in place of one
+        # of those it must not.
+        def valid(kind):
+            if kind == "LxCamera":
+                return kavl_camera
+            if kind == "LxIntrinsics":
+                return lx.LxIntrinsics()
+            if kind == "LX_LOG_LEVEL":
+                return lx.LX_LOG_LEVEL.LX_LOG_LEVEL_WARN  # the library's own start level
+            if kind.startswith("LX_"):
+                return next(iter(getattr(lx, kind).__members__.values()))
+            return {"str": "no-such-file", "Callable": None}.get(kind, 0)
+
+        checked = 0
+        for name in dir(lx.pyLentraSDK):
+            function = getattr(lx.pyLentraSDK, name)
+            if not callable(function) or isinstance(function, type) or not function.__doc__:
+                continue
+            parameters = re.findall(r"arg\d+: ([\w.]+)", function.__doc__.splitlines()[0])
+            kinds = [p.rsplit(".", 1)[-1] for p in parameters]
+            if not any(k == "LxIntrinsics" or k.startswith("LX_") for k in kinds):
+                continue
+            arguments = [valid(k) for k in kinds]
+            before = sim.call_count(name)
+            function(*arguments)
+            assert sim.call_count(name) == before + 1, name
+            for i, kind in enumerate(kinds):
+                if kind == "LxIntrinsics" or kind.startswith("LX_"):
+                    with pytest.raises(RuntimeError) as raised:
+                        function(*arguments[:i], None, *arguments[i + 1:])
+                    assert type(raised.value) is RuntimeError and str(raised.value) == "", name
+                    assert sim.call_count(name) == before + 1, name
+                    checked += 1
+        assert checked == 14
 
     def test_none_for_the_camera_reaches_the_sdk(self):
         assert lx.LxSetISPImageProcessingDefault(None) == -2

@@ -1,5 +1,7 @@
 """The cameras' image and stream controls, through the binding against the simulated rig."""
 import os
+import subprocess
+import sys
 import time
 
 import numpy as np
@@ -17,7 +19,7 @@ YUY2 = lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2
 MJPG = lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_MJPG
 SUCCESS = lx.LX_CAPTURE_RESULT.LX_SUCCESS
 INVALID_ARGUMENT, NOT_SUPPORTED, NOT_STREAMING = -5, -6, -7
-IO_ERROR, BAD_FILE, READ_ONLY, NOTHING_LOADED = -8, -9, -10, -12
+IO_ERROR, BAD_FILE, READ_ONLY, STREAMING, NOTHING_LOADED = -8, -9, -10, -11, -12
 EXAMPLE_PROFILE = os.path.join(os.path.dirname(__file__), "..", "sdk", "profiles",
                                "kavl_yuy2_1080p.yaml")
 
@@ -290,6 +292,11 @@ class TestOspProfile:
         (b"", BAD_FILE),
         (GOOD.encode()[:-5], BAD_FILE),  # cut short: the end marker is missing
         (b"\xff\xfe\x00binary", BAD_FILE),
+        # Not UTF-8 either (beyond U+10FFFF, a surrogate, an overlong form): handed back as the
+        # profile's text, they would make LxGetOSPProfileConfig raise UnicodeDecodeError.
+        (b"# \xf7\x8c\x8b\x8d\n" + GOOD.encode(), BAD_FILE),
+        (b"# \xed\xa0\x80\n" + GOOD.encode(), BAD_FILE),
+        (b"# \xe0\x80\xaf\n" + GOOD.encode(), BAD_FILE),
         (b"- a\n- list\n...\n", BAD_FILE),
         (GOOD.replace("profile: 1", "profile: 2").encode(), BAD_FILE),
         (GOOD.replace("width: 640", "width: wide").encode(), BAD_FILE),
@@ -299,6 +306,9 @@ class TestOspProfile:
         (GOOD.replace("BRIGHTNESS: 100", "BRIGHTNESS: 256").encode(), INVALID_ARGUMENT),
         (GOOD.replace("BRIGHTNESS", "EXPOSURE_MAX_TIME").encode(), INVALID_ARGUMENT),
         (GOOD.replace("BRIGHTNESS", "TRIGGER_MODE").encode(), INVALID_ARGUMENT),
+        (("profile: 1\n" + GOOD).encode(), BAD_FILE),  # yaml-cpp alone would keep both keys
+        (GOOD.replace("image_processing", "streaming: {}\nimage_processing").encode(), BAD_FILE),
+        (b"# " + b"x" * (64 * 1024) + b"\n" + GOOD.encode(), IO_ERROR),  # beyond the size cap
     ])
     def test_a_bad_file_keeps_the_previous_profile(self, kavl_camera, tmp_path, content, status):
         good = tmp_path / "good.yaml"
@@ -309,6 +319,72 @@ class TestOspProfile:
             bad.write_bytes(content)
         assert lx.LxLoadProfileConfig(kavl_camera, str(bad)) == status
         assert lx.LxGetOSPProfileConfig(kavl_camera) == (0, self.GOOD)
+
+    def test_activation_answers_what_the_camera_refuses(self, kavl_camera, tmp_path):
+        good = tmp_path / "good.yaml"
+        good.write_text(self.GOOD)  # 640 x 480 YUY2, brightness 100
+        assert lx.LxLoadProfileConfig(kavl_camera, str(good)) == 0
+        mjpg = smallest(kavl_camera, MJPG)
+        assert lx.LxSetFormat(kavl_camera, mjpg) == 0 and lx.LxStartStreaming(kavl_camera) == 0
+        try:
+            # The format cannot change while the camera streams: refused, and the stream goes on
+            # in its own format.
+            assert lx.LxActivateProfileStreaming(kavl_camera) == STREAMING
+            result, frame = lx.LxGetImage(kavl_camera, 3000, mjpg)
+            assert result == SUCCESS and frame[:2].tolist() == [0xFF, 0xD8]
+            # Image controls may change while it streams.
+            assert lx.LxActivateProfileImageProcessing(kavl_camera) == 0
+            assert lx.LxGetISPImageProcessing(kavl_camera, ISP.ISP_IMAGE_BRIGHTNESS) == (0, 100, 0)
+        finally:
+            lx.LxStopStreaming(kavl_camera)
+        assert lx.LxActivateProfileStreaming(kavl_camera) == 0
+        lx.LxClose(kavl_camera)
+        assert lx.LxActivateProfileStreaming(kavl_camera) == -3  # not open
+        assert lx.LxActivateProfileImageProcessing(kavl_camera) == -3
+
+    def test_an_embedded_profile_is_kept_and_activated_like_a_loaded_one(self):
+        description = sim.default_description()
+        description["devices"][0]["osp_profile"] = {"config": self.GOOD.replace("100", "200")}
+        sim.load(description)
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0
+        assert lx.LxGetOSPProfileConfig(cam) == (0, self.GOOD.replace("100", "200"))
+        assert lx.LxActivateProfileImageProcessing(cam) == 0
+        assert lx.LxGetISPImageProcessing(cam, ISP.ISP_IMAGE_BRIGHTNESS) == (0, 200, 0)
+        assert lx.LxActivateProfileStreaming(cam) == 0
+        fmt = smallest(cam, YUY2)
+        assert lx.LxStartStreaming(cam) == 0
+        result, frame = lx.LxGetImage(cam, 3000, fmt)
+        lx.LxStopStreaming(cam)
+        assert result == SUCCESS and frame.size == 640 * 480 * 2
+
+    @pytest.mark.parametrize("size, status", [(64 * 1024, BAD_FILE), (1024 * 1024, IO_ERROR)])
+    def test_memory_stays_near_the_size_of_the_file(self, tmp_path, size, status):
+        # A profile of one list of tiny scalars as large as the size cap allows (and the 1 MiB
+        # that once took 255 MB): the peak resident size while it is read stays within 8 times
+        # the cap plus a fixed 1 MiB. Measured in a fresh process, from the peak reset just
+        # before the load (Linux: /proc/self/clear_refs).
+        head = "profile: 1\nstreaming: {format: YUY2, width: 640, height: 480, framerate: 30}\n"
+        text = head + "image_processing: [" + "0," * ((size - len(head) - 30) // 2) + "0]\n...\n"
+        path = tmp_path / "large.yaml"
+        path.write_text(text)
+        script = (
+            "import pylentrasdk as lx\n"
+            "def kib(key):\n"
+            "    with open('/proc/self/status') as f:\n"
+            "        return next(int(l.split()[1]) for l in f if l.startswith(key + ':'))\n"
+            "cam = lx.LxInitialCameraDevice(0)\n"
+            "assert lx.LxOpen(cam) == 0\n"
+            "with open('/proc/self/clear_refs', 'w') as f:\n"
+            "    f.write('5')\n"
+            "before = kib('VmRSS')\n"
+            f"status = lx.LxLoadProfileConfig(cam, {str(path)!r})\n"
+            "print(status, kib('VmHWM') - before)\n"
+        )
+        out = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                             cwd=str(tmp_path), timeout=120, check=True).stdout.split()
+        assert int(out[0]) == status
+        assert int(out[1]) <= 8 * 64 + 1024, f"peak {out[1]} KiB above the resident size"
 
     def test_a_folder_is_not_a_profile(self, kavl_camera, tmp_path):
         assert lx.LxLoadProfileConfig(kavl_camera, str(tmp_path)) == IO_ERROR

@@ -138,6 +138,21 @@ def test_stamp_reads_back_from_the_smallest_to_the_largest_frames():
             assert_is_pattern(frames[0], fmt)
 
 
+def test_the_square_sits_where_documented_at_odd_heights():
+    # Measured from real frames: the square's rows start at the documented even y0 (at 48 x 41
+    # row 24, where H - side is 25), and a vertical flip moves them to H - y0 - side.
+    sizes = [("RGB", 48, h) for h in range(17, 47, 2)]
+    cams = load_rig(sizes, {}, {"ISP_IMAGE_FLIP_MODE": {"min": 0, "max": 3, "default": 2}})
+    for cam, flipped in zip(cams, (False, True)):
+        for fmt in formats_of(cam):
+            (frame,) = capture(cam, fmt)
+            picture = frame.reshape(fmt.height, fmt.width, 3)
+            rows = np.flatnonzero((picture == ref.ELEMENT).all(axis=2).any(axis=1))
+            layout = ref.Layout(fmt.width, fmt.height)
+            top = fmt.height - layout.y0 - layout.side if flipped else layout.y0
+            assert (rows[0], rows.size) == (top, layout.side), (fmt.height, flipped)
+
+
 def test_frames_too_small_for_a_stamp_are_still_the_pattern():
     (cam,) = load_rig([("YUY2", 16, 16), ("BGR", 38, 38)], {})
     for fmt in formats_of(cam):

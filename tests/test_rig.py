@@ -32,6 +32,11 @@ def assert_no_rig(error):
     assert sim.load_error() == error
 
 
+# A profile for small_rig's camera (a KAVL camera by default, with its family's ISP controls).
+BENCH_PROFILE = ("profile: 1\nstreaming: {format: YUY2, width: 64, height: 48, framerate: 30}\n"
+                 "image_processing:\n  ISP_IMAGE_BRIGHTNESS: 100\n...\n")
+
+
 def small_rig(**device):
     """A one-camera rig; keyword arguments override the camera's entries."""
     camera = {
@@ -88,6 +93,45 @@ class TestDescriptions:
         status, formats = lx.LxGetFormatList(cam)
         assert [(f.width, f.height, f.framerate, f.format) for f in formats] == [
             (640, 480, 30, F.LX_IMAGE_FORMAT_MJPG), (0, 0, 0, F.LX_IMAGE_FORMAT_NONE)]
+
+    # A control entry's left-out keys, as rig-description.md's table gives them: range 0..100,
+    # step 1, default min (never max), value default, writable. Each row: the entry, then
+    # (min, max, step, default) and (value, read-only flag) read back.
+    CONTROL_DEFAULTS = [
+        ({}, (0, 100, 1, 0), (0, 0)),
+        ({"min": 10, "max": 20}, (10, 20, 1, 10), (10, 0)),
+        ({"min": -50, "max": -5}, (-50, -5, 1, -50), (-50, 0)),
+        ({"max": 7}, (0, 7, 1, 0), (0, 0)),
+        ({"min": 1, "max": 9, "step": 2}, (1, 9, 2, 1), (1, 0)),
+        ({"min": -5, "max": 5, "default": 3}, (-5, 5, 1, 3), (3, 0)),
+        ({"min": 2, "max": 8, "value": 6}, (2, 8, 1, 2), (6, 0)),
+        ({"read_only": True}, (0, 100, 1, 0), (0, 1)),
+    ]
+
+    @pytest.mark.parametrize("entry, limits, reading", CONTROL_DEFAULTS)
+    def test_control_entries_take_their_documented_defaults(self, entry, limits, reading):
+        ISP, UVC = lx.LX_ISP_IMAGE_PROPERTIES, lx.LX_UVC_IMAGE_PROPERTIES
+        sim.load(small_rig(isp_controls={"ISP_IMAGE_GAMMA": entry},
+                           uvc_controls={"UVC_IMAGE_FOCUS": entry}))
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0
+        assert lx.LxGetISPImageProcessingRange(cam, ISP.ISP_IMAGE_GAMMA) == (0,) + limits
+        assert lx.LxGetISPImageProcessing(cam, ISP.ISP_IMAGE_GAMMA) == (0,) + reading
+        assert lx.LxGetUVCImageProcessingRange(cam, UVC.UVC_IMAGE_FOCUS) == (0,) + limits
+        assert lx.LxGetUVCImageProcessing(cam, UVC.UVC_IMAGE_FOCUS)[:2] == (0, reading[0])
+        # Back to the default, whatever was set.
+        if not reading[1]:
+            assert lx.LxSetISPImageProcessing(cam, ISP.ISP_IMAGE_GAMMA, limits[1]) == 0
+        assert lx.LxSetISPImageProcessingDefault(cam) == 0
+        assert lx.LxGetISPImageProcessing(cam, ISP.ISP_IMAGE_GAMMA)[1] == limits[3]
+
+    def test_family_defaults_of_a_kavl_camera(self):
+        sim.load(small_rig())
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0
+        assert (lx.LxGetMaxFPS(cam), lx.LxGetThroughPut(cam)) == ((0, 60), (0, 500))
+        assert lx.LxGetOSPProfileFlag(cam) == (0, lx.LX_OSP_PROFILE_FLAG.DISABLED)
+        assert lx.LxGetOSPProfileConfig(cam) == (0, "")
 
     def test_generic_cameras_are_not_the_makers_by_default(self):
         sim.load({"devices": [{"product_type": "GENERIC"}]})
@@ -179,6 +223,24 @@ MALFORMED = [
     (small_rig(intrinsics={"coeffs": [0, 0, 0, 0]}), "devices[0].intrinsics.coeffs: must be a list of 5 numbers"),
     (small_rig(osp_profile={"flag": "ENABLE_AND_SAVE"}),
      'devices[0].osp_profile.flag: must be one of "DISABLED", "ENABLED" or "ENABLED_AND_SAVE"'),
+    # An embedded profile is checked as a loaded file is, against the camera it sits in, and
+    # its message goes on into the profile's own path.
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("BRIGHTNESS: 100", "BRIGHTNESS: 999")}),
+     "devices[0].osp_profile.config.image_processing.ISP_IMAGE_BRIGHTNESS: must be from 0 to 255"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("BRIGHTNESS", "TRIGGER_MODE")}),
+     "devices[0].osp_profile.config.image_processing.ISP_IMAGE_TRIGGER_MODE: the camera has no such control"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("width: 64", "width: 640")}),
+     "devices[0].osp_profile.config.streaming: the camera lists no such format"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("width: 64", "width: wide")}),
+     "devices[0].osp_profile.config.streaming.width: must be an integer from 1 to 65535"),
+    (small_rig(osp_profile={"config": "profile: 1\n" + BENCH_PROFILE}),
+     "devices[0].osp_profile.config.profile: is given twice"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("image_processing", "streaming: {}\nimage_processing")}),
+     "devices[0].osp_profile.config.streaming: is given twice"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE.replace("width: 64", "width: 64, width: 64")}),
+     "devices[0].osp_profile.config.streaming.width: is given twice"),
+    (small_rig(osp_profile={"config": BENCH_PROFILE[:-4]}),
+     'devices[0].osp_profile.config: does not end with the line "..." (cut short?)'),
     ({"devices": [{"name": "fine"}, {"formats": {}}]}, "devices[1].formats: must be a list"),
     ({"devices": [{"name": "fine"}, 7]}, "devices[1]: must be an object"),
     ({"platform": {"media_graph": {"entities": [{"name": "a"}],

@@ -1,5 +1,6 @@
 """pylentrasdk.sim: rigs, faults, pacing, call counts and frame numbers."""
 import json
+import os
 
 import numpy as np
 import pytest
@@ -8,6 +9,7 @@ import pylentrasdk as lx
 from conftest import formats_of
 from pylentrasdk import sim
 
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ONE_CAMERA = {
     "devices": [
         {
@@ -78,6 +80,18 @@ class TestRigs:
         assert names() == default
         assert sim.call_count("LxOpen") == 0 and sim.get_pacing() == "realtime"
         assert lx.LxOpen(lx.LxInitialCameraDevice(0)) == 0
+
+
+def test_sample_files_are_installed_and_usable(kavl_camera):
+    # The installed copies, not the repository's: examples name them from any folder.
+    path = sim.sample_path("default_rig.json")
+    assert not path.startswith(os.path.join(ROOT, "sdk"))
+    with open(path, encoding="utf-8") as f:
+        assert json.load(f) == sim.default_description()
+    assert lx.LxLoadProfileConfig(kavl_camera, sim.sample_path("kavl_yuy2_1080p.yaml")) == 0
+    assert lx.LxLoadRouteYaml(sim.sample_path("second_camera.yaml")) is not None
+    with pytest.raises(ValueError, match="second_camera.yaml"):
+        sim.sample_path("missing.yaml")
 
 
 class TestFaults:

@@ -59,6 +59,8 @@ def test_the_wheel_is_self_contained(tmp_path):
     assert {"pylentrasdk/py.typed", "pylentrasdk/pyLentraSDK.pyi", "pylentrasdk/stream.pyi"} <= set(names)
     assert {"pylentrasdk/viewer/page/" + n for n in ("index.html", "viewer.css", "viewer.js")} \
         <= set(names)
+    assert {"pylentrasdk/samples/second_camera.yaml", "pylentrasdk/samples/kavl_yuy2_1080p.yaml",
+            "pylentrasdk/samples/default_rig.json"} <= set(names)
 
     venv = tmp_path / "venv"
     subprocess.run([sys.executable, "-m", "venv", str(venv)], check=True)

@@ -52,10 +52,10 @@ class Layout:
         self.has_stamp = 10 * self.cell <= width and 10 * self.cell <= height
         self.step = max(1, width // 256)
         self.positions = (width - self.side) // 2 + 1
-        self.y0 = min(
+        self.y0 = 2 * (min(
             self.bar_rows + 2 * (max(0, height - self.bar_rows - self.side) // 4),
             height - self.side,
-        )
+        ) // 2)
 
     def element_origin(self, number, flip_horizontal=False, flip_vertical=False):
         x = 2 * ((number * self.step) % self.positions)

@@ -1,7 +1,8 @@
-// What every front function that takes a camera does after the fault hook: find the camera
-// behind the handle (an empty handle is answered, never dereferenced) and run under its mutex.
-// This is the one way a front function reaches a camera; only capture, which manages the mutex
-// itself, goes through captureOn().
+// What every front function that takes a camera handle does after the fault hook: find the
+// camera behind the handle (an empty handle is answered, never dereferenced) and run under its
+// mutex. Capture, which manages the mutex itself, goes through captureOn(). The firmware front
+// functions also call Camera::run() on cameras they already hold: the one in USB program mode,
+// which LxUpgradeFX3FW finds without a handle, and the camera an upgrade finishes on.
 #pragma once
 
 #include "LentraSDK.h"
@@ -38,17 +39,6 @@ inline LX_CAPTURE_RESULT captureOn(const LxCameraHandle& handle, uint8_t* buffer
 inline int checkPath(const char* function, const std::string& path) {
     if (path.find('\0') == std::string::npos) return LX_STATUS_OK;
     return log::failed(function, LX_STATUS_INVALID_ARGUMENT, "the file name holds a NUL byte");
-}
-
-// The answer of a function this library does not offer yet, after the usual handle check.
-inline int notSupported(const LxCameraHandle& handle, const char* function) {
-    return onCamera(handle, function, Needs::Handle, [function](Camera&) {
-        return log::failed(function, LX_STATUS_NOT_SUPPORTED, "not offered by this library yet");
-    });
-}
-
-inline int notSupported(const char* function) {
-    return log::failed(function, LX_STATUS_NOT_SUPPORTED, "not offered by this library yet");
 }
 
 }  // namespace lentra

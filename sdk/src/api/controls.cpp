@@ -25,9 +25,6 @@ const char* refusal(int status) {
     }
 }
 
-// A profile file is a few kilobytes of text; anything much larger is not one.
-constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20;
-
 // A control's range, UVC or ISP alike: the outputs are written only when the camera has it.
 template <typename Fetch>
 int rangeOf(LxCameraHandle cam, const char* function, Fetch fetch, int32_t& min, int32_t& max,
@@ -171,12 +168,12 @@ int LxLoadProfileConfig(LxCameraHandle cam, std::string path) {
         if (!controls.hasOsp()) return lentra::log::failed(__func__, LX_STATUS_NOT_SUPPORTED, "the camera has no OSP profiles");
         // The whole file is checked before anything is kept: a bad one leaves the loaded profile.
         std::string error;
-        auto text = lentra::files::readWholeFile(path, error, kMaxProfileBytes);
+        auto text = lentra::files::readWholeFile(path, error, lentra::kMaxProfileBytes);
         if (!text) return lentra::log::failed(__func__, LX_STATUS_IO_ERROR, (path + ": " + error).c_str());
         lentra::ProfileParseResult parsed = lentra::parseProfileConfig(*text);
         if (!parsed.profile) return lentra::log::failed(__func__, LX_STATUS_BAD_FILE, (path + ": " + parsed.error).c_str());
-        const int fits = lentra::checkProfileForCamera(*parsed.profile, c.description(), controls, error);
-        if (fits != LX_STATUS_OK) return lentra::log::failed(__func__, fits, (path + ": " + error).c_str());
+        if (auto problem = lentra::checkProfileForDevice(*parsed.profile, c.description()))
+            return lentra::log::failed(__func__, LX_STATUS_INVALID_ARGUMENT, (path + ": " + problem->message()).c_str());
         return controls.keepProfile(std::move(*parsed.profile));
     });
 }
@@ -187,11 +184,11 @@ int LxActivateProfileStreaming(LxCameraHandle cam) {
         const auto& profile = c.controls().profile();
         if (!profile) return lentra::log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
         const auto& formats = c.description().formats;
-        const lentra::FormatDescription& s = profile->stream;
         for (std::size_t i = 0; i < formats.size(); ++i) {
             const lentra::FormatDescription& f = formats[i];
-            if (f.format == s.format && f.width == s.width && f.height == s.height && f.framerate == s.framerate)
-                return c.setFormat(LxFormat{static_cast<uint16_t>(i), f.width, f.height, f.framerate, f.format});
+            if (!f.carriesFrames() || !f.sameAs(profile->stream)) continue;
+            // setFormat's refusal (LX_STATUS_STREAMING while the camera streams) is the answer.
+            return c.setFormat(LxFormat{static_cast<uint16_t>(i), f.width, f.height, f.framerate, f.format});
         }
         return lentra::log::failed(__func__, LX_STATUS_INVALID_ARGUMENT, "the camera lists no such format");
     });
@@ -203,9 +200,10 @@ int LxActivateProfileImageProcessing(LxCameraHandle cam) {
         lentra::ControlsModel& controls = c.controls();
         if (!controls.profile())
             return lentra::log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
-        // Checked when loaded: every value names a writable control and lies in its range.
-        for (const auto& [property, value] : controls.profile()->imageProcessing) controls.setIsp(property, value);
-        return LX_STATUS_OK;
+        // Checked when loaded or when the rig was built, so no refusal is expected; should one
+        // come, it is answered and no value is changed.
+        const int status = controls.setIspAll(controls.profile()->imageProcessing);
+        return answer(__func__, status, refusal(status));
     });
 }
 

@@ -40,12 +40,8 @@ ControlsModel::ControlsModel(const DeviceDescription& d)
     if (d.ospProfile) {
         const LX_OSP_PROFILE_FLAG flag = d.ospProfile->flag;
         const bool saved = flag == LX_OSP_PROFILE_FLAG::ENABLED_AND_SAVE;
-        osp_ = Osp{flag, saved ? flag : LX_OSP_PROFILE_FLAG::DISABLED, d.ospProfile->config};
-        // The rig's parser has already refused a text that is not a profile.
-        if (!d.ospProfile->config.empty()) {
-            ProfileParseResult parsed = parseProfileConfig(d.ospProfile->config);
-            if (parsed.profile) profile_ = std::move(parsed.profile);
-        }
+        osp_ = Osp{flag, saved ? flag : LX_OSP_PROFILE_FLAG::DISABLED};
+        profile_ = d.ospProfile->profile;  // checked against the camera when the rig was built
     }
 }
 
@@ -137,6 +133,18 @@ int ControlsModel::ispRange(IP property, PropertyRange& range) const {
 int ControlsModel::setIsp(IP property, int32_t value) {
     const Slot s = ispSlot(property);
     return s.control ? write(s.control, valueAt(s), value) : LX_STATUS_NOT_SUPPORTED;
+}
+
+int ControlsModel::setIspAll(const std::vector<std::pair<IP, int32_t>>& values) {
+    const auto before = ispValues_;
+    for (const auto& [property, value] : values) {
+        const int status = setIsp(property, value);
+        if (status != LX_STATUS_OK) {
+            ispValues_ = before;
+            return status;
+        }
+    }
+    return LX_STATUS_OK;
 }
 
 int ControlsModel::restoreIspDefaults() {
@@ -273,7 +281,7 @@ int ControlsModel::setOspFlag(LX_OSP_PROFILE_FLAG flag) {
 
 int ControlsModel::ospConfig(std::string& text) const {
     if (!osp_) return LX_STATUS_NOT_SUPPORTED;
-    text = profile_ ? profile_->text : osp_->config;
+    text = profile_ ? profile_->text : std::string();
     return LX_STATUS_OK;
 }
 
@@ -291,30 +299,6 @@ std::size_t linkBytesPerFrame(LX_IMAGE_FORMAT format, int width, int height) {
     if (format == LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_MJPG)
         return width > 0 && height > 0 ? std::size_t(width) * std::size_t(height) / 2 : 0;
     return frameByteCount(format, width, height);
-}
-
-int checkProfileForCamera(const ProfileConfig& p, const DeviceDescription& device,
-                          const ControlsModel& controls, std::string& error) {
-    const FormatDescription& s = p.stream;
-    const bool listed = std::any_of(device.formats.begin(), device.formats.end(), [&s](const FormatDescription& f) {
-        return f.carriesFrames() && f.format == s.format && f.width == s.width && f.height == s.height &&
-               f.framerate == s.framerate;
-    });
-    if (!listed) {
-        error = "streaming: the camera lists no such format";
-        return LX_STATUS_INVALID_ARGUMENT;
-    }
-    for (const auto& [property, value] : p.imageProcessing) {
-        const std::string name = "image_processing." + std::string(kIspPropertyNames.nameOf(static_cast<int32_t>(property)));
-        const ControlDescription& c = controls.ispControls()[static_cast<std::size_t>(property)];
-        if (!c.present) error = name + ": the camera has no such control";
-        else if (c.readOnly) error = name + ": the control is read-only";
-        else if (value < c.min || value > c.max)
-            error = name + ": must be from " + std::to_string(c.min) + " to " + std::to_string(c.max);
-        else continue;
-        return LX_STATUS_INVALID_ARGUMENT;
-    }
-    return LX_STATUS_OK;
 }
 
 }  // namespace lentra

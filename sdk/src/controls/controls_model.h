@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "LentraSDK.h"
 #include "description/profile_config.h"
@@ -44,6 +45,9 @@ public:
     // (LX_STATUS_READ_ONLY) and one the camera lacks (LX_STATUS_NOT_SUPPORTED); a value
     // between steps is taken to the nearest step.
     int setIsp(LX_ISP_IMAGE_PROPERTIES property, int32_t value);
+    // Sets each value as setIsp does, in order; the first refusal undoes the values set before
+    // it and is answered.
+    int setIspAll(const std::vector<std::pair<LX_ISP_IMAGE_PROPERTIES, int32_t>>& values);
     int restoreIspDefaults();
 
     // UVC properties: a UVC property whose ISP counterpart the camera has is that ISP control
@@ -71,7 +75,7 @@ public:
     int ospFlag(LX_OSP_PROFILE_FLAG& flag) const;
     int setOspFlag(LX_OSP_PROFILE_FLAG flag);
     int ospConfig(std::string& text) const;
-    // Keeps a profile already checked against the camera (see checkProfileForCamera).
+    // Keeps a profile already checked against the camera (see checkProfileForDevice).
     int keepProfile(ProfileConfig profile);
     const std::optional<ProfileConfig>& profile() const { return profile_; }
     bool hasOsp() const { return osp_.has_value(); }
@@ -120,7 +124,6 @@ private:
     struct Osp {
         LX_OSP_PROFILE_FLAG flag;
         LX_OSP_PROFILE_FLAG saved;  // what the flag returns to when the camera is closed
-        std::string config;
     };
     std::optional<Osp> osp_;
     std::optional<ProfileConfig> profile_;
@@ -129,11 +132,5 @@ private:
 // The bytes one frame of this format puts on the link: a raw frame's size, and for MJPG a
 // nominal W x H / 2 (about 4 bits a pixel, the compression of a typical picture).
 std::size_t linkBytesPerFrame(LX_IMAGE_FORMAT format, int width, int height);
-
-// Whether `profile` suits the camera: its stream format is one the camera lists, and each of
-// its ISP values names a writable ISP control of the camera and lies within that control's
-// range. LX_STATUS_OK, or LX_STATUS_INVALID_ARGUMENT with the reason in `error`.
-int checkProfileForCamera(const ProfileConfig& profile, const DeviceDescription& device,
-                          const ControlsModel& controls, std::string& error);
 
 }  // namespace lentra

@@ -1,35 +1,45 @@
 #include "description/profile_config.h"
 
+#include <algorithm>
 #include <limits>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include "description/enum_names.h"
+#include "description/rig_description.h"
 
 namespace lentra {
 
 namespace {
 
-struct ProfileError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct ProfileError {
+    ProfileProblem problem;
 };
 
 [[noreturn]] void fail(const std::string& where, const std::string& why) {
-    throw ProfileError(where + ": " + why);
+    throw ProfileError{{where, why}};
 }
 
-// Well-formed UTF-8 without NUL bytes: anything else is not the text a profile is.
+// Well-formed UTF-8 without NUL bytes: anything else is not the text a profile is. Overlong
+// forms, surrogates and code points beyond U+10FFFF are refused too, since the text is handed
+// back as it is (LxGetOSPProfileConfig), and Python decodes it strictly.
 bool isText(const std::string& s) {
     std::size_t i = 0;
     while (i < s.size()) {
         const auto c = static_cast<unsigned char>(s[i]);
         if (c == 0) return false;
         int extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
-        if (extra < 0 || (extra == 1 && c < 0xC2) || i + std::size_t(extra) >= s.size()) return false;
+        if (extra < 0 || (extra == 1 && c < 0xC2) || c > 0xF4 || i + std::size_t(extra) >= s.size()) return false;
         for (int k = 1; k <= extra; ++k)
             if ((static_cast<unsigned char>(s[i + std::size_t(k)]) >> 6) != 0x2) return false;
+        const auto next = extra > 0 ? static_cast<unsigned char>(s[i + 1]) : 0;
+        if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next > 0x9F) || (c == 0xF0 && next < 0x90) ||
+            (c == 0xF4 && next > 0x8F))
+            return false;
         i += std::size_t(extra) + 1;
     }
     return true;
@@ -74,11 +84,49 @@ const YAML::Node& mapping(const YAML::Node& node, const std::string& where) {
     return node;
 }
 
+// Refuses keys the format does not name and, since yaml-cpp keeps duplicates silently (and a
+// lookup finds only the first), any key given twice.
 void onlyKeys(const YAML::Node& map, const std::string& where, const std::set<std::string>& known) {
+    std::set<std::string> seen;
     for (const auto& item : map) {
         const std::string key = item.first.IsScalar() ? item.first.Scalar() : "";
-        if (!known.count(key)) fail(where.empty() ? key : where + "." + key, "unknown key");
+        const std::string path = where.empty() ? key : where + "." + key;
+        if (!known.count(key)) fail(path, "unknown key");
+        if (!seen.insert(key).second) fail(path, "is given twice");
     }
+}
+
+// Counts the nodes of the text's first document from the parser's events, without building
+// them, and stops at the first one beyond kMaxProfileNodes.
+class NodeCounter : public YAML::EventHandler {
+public:
+    void OnDocumentStart(const YAML::Mark&) override {}
+    void OnDocumentEnd() override {}
+    void OnNull(const YAML::Mark&, YAML::anchor_t) override { count(); }
+    void OnAlias(const YAML::Mark&, YAML::anchor_t) override { count(); }
+    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t, const std::string&) override { count(); }
+    void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {
+        count();
+    }
+    void OnSequenceEnd() override {}
+    void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {
+        count();
+    }
+    void OnMapEnd() override {}
+
+private:
+    void count() {
+        if (++nodes_ > kMaxProfileNodes)
+            fail("file", "holds more than " + std::to_string(kMaxProfileNodes) + " YAML nodes");
+    }
+    std::size_t nodes_ = 0;
+};
+
+void checkNodeCount(const std::string& text) {
+    std::istringstream in(text);
+    YAML::Parser parser(in);
+    NodeCounter counter;
+    parser.HandleNextDocument(counter);
 }
 
 YAML::Node required(const YAML::Node& map, const std::string& where, const char* key) {
@@ -109,10 +157,13 @@ ProfileParseResult parseProfileConfig(const std::string& text) {
     ProfileParseResult result;
     try {
         if (text.empty()) fail("file", "is empty");
+        if (text.size() > kMaxProfileBytes)
+            fail("file", "is larger than " + std::to_string(kMaxProfileBytes) + " bytes");
         if (!isText(text)) fail("file", "is not UTF-8 text");
         if (!endsWithMarker(text)) fail("file", "does not end with the line \"...\" (cut short?)");
         YAML::Node top;
         try {
+            checkNodeCount(text);
             top = YAML::Load(text);
         } catch (const YAML::Exception& e) {
             fail("file", std::string("is not YAML: ") + e.what());
@@ -143,11 +194,29 @@ ProfileParseResult parseProfileConfig(const std::string& text) {
         }
         result.profile = std::move(p);
     } catch (const ProfileError& e) {
-        result.error = e.what();
+        result.problem = e.problem;
     } catch (const YAML::Exception& e) {
-        result.error = std::string("file: ") + e.what();
+        result.problem = ProfileProblem{"file", e.what()};
     }
+    if (result.problem) result.error = result.problem->message();
     return result;
+}
+
+std::optional<ProfileProblem> checkProfileForDevice(const ProfileConfig& p, const DeviceDescription& device) {
+    const bool listed = std::any_of(device.formats.begin(), device.formats.end(), [&p](const FormatDescription& f) {
+        return f.carriesFrames() && f.sameAs(p.stream);
+    });
+    if (!listed) return ProfileProblem{"streaming", "the camera lists no such format"};
+    for (const auto& [property, value] : p.imageProcessing) {
+        const std::string where =
+            "image_processing." + std::string(kIspPropertyNames.nameOf(static_cast<int32_t>(property)));
+        const ControlDescription& c = device.ispControls[static_cast<std::size_t>(property)];
+        if (!c.present) return ProfileProblem{where, "the camera has no such control"};
+        if (c.readOnly) return ProfileProblem{where, "the control is read-only"};
+        if (value < c.min || value > c.max)
+            return ProfileProblem{where, "must be from " + std::to_string(c.min) + " to " + std::to_string(c.max)};
+    }
+    return std::nullopt;
 }
 
 }  // namespace lentra

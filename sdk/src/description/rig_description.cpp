@@ -215,10 +215,16 @@ DeviceDescription parseDevice(JsonObject o, std::size_t index) {
     if (auto osp = o.optionalObject("osp_profile")) {
         OspProfileDescription p;
         p.flag = osp->enumeration("flag", LX_OSP_PROFILE_FLAG::DISABLED, kOspFlagNames);
-        p.config = osp->text("config", "", 65535);
-        if (!p.config.empty()) {
-            const ProfileParseResult profile = parseProfileConfig(p.config);
-            if (!profile.profile) osp->fail("config", "not a profile configuration: " + profile.error);
+        const std::string config = osp->text("config", "", kMaxProfileBytes);
+        if (!config.empty()) {
+            // Parsed and checked against this camera as a loaded file is, so that the camera
+            // keeps only a profile it can activate. The message goes on into the profile's own
+            // path: "...osp_profile.config.image_processing.ISP_IMAGE_BRIGHTNESS: ...".
+            ProfileParseResult parsed = parseProfileConfig(config);
+            std::optional<ProfileProblem> problem = parsed.problem;
+            if (!problem) problem = checkProfileForDevice(*parsed.profile, d);
+            if (problem) osp->fail(problem->where == "file" ? "config" : "config." + problem->where, problem->why);
+            p.profile = std::move(parsed.profile);
         }
         osp->finish();
         d.ospProfile = p;

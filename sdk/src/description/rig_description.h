@@ -15,19 +15,12 @@
 
 #include "LentraSDK.h"
 #include "description/enum_names.h"
+#include "description/format_description.h"
 #include "description/imu_description.h"
+#include "description/profile_config.h"
 #include "description/register_description.h"
 
 namespace lentra {
-
-struct FormatDescription {
-    uint16_t width = 0;
-    uint16_t height = 0;
-    uint16_t framerate = 0;
-    LX_IMAGE_FORMAT format = LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NONE;
-
-    bool carriesFrames() const { return format != LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NONE; }
-};
 
 // One image control: its range, its default and the value it has when the rig is built.
 struct ControlDescription {
@@ -52,7 +45,7 @@ struct FirmwareDescription {
 
 struct OspProfileDescription {
     LX_OSP_PROFILE_FLAG flag = LX_OSP_PROFILE_FLAG::DISABLED;
-    std::string config;
+    std::optional<ProfileConfig> profile;  // loaded when the rig is built; checked against the device
 };
 
 struct DeviceDescription {

@@ -3,11 +3,10 @@
 #include <pybind11/functional.h>
 
 #include "adapters.h"
-#include "enum_argument.h"
 
 namespace lentra_binding {
 
-void init_register_functions(py::module_& m) {
+void init_register_firmware_bootdata_functions(py::module_& m) {
     m.def("LxGenericI2CRead", i2c_reading(&LxGenericI2CRead), "Generic I2C read");
     m.def("LxGenericI2CWrite", i2c_writing(&LxGenericI2CWrite), "Generic I2C write");
     m.def("LxAP1302I2CRead", returning_outputs(&LxAP1302I2CRead), "AP1302 I2C read");
@@ -20,12 +19,7 @@ void init_register_functions(py::module_& m) {
     m.def("LxGetHeaderVersion", &LxGetHeaderVersion, "Get header version");
     m.def("LxGotoUSBProgramMode", &LxGotoUSBProgramMode, "Go to USB program mode");
     // pybind11's conversion of the callable takes the interpreter lock for each progress call.
-    m.def(
-        "LxUpgradeFX3FW",
-        [](EnumArg<LX_FX3_FW_TARGET> target, std::string path, LxProgress progress) {
-            return LxUpgradeFX3FW(target.get(), std::move(path), std::move(progress));
-        },
-        "Upgrade FX3 firmware");
+    m.def("LxUpgradeFX3FW", calling(&LxUpgradeFX3FW), "Upgrade FX3 firmware");
     m.def("LxUpgradeSensorFW", &LxUpgradeSensorFW, "Upgrade sensor firmware");
     m.def("LxGetBootdataHeaderV2", returning_outputs(&LxGetBootdataHeaderV2),
           "Get bootdata header v2");
