@@ -3,7 +3,8 @@
 Every name of the compiled module ``pyLentraSDK`` (enumerations and their members, records,
 handles and functions) is an attribute of this package, so ``pylentrasdk.LxOpen(cam)`` works.
 Status codes have names in ``LxStatus`` and ``status_name``. Control of the simulated camera
-rig is in ``pylentrasdk.sim``; frames become pictures with ``pylentrasdk.frames``. ``Camera``,
+rig is in ``pylentrasdk.sim``; frames become pictures with ``pylentrasdk.frames`` and come
+continuously from ``pylentrasdk.stream``; ``pylentrasdk.testing`` is a pytest plugin. ``Camera``,
 ``cameras()`` and ``Format`` are the object-style layer over all of it (docs/camera.md).
 """
 

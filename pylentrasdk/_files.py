@@ -1,7 +1,8 @@
 """Writing output files: afterwards a file is either wholly the new content or left as it was.
 
-Every writer of the package (lxctl, `frames.to_png`, the console tool's Save Image) goes through
-`write_atomically`, and the SDK's own writer follows the same rules:
+Every writer of the package (lxctl, `frames.to_png`, `Camera.settings.save`, the console tool's
+Save Image, `sim`'s image writers) goes through `write_atomically`, and the SDK's own writer
+follows the same rules:
 
 - Only a new name or a regular file is written. A symbolic link (dangling or not), a FIFO, a
   socket, a folder or a device at the path is refused and left as it was: replacing it would put

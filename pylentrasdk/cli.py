@@ -16,6 +16,7 @@
     lxctl sensor-config export BIN   saves the sensor configuration to a binary file
     lxctl sensor-config decode BIN [JSON]   that file as JSON
     lxctl firmware sensor|usb IMAGE  upgrades the sensor's or the USB controller's firmware
+    lxctl view [--port PORT]         every camera live in the browser (pylentrasdk.viewer)
 
 Every command takes --json for machine-readable output. Exit status: 0 success, 1 when the
 camera or the SDK refuses (the message names the status), 2 for a usage error. Errors are one
