@@ -263,9 +263,10 @@ def _add_capture_arguments(parser):
     parser.add_argument("-f", "--format", required=True,
                         help="a format index from `lxctl formats`, or WIDTHxHEIGHT:FOURCC[@FPS]")
     parser.add_argument("-o", "--output", required=True, metavar="PATTERN",
-                        help="file name; {n} becomes the frame's number (from 1), needed with "
-                             "--count above 1. .png writes a picture, .jpg/.jpeg the JPEG of an "
-                             "MJPG frame, any other name the frame's bytes as captured")
+                        help="file name; {n} becomes the saved frame's place in the run "
+                             "(1, 2, ...), needed with --count above 1. .png writes a picture, "
+                             ".jpg/.jpeg the JPEG of an MJPG frame, any other name the frame's "
+                             "bytes as captured")
     parser.add_argument("-n", "--count", type=_whole(1), default=1, help="frames to save (1)")
     parser.add_argument("--skip", type=_whole(0), default=0,
                         help="frames to capture and drop first (0)")
@@ -296,11 +297,11 @@ def _whole(minimum, maximum=None):
 
 
 def _file_namer(pattern, count):
-    """A function from a frame's number (from 1) to its file's name, after checking the
+    """A function from a saved frame's place in the run (from 1) to its file's name, after checking the
     pattern once. Names are made as frames are saved: --count may be any size."""
     if count > 1 and "{n}" not in pattern:
         raise UsageError("--output {!r}: with --count above 1 the name needs {{n}}, which "
-                         "becomes the frame's number".format(pattern))
+                         "becomes the saved frame's place in the run".format(pattern))
     try:
         first = pattern.format(n=1)
     except (KeyError, IndexError, ValueError) as error:
