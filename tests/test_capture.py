@@ -8,6 +8,7 @@ import pytest
 
 import pylentrasdk as lx
 from conftest import formats_of, made_formats
+from sanitizer import measures_memory
 from pylentrasdk import sim
 
 F = lx.LX_IMAGE_FORMAT
@@ -187,8 +188,7 @@ print(resident() - before, kept[0].nbytes, fmt.width * fmt.height * 3)
 
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="reads Linux's /proc")
-@pytest.mark.skipif("ASAN_OPTIONS" in os.environ,
-                    reason="AddressSanitizer's allocator keeps freed and shrunk memory resident")
+@measures_memory
 def test_kept_frames_hold_their_own_bytes_not_the_capacity():
     # In a process of its own, so that memory other tests freed cannot hide the growth: eight
     # kept 3840x2160 NV12 frames (12.4 MB each) in buffers of 24.9 MB capacity.

@@ -15,6 +15,9 @@ import numpy as np
 import pytest
 
 import pylentrasdk as lx
+from sanitizer import measures_memory
+
+pytestmark = measures_memory
 
 MB = 1 << 20
 ADDRESS_SPACE = 4096 * MB

@@ -11,6 +11,7 @@ import pylentrasdk as lx
 from pylentrasdk import sim
 
 from conftest import formats_of
+from sanitizer import measures_memory
 
 ISP = lx.LX_ISP_IMAGE_PROPERTIES
 UVC = lx.LX_UVC_IMAGE_PROPERTIES
@@ -358,6 +359,7 @@ class TestOspProfile:
         lx.LxStopStreaming(cam)
         assert result == SUCCESS and frame.size == 640 * 480 * 2
 
+    @measures_memory
     @pytest.mark.parametrize("size, status", [(64 * 1024, BAD_FILE), (1024 * 1024, IO_ERROR)])
     def test_memory_stays_near_the_size_of_the_file(self, tmp_path, size, status):
         # A profile of one list of tiny scalars as large as the size cap allows (and the 1 MiB

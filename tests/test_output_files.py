@@ -21,6 +21,7 @@ import pytest
 import pylentrasdk as lx
 from pylentrasdk import _files, cli, frames, sim
 from conftest import OutOfAnswers
+from sanitizer import unsanitized_environment
 
 PREVIOUS = b"the file that was there\n"
 IO_ERROR = -8
@@ -216,7 +217,8 @@ def file_maker(tmp_path):
         pytest.skip("no C compiler to build the file maker")
     (tmp_path / "maker.c").write_text(FILE_MAKER)
     subprocess.run([compiler, "-shared", "-fPIC", "-O2", "-o", str(tmp_path / "maker.so"),
-                    str(tmp_path / "maker.c")], check=True, timeout=120)
+                    str(tmp_path / "maker.c")], check=True, timeout=120,
+                   env=unsanitized_environment())
     library = ctypes.CDLL(str(tmp_path / "maker.so"))
     library.make_files.restype = ctypes.c_long
     library.make_files.argtypes = [ctypes.c_char_p]

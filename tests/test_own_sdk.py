@@ -11,6 +11,7 @@ import pybind11
 import pytest
 
 import pylentrasdk
+from sanitizer import unsanitized_environment
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PACKAGE = os.path.dirname(os.path.abspath(pylentrasdk.__file__))
@@ -41,7 +42,7 @@ def vendor_layout(folder):
 def configure(tmp_path, *defines):
     # CMake and the compilers it tries are no part of what is tested: they run without the
     # sanitizer runtime a sanitized test run preloads.
-    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+    env = unsanitized_environment()
     return subprocess.run(
         [os.path.join(BIN, "cmake"), "-S", ROOT, "-B", str(tmp_path / "build"), "-G", "Ninja",
          "-DCMAKE_MAKE_PROGRAM=" + os.path.join(BIN, "ninja"),

@@ -10,6 +10,7 @@ import pytest
 
 import pylentrasdk as lx
 from peak_memory import peak_growth
+from sanitizer import measures_memory
 from pylentrasdk import sim
 
 F = lx.LX_IMAGE_FORMAT
@@ -309,6 +310,7 @@ class TestMalformedDescriptions:
 
     # The largest description the cap allows, of each shape that a parse could amplify, takes
     # at most eight times its size in memory (plus a fixed base) to read.
+    @measures_memory
     @pytest.mark.parametrize("shape", ["lists", "numbers", "keys", "text"])
     def test_memory_is_bounded_by_the_input(self, tmp_path, shape):
         size = 1 << 20

@@ -5,6 +5,7 @@ import pytest
 
 import pylentrasdk as lx
 from peak_memory import peak_growth
+from sanitizer import measures_memory
 from pylentrasdk import sim
 
 EXAMPLE = os.path.join(os.path.dirname(__file__), os.pardir, "sdk", "routes", "second_camera.yaml")
@@ -120,6 +121,7 @@ class TestPlatformWithoutRoutes:
             lx.LxActivateYamlRoutes(None)
 
 
+@measures_memory
 class TestMemory:
     # The largest file the cap allows, of shapes that a parse into a tree would amplify, takes at
     # most eight times its size in memory (plus a fixed base) to read; a file of more entries than

@@ -8,6 +8,7 @@ import pytest
 
 import pylentrasdk as lx
 from peak_memory import peak_growth
+from sanitizer import measures_memory
 from pylentrasdk import sim
 
 HEADER = 536  # bytes before the register table (sdk/docs/sensor-config.md)
@@ -163,6 +164,7 @@ class TestOnlyRegularFilesAreReplaced:
 
 
 class TestLargestFile:
+    @measures_memory
     def test_decoding_the_largest_file_takes_memory_bounded_by_it(self, tmp_path):
         # 1,048,576 registers (the most a file may hold): 8 MiB in, about 58 MiB of JSON out.
         count = 1 << 20

@@ -12,6 +12,7 @@ import pytest
 
 import pylentrasdk as lx
 from conftest import formats_of
+from sanitizer import measures_memory
 from pylentrasdk import sim
 from pylentrasdk.stream import (CaptureTimeoutError, FrameStream, PoolExhaustedError,
                                 StreamClosedError, StreamError)
@@ -430,6 +431,7 @@ class TestFailuresUnderTheStream:
         assert child.returncode == 0, child.stderr
         return child.stdout.splitlines()
 
+    @measures_memory
     @pytest.mark.parametrize("latest", [0, 1])
     def test_no_memory_for_a_buffer_is_a_memory_error(self, latest):
         # 4096 x 4096 BGRA: a 64 MiB buffer under 24 MiB of room (a thread's stack fits).

@@ -14,6 +14,7 @@ from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 import pylentrasdk as lx  # noqa: E402
+from sanitizer import unsanitized_environment  # noqa: E402
 from viewer_process import ViewerProcess  # noqa: E402
 
 CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
@@ -44,8 +45,7 @@ def browser(downloads):
                                               "download.prompt_for_download": False})
     # The browser is not ours to check: under the sanitizer run it goes without the sanitizer
     # runtime that the test process preloads.
-    env = {k: v for k, v in os.environ.items() if k not in ("LD_PRELOAD", "ASAN_OPTIONS",
-                                                            "UBSAN_OPTIONS", "LSAN_OPTIONS")}
+    env = unsanitized_environment()
     service = webdriver.ChromeService(executable_path=CHROMEDRIVER, env=env)
     driver = webdriver.Chrome(service=service, options=options)
     yield driver
