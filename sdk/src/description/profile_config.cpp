@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <limits>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
-#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include "description/enum_names.h"
 #include "description/rig_description.h"
+#include "description/yaml_nodes.h"
 
 namespace lentra {
 
@@ -96,39 +95,6 @@ void onlyKeys(const YAML::Node& map, const std::string& where, const std::set<st
     }
 }
 
-// Counts the nodes of the text's first document from the parser's events, without building
-// them, and stops at the first one beyond kMaxProfileNodes.
-class NodeCounter : public YAML::EventHandler {
-public:
-    void OnDocumentStart(const YAML::Mark&) override {}
-    void OnDocumentEnd() override {}
-    void OnNull(const YAML::Mark&, YAML::anchor_t) override { count(); }
-    void OnAlias(const YAML::Mark&, YAML::anchor_t) override { count(); }
-    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t, const std::string&) override { count(); }
-    void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {
-        count();
-    }
-    void OnSequenceEnd() override {}
-    void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {
-        count();
-    }
-    void OnMapEnd() override {}
-
-private:
-    void count() {
-        if (++nodes_ > kMaxProfileNodes)
-            fail("file", "holds more than " + std::to_string(kMaxProfileNodes) + " YAML nodes");
-    }
-    std::size_t nodes_ = 0;
-};
-
-void checkNodeCount(const std::string& text) {
-    std::istringstream in(text);
-    YAML::Parser parser(in);
-    NodeCounter counter;
-    parser.HandleNextDocument(counter);
-}
-
 YAML::Node required(const YAML::Node& map, const std::string& where, const char* key) {
     YAML::Node node = map[key];
     if (!node) fail(where.empty() ? key : where + "." + key, "is missing");
@@ -163,7 +129,8 @@ ProfileParseResult parseProfileConfig(const std::string& text) {
         if (!endsWithMarker(text)) fail("file", "does not end with the line \"...\" (cut short?)");
         YAML::Node top;
         try {
-            checkNodeCount(text);
+            if (!yamlNodesAtMost(text, kMaxProfileNodes))
+                fail("file", "holds more than " + std::to_string(kMaxProfileNodes) + " YAML nodes");
             top = YAML::Load(text);
         } catch (const YAML::Exception& e) {
             fail("file", std::string("is not YAML: ") + e.what());

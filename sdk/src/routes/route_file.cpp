@@ -2,10 +2,10 @@
 
 #include <map>
 #include <set>
-#include <sstream>
 
-#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
+
+#include "description/yaml_nodes.h"
 
 namespace lentra {
 
@@ -55,45 +55,12 @@ int pad(const std::map<std::string, YAML::Node>& m, const char* key, const std::
     return value;
 }
 
-// Counts the file's nodes as the parser meets them, before any tree is built: a file of many
-// small nodes would otherwise grow into a tree hundreds of times its size.
-class NodeCounter final : public YAML::EventHandler {
-public:
-    void OnDocumentStart(const YAML::Mark&) override {}
-    void OnDocumentEnd() override {}
-    void OnNull(const YAML::Mark&, YAML::anchor_t) override { count(); }
-    void OnAlias(const YAML::Mark&, YAML::anchor_t) override { count(); }
-    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t, const std::string&) override {
-        count();
-    }
-    void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
-                         YAML::EmitterStyle::value) override {
-        count();
-    }
-    void OnSequenceEnd() override {}
-    void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {
-        count();
-    }
-    void OnMapEnd() override {}
-
-private:
-    void count() {
-        if (++nodes_ > kRouteMaxNodes)
-            fail("the route file", "holds more than " + std::to_string(kRouteMaxNodes) + " entries");
-    }
-    std::size_t nodes_ = 0;
-};
-
 }  // namespace
 
 std::optional<std::vector<RouteLink>> parseRouteYaml(const std::string& content, std::string& error) {
     try {
-        {
-            std::istringstream in(content);
-            YAML::Parser parser(in);
-            NodeCounter counter;
-            parser.HandleNextDocument(counter);  // only the first document is read, as below
-        }
+        if (!yamlNodesAtMost(content, kRouteMaxNodes))
+            fail("the route file", "holds more than " + std::to_string(kRouteMaxNodes) + " entries");
         const YAML::Node document = YAML::Load(content);
         const auto top = entries(document, "the route file", {"routes"});
         auto routes = top.find("routes");
