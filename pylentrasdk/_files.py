@@ -26,6 +26,26 @@ import os
 import secrets
 import stat
 import threading
+from typing import Union
+
+from .errors import FileWriteError, NotAFileError
+
+#: A file's name as the package takes it.
+PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+
+def sdk_path(path: PathLike) -> Union[str, bytes]:
+    """`path` as the SDK's functions take it: the text itself, or its bytes when the name is not
+    UTF-8 (a name read from the command line keeps such bytes as surrogates, which do not
+    encode)."""
+    name = os.fspath(path)
+    if isinstance(name, bytes):
+        return name
+    try:
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        return os.fsencode(name)
+    return name
 
 # The end of every temporary file's name, the SDK's included: how a stale one is recognised.
 TEMPORARY_MARKER = b".lxpart"
@@ -39,19 +59,6 @@ _FOLDER = getattr(os, "O_PATH", os.O_RDONLY) | os.O_DIRECTORY | os.O_CLOEXEC
 
 _cleaned_lock = threading.Lock()
 _cleaned: "set[bytes]" = set()  # folders whose stale temporary files this process has removed
-
-
-class FileWriteError(OSError):
-    """A write that was refused, or that failed with no operating-system error number.
-    `strerror` says why; str() is "<path>: <why>"."""
-
-    def __str__(self):
-        return "{}: {}".format(self.filename, self.strerror)
-
-
-class NotAFileError(FileWriteError):
-    """The path names a symbolic link, a FIFO, a socket, a folder or a device: nothing was
-    written and it is left as it was."""
 
 
 def _kind(mode):

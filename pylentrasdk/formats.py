@@ -12,6 +12,7 @@ of the same size, pixel format and frame rate; one without a frame rate stands f
 import re
 
 from . import pyLentraSDK as _binding
+from .errors import FormatTextError
 from .frames import PIXEL_FORMATS
 
 __all__ = ["Format", "FormatTextError"]
@@ -20,11 +21,6 @@ __all__ = ["Format", "FormatTextError"]
 _PIXEL_FORMATS = {facts.name: member for member, facts in PIXEL_FORMATS.items()}
 _PATTERN = re.compile(r"^\s*(\d+)\s*x\s*(\d+)\s*:\s*([A-Za-z0-9]+)\s*(?:@\s*(\d+)\s*)?$")
 _MOST = 65535  # widths, heights and rates are 16-bit in the SDK's record
-
-
-class FormatTextError(ValueError):
-    """A text that is not of the form WIDTHxHEIGHT:FOURCC[@FPS] at all (a well-formed text that
-    names no pixel format, or a size out of bounds, is a plain ValueError)."""
 
 
 def _bounded(value, what, least):
@@ -88,6 +84,12 @@ class Format:
     def pixel_format(self):
         """The pixel format as an ``LX_IMAGE_FORMAT`` member."""
         return _PIXEL_FORMATS[self._fourcc]
+
+    def as_dict(self):
+        """{"width", "height", "fourcc", "fps"}: the format as lxctl's and the viewer's JSON
+        give it."""
+        return {"width": self._width, "height": self._height, "fourcc": self._fourcc,
+                "fps": self._fps}
 
     def _key(self):
         return (self._width, self._height, self._fourcc, self._fps)

@@ -19,6 +19,7 @@ import os
 import numpy
 
 from . import pyLentraSDK as _binding
+from .errors import SimError
 from .sim_images import boot_data_image, firmware_image, write_boot_data_image, write_firmware_image
 
 __all__ = [
@@ -44,10 +45,6 @@ __all__ = [
     "boot_data_image",
     "write_boot_data_image",
 ]
-
-
-class SimError(RuntimeError):
-    """A simulation control call was refused; the message says why."""
 
 
 _PACING_MODES = {"realtime": 0, "free-run": 1}

@@ -1,4 +1,4 @@
-// The module's exception classes and the helpers that raise them.
+// The module's exception classes (defined in pylentrasdk.errors) and the helpers that raise them.
 //
 // Every SDK failure becomes an exception that names the SDK function, the status (or capture
 // result) by its SDK name and carries its value:

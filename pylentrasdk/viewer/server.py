@@ -16,7 +16,7 @@ import os
 
 from aiohttp import web
 
-from pylentrasdk.viewer.cameras import CameraError, ControlError, Hub, discover, valid_value
+from .hub import CameraError, ControlError, Hub, discover, valid_value
 
 PAGE_FOLDER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "page")
 _TYPES = {".html": "text/html", ".css": "text/css", ".js": "text/javascript",
