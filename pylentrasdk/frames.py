@@ -26,14 +26,30 @@ A frame is given with its format: the ``LxFormat`` it was captured with, or an
 (``pylentrasdk.stream.Frame``) brings its own.
 """
 
+from __future__ import annotations
+
 import collections
 import fractions
+from typing import TYPE_CHECKING, Any, Callable, Optional, SupportsInt, Tuple, Union
 
 import numpy
+import numpy.typing
 
 from . import _convert
 from . import pyLentraSDK as _binding
-from ._files import write_atomically
+from ._files import PathLike, write_atomically
+
+if TYPE_CHECKING:
+    from .stream import Frame
+
+#: A frame: LxGetImage's flat array, a stream frame's array (uint16 for RGB16), its bytes, or the
+#: stream Frame itself, which brings its format.
+FrameLike = Union["numpy.typing.NDArray[Any]", bytes, bytearray, memoryview, "Frame"]
+#: A frame's format: its LxFormat record, or an LX_IMAGE_FORMAT member given with a size.
+FormatOf = Union[_binding.LxFormat, _binding.LX_IMAGE_FORMAT]
+Picture = numpy.typing.NDArray[numpy.uint8]
+_Size = Optional[SupportsInt]
+_Converter = Callable[[Any, int, int, int, Optional[Picture]], Picture]
 
 __all__ = ["PixelFormat", "PIXEL_FORMATS", "format_name", "frame_size", "to_rgb", "to_bgr",
            "to_gray", "to_jpeg", "to_png"]
@@ -62,13 +78,14 @@ PIXEL_FORMATS = {
 }
 
 
-def format_name(member):
+def format_name(member: _binding.LX_IMAGE_FORMAT) -> str | None:
     """"YUY2" for LX_IMAGE_FORMAT_YUY2; None for a value that carries no picture."""
     facts = PIXEL_FORMATS.get(member)
-    return facts.name if facts else None
+    return str(facts.name) if facts else None
 
 
-def _format_of(fmt, width, height):
+def _format_of(fmt: object, width: _Size,
+               height: _Size) -> Tuple[_binding.LX_IMAGE_FORMAT, int, int]:
     """(LX_IMAGE_FORMAT member, width, height) from an LxFormat or a member and a size."""
     if isinstance(fmt, _binding.LxFormat):
         width = fmt.width if width is None else width
@@ -92,17 +109,17 @@ def _format_of(fmt, width, height):
     return fmt, width, height
 
 
-def frame_size(fmt, width=None, height=None):
+def frame_size(fmt: FormatOf, width: _Size = None, height: _Size = None) -> int | None:
     """The bytes of one frame of this format and size; None for MJPG, whose frames vary."""
-    fmt, width, height = _format_of(fmt, width, height)
-    per_pixel = PIXEL_FORMATS[fmt].bytes_per_pixel
-    return None if per_pixel is None else int(width * height * per_pixel)
+    member, columns, rows = _format_of(fmt, width, height)
+    per_pixel = PIXEL_FORMATS[member].bytes_per_pixel
+    return None if per_pixel is None else int(columns * rows * per_pixel)
 
 
-_FRAME_TYPE = []
+_FRAME_TYPE: list[type] = []
 
 
-def _stream_frame_type():
+def _stream_frame_type() -> type:
     # The stream module is loaded on first use (most programs never need it), then kept.
     if not _FRAME_TYPE:
         from . import stream
@@ -111,26 +128,31 @@ def _stream_frame_type():
     return _FRAME_TYPE[0]
 
 
-def _frame_and_format(frame, fmt, width, height):
+def _frame_and_format(frame: FrameLike, fmt: FormatOf | None, width: _Size,
+                      height: _Size) -> Tuple[Any, _binding.LX_IMAGE_FORMAT, int, int]:
     """The frame's bytes (an array or bytes-like object) and (member, width, height)."""
+    data: Any = frame
     if isinstance(frame, _stream_frame_type()):
         if fmt is None:
-            fmt = frame.format
-        frame = frame.array
+            fmt = data.format
+        data = data.array
     elif fmt is None:
         raise TypeError("fmt is needed: only a FrameStream frame knows its own format")
-    if not isinstance(frame, (numpy.ndarray, bytes, bytearray, memoryview)):
+    if not isinstance(data, (numpy.ndarray, bytes, bytearray, memoryview)):
         raise TypeError("a frame is a NumPy array of uint8 or bytes, not {}".format(
-            type(frame).__name__))
-    return (frame,) + _format_of(fmt, width, height)
+            type(data).__name__))
+    member, columns, rows = _format_of(fmt, width, height)
+    return data, member, columns, rows
 
 
-def _convert_with(function, frame, fmt, width, height, out):
-    data, member, width, height = _frame_and_format(frame, fmt, width, height)
-    return function(data, int(member), width, height, out)
+def _convert_with(function: _Converter, frame: FrameLike, fmt: FormatOf | None, width: _Size,
+                  height: _Size, out: Picture | None) -> Picture:
+    data, member, columns, rows = _frame_and_format(frame, fmt, width, height)
+    return function(data, int(member), columns, rows, out)
 
 
-def to_rgb(frame, fmt=None, width=None, height=None, *, out=None):
+def to_rgb(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
+           height: _Size = None, *, out: Picture | None = None) -> Picture:
     """The frame as an (height, width, 3) uint8 array of R, G, B; `out` when given.
 
     `frame`: LxGetImage's flat array, a FrameStream frame's array (RGB16's uint16 too), bytes,
@@ -142,28 +164,32 @@ def to_rgb(frame, fmt=None, width=None, height=None, *, out=None):
     return _convert_with(_convert.to_rgb, frame, fmt, width, height, out)
 
 
-def to_bgr(frame, fmt=None, width=None, height=None, *, out=None):
+def to_bgr(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
+           height: _Size = None, *, out: Picture | None = None) -> Picture:
     """The frame as an (height, width, 3) uint8 array of B, G, R (the order OpenCV uses)."""
     return _convert_with(_convert.to_bgr, frame, fmt, width, height, out)
 
 
-def to_gray(frame, fmt=None, width=None, height=None, *, out=None):
+def to_gray(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
+            height: _Size = None, *, out: Picture | None = None) -> Picture:
     """The frame's luma as an (height, width) uint8 array: the Y plane of YUY2, UYVY and NV12,
     the BT.601 luma ((66 R + 129 G + 25 B + 128) >> 8) + 16 of the other formats."""
     return _convert_with(_convert.to_gray, frame, fmt, width, height, out)
 
 
-def to_jpeg(frame, fmt=None, quality=80, width=None, height=None):
+def to_jpeg(frame: FrameLike, fmt: FormatOf | None = None, quality: SupportsInt = 80,
+            width: _Size = None, height: _Size = None) -> bytes:
     """The frame as the bytes of a JPEG file of this quality (1 to 100).
 
     YUV frames are compressed from their own planes (4:2:2 for YUY2 and UYVY, 4:2:0 for NV12),
     the RGB formats from their pixels (4:2:0); an MJPG frame is returned as it is, once its
     header is read and its size checked. Raises as to_rgb does."""
-    data, member, width, height = _frame_and_format(frame, fmt, width, height)
-    return _convert.to_jpeg(data, int(member), width, height, int(quality))
+    data, member, columns, rows = _frame_and_format(frame, fmt, width, height)
+    return _convert.to_jpeg(data, int(member), columns, rows, int(quality))
 
 
-def to_png(frame, fmt, path, width=None, height=None):
+def to_png(frame: FrameLike, fmt: FormatOf | None, path: PathLike, width: _Size = None,
+           height: _Size = None) -> None:
     """Writes the frame as an RGB PNG file at `path` (`fmt` may be None for a stream Frame).
 
     The picture goes to a temporary file beside `path` that is renamed into place, so a failed

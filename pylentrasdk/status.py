@@ -5,7 +5,10 @@ binding hands them back as plain ints; ``LxStatus`` gives them the names of the 
 ``status_name`` turns any result into text fit for a message.
 """
 
+from __future__ import annotations
+
 import enum
+from typing import SupportsInt
 
 __all__ = ["LxStatus", "status_name"]
 
@@ -31,13 +34,13 @@ class LxStatus(enum.IntEnum):
     LX_STATUS_NO_RIG = -14  # the simulated rig's description failed to load
 
 
-def status_name(code):
+def status_name(code: SupportsInt) -> str:
     """The header's name of a status code ("LX_STATUS_NOT_OPEN"); for a number that is no status
     code, "status N". Enumeration members of the binding (a capture result) give their own name."""
     members = getattr(type(code), "__members__", None)
     if members is not None and not isinstance(code, LxStatus):
         # A binding enumeration member such as LX_CAPTURE_RESULT.LX_TIMEOUT.
-        return code.name
+        return str(getattr(code, "name"))
     try:
         return LxStatus(int(code)).name
     except ValueError:

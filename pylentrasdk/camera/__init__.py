@@ -14,8 +14,8 @@ module, whose frames carry one in their metadata. See docs/camera.md.
 
 from __future__ import annotations
 
-from ..formats import Format
-from .camera import Camera, FormatLike
+from ..formats import Format, FormatLike
+from .camera import Camera
 from .controls import ControlChange, ControlInfo, Controls, ControlValue
 from .discovery import CameraInfo, cameras
 from .imu import Imu, ImuReading, ImuVector

@@ -20,13 +20,13 @@ import contextlib
 import os
 import threading
 import warnings
-from typing import Callable, Union
+from typing import Callable
 
 from .. import pyLentraSDK as _binding
 from .._files import PathLike, sdk_path
 from ..errors import (CameraClosedError, CameraNotFoundError, ControlValueError, LentraError,
                       NotSupportedError, failure_message, raise_for_status)
-from ..formats import Format
+from ..formats import Format, FormatLike
 from ..status import LxStatus
 from ..stream import Frame
 from .controls import Controls
@@ -46,8 +46,6 @@ _USB_STORES = {
     "ram": _binding.LX_FX3_FW_TARGET.FW_TARGET_RAM,
 }
 
-#: What names a format: a Format, the SDK's LxFormat record, or a text "1280x720:YUY2@30".
-FormatLike = Union[Format, _binding.LxFormat, str]
 
 
 class _Opening:
@@ -288,11 +286,12 @@ class Camera:
             except ValueError as error:
                 raise ControlValueError("{}: {}".format(link.name, error)) from None
         elif isinstance(wanted, _binding.LxFormat):
+            record = wanted
             try:
-                wanted = Format.from_record(wanted)
+                wanted = Format.from_record(record)
             except ValueError:
                 raise ControlValueError("{}: an {} entry carries no frames".format(
-                    link.name, wanted.format.name)) from None
+                    link.name, record.format.name)) from None
         elif not isinstance(wanted, Format):
             raise TypeError("a format is a Format, an LxFormat or a text such as "
                             "'1280x720:YUY2@30', not {}".format(type(wanted).__name__))

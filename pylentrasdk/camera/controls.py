@@ -12,7 +12,8 @@ from __future__ import annotations
 
 import collections.abc
 import operator
-from typing import Any, Callable, Dict, Iterable, Iterator, Mapping, NamedTuple, Optional, Union
+from typing import (Any, Callable, Dict, Iterable, Iterator, Mapping, NamedTuple, Optional,
+                    SupportsIndex, Union)
 
 from .. import control_names
 from .. import pyLentraSDK as _binding
@@ -254,11 +255,10 @@ class Controls(collections.abc.Mapping):  # type: ignore[type-arg]
                     subject, value, control_names.labels_text(control.display)))
         if isinstance(value, bool):
             raise ControlTypeError("{}: takes a whole number, not a bool".format(subject))
-        try:
-            number = operator.index(value)  # type: ignore[call-overload]
-        except TypeError:
+        if not isinstance(value, SupportsIndex):
             raise ControlTypeError("{}: takes a whole number{}, not {!r}".format(
-                subject, " or a label" if info.labels else "", value)) from None
+                subject, " or a label" if info.labels else "", value))
+        number = operator.index(value)
         if not info.min <= number <= info.max:
             raise ControlValueError("{}: {} is out of range: {} to {}".format(
                 subject, _abridged(number), info.min, info.max))

@@ -155,8 +155,9 @@ class RunningStream:
         for other readers included. Starts the stream when it is not running, unless `session`
         is given (a view's reads: the view's session must still be running)."""
         wait_ms = timeout_ms(timeout)
-        deadline = None if wait_ms is None else time.monotonic() + wait_ms / 1000.0
-        if not self._reading.acquire(timeout=-1 if deadline is None else wait_ms / 1000.0):
+        wait = -1.0 if wait_ms is None else wait_ms / 1000.0  # -1: no limit, as Lock takes it
+        deadline = None if wait_ms is None else time.monotonic() + wait
+        if not self._reading.acquire(timeout=wait):
             raise CaptureTimeoutError("{}: no frame within the time-out: other threads were "
                                       "reading from the camera".format(self._link.name))
         try:

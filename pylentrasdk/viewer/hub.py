@@ -376,7 +376,7 @@ class Hub:
         if self._stream is not None:
             if self.format_index != format_index:
                 return None
-            frame = await self.next_frame(0, READ_TIMEOUT_S) and self._raw
+            frame = self._raw if await self.next_frame(0, READ_TIMEOUT_S) else None
             if frame is None:
                 raise CameraError("no frame came", self.error or "LX_TIMEOUT")
         else:
