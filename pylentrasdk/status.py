@@ -37,10 +37,11 @@ class LxStatus(enum.IntEnum):
 def status_name(code: SupportsInt) -> str:
     """The header's name of a status code ("LX_STATUS_NOT_OPEN"); for a number that is no status
     code, "status N". Enumeration members of the binding (a capture result) give their own name."""
-    members = getattr(type(code), "__members__", None)
-    if members is not None and not isinstance(code, LxStatus):
+    name = getattr(code, "name", None)
+    if isinstance(name, str) and hasattr(type(code), "__members__") \
+            and not isinstance(code, LxStatus):
         # A binding enumeration member such as LX_CAPTURE_RESULT.LX_TIMEOUT.
-        return str(getattr(code, "name"))
+        return name
     try:
         return LxStatus(int(code)).name
     except ValueError:

@@ -120,7 +120,7 @@ def test_stopping_or_closing_ends_a_waiting_read_with_its_exception(cam):
             cam.read()
         caught = []
 
-        def read():
+        def read(caught=caught):
             try:
                 cam.read(timeout=5.0)
             except lx.LentraError as error:

@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import os
 import stat
-from typing import TYPE_CHECKING, Any, Callable, Dict, Union
+from typing import TYPE_CHECKING, Any, Dict, Union
 
 from .._files import write_atomically
 from ..errors import ControlValueError, NotSupportedError
@@ -105,7 +105,10 @@ class Settings:
         if not isinstance(values, dict):
             raise ControlValueError("{}: a mapping of control names to values, not {}".format(
                 where("controls"), type(values).__name__))
-        control_where: Callable[[object], str] = lambda name: where("controls.{}".format(name))
+
+        def control_where(name: object) -> str:
+            return where("controls.{}".format(name))
+
         with self._link.locked():
             found = None
             wanted = settings.get("format")

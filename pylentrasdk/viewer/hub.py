@@ -24,7 +24,7 @@ from typing import Any, Callable, TypeVar
 from .. import frames
 from ..camera import Camera, CameraStream, cameras
 from ..errors import ControlValueError, LentraError, NotSupportedError, StreamClosedError, \
-    StreamError, UnknownControlError
+    UnknownControlError
 from ..formats import Format
 from ..stream import Frame
 
