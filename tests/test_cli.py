@@ -327,6 +327,14 @@ class TestFiles:
         assert run("routes", "reset")[::2] == (
             1, "lxctl: LxResetActiveRoutes: this platform has no media route management\n")
 
+    def test_a_refused_activation_is_a_refusal(self, run):
+        sim.inject("LxActivateYamlRoutes", status=lx.LxStatus.LX_STATUS_BUSY)
+        status, out, err = run("routes", "activate", ROUTE_FILE)
+        assert (status, out) == (1, "")
+        assert err.startswith("lxctl: ") and err.endswith(
+            "second_camera.yaml: LxActivateYamlRoutes failed: LX_STATUS_BUSY (-4)\n")
+        assert ("ar0234 3-0010", 0, "csi2-receiver-1", 0) not in sim.active_routes()
+
     def test_sensor_config_export_and_decode(self, run, tmp_path):
         status, out, _ = run("sensor-config", "export", "config.bin", "--json")
         size = (tmp_path / "config.bin").stat().st_size
@@ -424,6 +432,15 @@ class TestOddFiles:
         status, out, err = lxctl_process(*argv, cwd=tmp_path, timeout=30)
         assert (status, out) == (1, b"")
         assert err == b"lxctl: " + message + b"\n"
+
+    def test_a_line_break_in_a_file_name_stays_on_its_line(self, run, tmp_path):
+        status, out, err = run("capture", "-f", "0", "-o", "two\nlines.raw")
+        assert (status, err) == (0, "")
+        assert out.startswith("two\\nlines.raw (") and out.count("\n") == 1
+        assert (tmp_path / "two\nlines.raw").exists()
+        status, _, err = run("routes", "activate", "no\nsuch.yaml")
+        assert status == 1 and err == "lxctl: cannot read no\\nsuch.yaml: No such file or " \
+                                      "directory\n"
 
     def test_names_that_are_not_utf8_reach_the_sdk(self, run, tmp_path):
         name = os.fsdecode  # as Python hands such a name from the command line
