@@ -58,6 +58,9 @@ def test_info_shows_what_the_camera_has(run):
     # The options may stand before the command too.
     assert json.loads(run("--json", "-d", "2", "info")[1])["lentra_camera"] is False
     assert "KAVR firmware:" not in run("info")[1]
+    # Discovery runs once on the way to a camera.
+    sim.reset_call_counts()
+    assert run("info")[0] == 0 and sim.call_count("LxDiscoverCameraDevices") == 1
 
 
 def test_formats_are_numbered_as_capture_takes_them(run):
@@ -120,7 +123,7 @@ def test_progress_is_shown_on_a_terminal_only(run, monkeypatch):
     (["capture", "-f", "0", "-o", "x.raw", "-n", "2"], 2, "the name needs {n}"),
     (["capture", "-f", "0", "-o", "x{m}.raw"], 2, "only {n} may stand in braces"),
     (["capture", "-f", "640x480:YUY2", "-o", "x.jpg"], 2, "only MJPG frames are JPEG files"),
-    (["info", "-d", "7"], 1, "no camera 7: the cameras are 0 to 2"),
+    (["info", "-d", "7"], 1, "no camera 7; the cameras are: 0 'KAVL AR0822 USB Camera', 1 "),
     (["capture", "-f", "99", "-o", "x.raw"], 1, "no format 99: the camera's formats are 0 to 15"),
     (["capture", "-f", "123x45:YUY2", "-o", "x.raw"], 1, "the camera has no 123x45:YUY2 format"),
     # 640x480 MJPG is offered at 30 frames/s only: the rate is part of the match.

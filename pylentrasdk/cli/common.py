@@ -58,13 +58,8 @@ def camera_errors() -> Iterator[None]:
 def opened(index: int) -> Iterator[_camera.Camera]:
     """The camera at `index`, opened for the block and closed after it; a LentraError inside
     the block becomes Refused."""
-    with camera_errors():
-        count = len(_camera.discovery.names())
-        if not 0 <= index < count:
-            raise Refused("no camera {}: {}".format(index, "there are none" if count == 0 else
-                                                    "the cameras are 0 to {}".format(count - 1)))
-        with _camera.Camera(index) as camera:
-            yield camera
+    with camera_errors(), _camera.Camera(index) as camera:
+        yield camera
 
 
 # ---------------------------------------------------------------------------------------------
