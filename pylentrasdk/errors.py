@@ -15,10 +15,15 @@ an int, `status_name` the header's name of it; all three are None when the failu
 before any SDK call (an unknown control name, a value out of range).
 """
 
+from __future__ import annotations
+
+from typing import SupportsInt
+
 from .status import LxStatus, status_name
 
 __all__ = ["LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
-           "NotSupportedError", "ControlValueError", "error_class", "raise_for_status"]
+           "NotSupportedError", "ControlValueError", "error_class", "failure_message",
+           "raise_for_status"]
 
 
 class LentraError(Exception):
@@ -62,14 +67,19 @@ class ControlValueError(LentraError, ValueError):
     a format the camera lacks, or a settings file that cannot be applied whole."""
 
 
-# The statuses that have an exception of their own; every other failure is a LentraError.
+# The statuses that have an exception of their own; every other failure is a LentraError. Taken
+# by name, so that a build against an SDK header that lists no codes (LxStatus empty) still loads.
 _CLASSES = {
-    LxStatus.LX_STATUS_BUSY: CameraBusyError,
-    LxStatus.LX_STATUS_STREAMING: CameraBusyError,
-    LxStatus.LX_STATUS_NOT_OPEN: CameraClosedError,
-    LxStatus.LX_STATUS_NOT_SUPPORTED: NotSupportedError,
-    LxStatus.LX_STATUS_INVALID_ARGUMENT: ControlValueError,
-    LxStatus.LX_STATUS_READ_ONLY: ControlValueError,
+    int(LxStatus[name]): cls
+    for name, cls in (
+        ("LX_STATUS_BUSY", CameraBusyError),
+        ("LX_STATUS_STREAMING", CameraBusyError),
+        ("LX_STATUS_NOT_OPEN", CameraClosedError),
+        ("LX_STATUS_NOT_SUPPORTED", NotSupportedError),
+        ("LX_STATUS_INVALID_ARGUMENT", ControlValueError),
+        ("LX_STATUS_READ_ONLY", ControlValueError),
+    )
+    if name in LxStatus.__members__
 }
 
 
@@ -78,15 +88,22 @@ def error_class(status):
     return _CLASSES.get(int(status), LentraError)
 
 
-def raise_for_status(status, function, subject=None, detail=None):
-    """Raises the exception for `status` unless it is 0. The message names the subject (a
-    camera's name), the function and the status: "KAVL AR0822 USB Camera: LxSetFormat failed:
-    LX_STATUS_STREAMING (-11): close the camera's stream first"."""
-    if int(status) == 0:
-        return
+def failure_message(function: str, status: SupportsInt, subject: str | None = None,
+                    detail: str | None = None) -> str:
+    """The one text of a failed call: "KAVL AR0822 USB Camera: LxSetFormat failed:
+    LX_STATUS_STREAMING (-11): close the camera's stream first". `status` is an int status or a
+    member of a binding enumeration (a capture result), named by its own name."""
     message = "{} failed: {} ({})".format(function, status_name(status), int(status))
     if subject:
         message = "{}: {}".format(subject, message)
     if detail:
         message += ": " + detail
+    return message
+
+
+def raise_for_status(status, function, subject=None, detail=None):
+    """Raises the exception for `status` unless it is 0, with failure_message's text."""
+    if int(status) == 0:
+        return
+    message = failure_message(function, status, subject, detail)
     raise error_class(status)(message, function=function, status=status)

@@ -1,8 +1,11 @@
 # Types of pylentrasdk.errors (plain Python; see the module).
 from __future__ import annotations
 
+import typing
+
 __all__ = ["LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
-           "NotSupportedError", "ControlValueError", "error_class", "raise_for_status"]
+           "NotSupportedError", "ControlValueError", "error_class", "failure_message",
+           "raise_for_status"]
 
 class LentraError(Exception):
     function: str | None
@@ -18,5 +21,7 @@ class NotSupportedError(LentraError): ...
 class ControlValueError(LentraError, ValueError): ...
 
 def error_class(status: int) -> type[LentraError]: ...
+def failure_message(function: str, status: typing.SupportsInt, subject: str | None = None,
+                    detail: str | None = None) -> str: ...
 def raise_for_status(status: int, function: str, subject: str | None = None,
                      detail: str | None = None) -> None: ...

@@ -23,9 +23,9 @@ pytest.importorskip("mypy")
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PACKAGE = os.path.dirname(os.path.abspath(pylentrasdk.__file__))
-STUBBED = ["__init__", "pyLentraSDK", "stream", "sim", "sim_images", "frames", "status", "cli",
-           "launcher", "pylentractl", "camera", "controls", "formats", "errors", "control_names",
-           "imu", "settings"]
+STUBBED = ["__init__", "pyLentraSDK", "stream", "_tables", "sim", "sim_images",
+           "frames", "status", "cli", "launcher", "pylentractl", "camera", "controls",
+           "formats", "errors", "control_names", "imu", "settings"]
 
 
 def _run(arguments, folder):
