@@ -287,6 +287,9 @@ void FrameStream::capture_failed(LX_CAPTURE_RESULT result) {
     raise_capture(result, detail);
 }
 
+namespace {
+
+// "<FrameStream 1280x720:YUY2@30 open latest fixed buffers=4 frames=12 dropped=0>"
 std::string repr(const FrameStream& s) {
     std::string text = "<FrameStream " + format_text(s.format()) + (s.closed() ? " closed" : " open");
     if (s.latest()) text += " latest";
@@ -294,6 +297,8 @@ std::string repr(const FrameStream& s) {
     return text + " buffers=" + std::to_string(s.pool().keep()) + " frames=" +
            std::to_string(s.frames()) + " dropped=" + std::to_string(s.dropped()) + ">";
 }
+
+}  // namespace
 
 void init_frame_stream(py::module_& m) {
     py::class_<FrameStream>(m, "FrameStream",
@@ -321,7 +326,7 @@ void init_frame_stream(py::module_& m) {
         .def("__iter__", [](FrameStream& s) -> FrameStream& { return s; },
              py::return_value_policy::reference_internal)
         .def("__next__", &FrameStream::next)
-        .def("__repr__", [](const FrameStream& s) { return repr(s); })
+        .def("__repr__", &repr)
         .def_property_readonly("format", &FrameStream::format, "The LxFormat being captured")
         .def_property_readonly("latest", &FrameStream::latest, "Whether this is a latest-frame stream")
         .def_property_readonly("closed", &FrameStream::closed, "Whether the stream is closed")

@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 
 #include "LentraSDK.h"
 #include "buffer_pool.h"
@@ -81,9 +80,6 @@ private:
     std::uint64_t frames_ = 0;
     std::uint64_t dropped_ = 0;
 };
-
-// "<FrameStream 1280x720:YUY2@30 open buffers=4 frames=12 dropped=0>"
-std::string repr(const FrameStream& stream);
 
 void init_frame_stream(py::module_& m);
 
