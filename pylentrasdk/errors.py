@@ -26,12 +26,15 @@ before any SDK call (an unknown control name, a value out of range).
 
 from __future__ import annotations
 
+from typing import SupportsInt
+
 from .status import LxStatus, status_name
 
 __all__ = ["LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
            "NotSupportedError", "ControlValueError", "UnknownControlError", "ControlTypeError",
            "StreamError", "CaptureTimeoutError", "StreamClosedError", "PoolExhaustedError",
-           "FormatTextError", "SimError", "FileWriteError", "NotAFileError", "error_class", "failure_message",
+           "FormatTextError", "SimError", "FileWriteError", "NotAFileError", "error_class",
+           "failure_message",
            "raise_for_status"]
 
 
@@ -45,7 +48,7 @@ class LentraError(Exception):
     status_name: str | None = None
 
     def __init__(self, message: str, function: str | None = None,
-                 status: int | None = None) -> None:
+                 status: SupportsInt | None = None) -> None:
         super().__init__(message)
         if function is not None:
             self.function = function
@@ -129,26 +132,32 @@ class NotAFileError(FileWriteError):
     written and it is left as it was."""
 
 
-# The statuses that have an exception of their own; every other failure is a LentraError.
+# The statuses that have an exception of their own; every other failure is a LentraError. Taken
+# by name, so that a build against an SDK header that lists no codes (LxStatus empty) still loads.
 _CLASSES: dict[int, type[LentraError]] = {
-    LxStatus.LX_STATUS_BUSY: CameraBusyError,
-    LxStatus.LX_STATUS_STREAMING: CameraBusyError,
-    LxStatus.LX_STATUS_NOT_OPEN: CameraClosedError,
-    LxStatus.LX_STATUS_NOT_SUPPORTED: NotSupportedError,
-    LxStatus.LX_STATUS_INVALID_ARGUMENT: ControlValueError,
-    LxStatus.LX_STATUS_READ_ONLY: ControlValueError,
+    int(LxStatus[name]): cls
+    for name, cls in (
+        ("LX_STATUS_BUSY", CameraBusyError),
+        ("LX_STATUS_STREAMING", CameraBusyError),
+        ("LX_STATUS_NOT_OPEN", CameraClosedError),
+        ("LX_STATUS_NOT_SUPPORTED", NotSupportedError),
+        ("LX_STATUS_INVALID_ARGUMENT", ControlValueError),
+        ("LX_STATUS_READ_ONLY", ControlValueError),
+    )
+    if name in LxStatus.__members__
 }
 
 
-def error_class(status: int) -> type[LentraError]:
+def error_class(status: SupportsInt) -> type[LentraError]:
     """The exception class for an SDK status that is not success."""
     return _CLASSES.get(int(status), LentraError)
 
 
-def failure_message(function: str, status: int, subject: str | None = None,
+def failure_message(function: str, status: SupportsInt, subject: str | None = None,
                     detail: str | None = None) -> str:
-    """The one wording of a failed call: "KAVL AR0822 USB Camera: LxSetFormat failed:
-    LX_STATUS_STREAMING (-11): close the camera's stream first" (subject and detail optional)."""
+    """The one text of a failed call: "KAVL AR0822 USB Camera: LxSetFormat failed:
+    LX_STATUS_STREAMING (-11): close the camera's stream first". `status` is an int status or a
+    member of a binding enumeration (a capture result), named by its own name."""
     message = "{} failed: {} ({})".format(function, status_name(status), int(status))
     if subject:
         message = "{}: {}".format(subject, message)
@@ -157,7 +166,7 @@ def failure_message(function: str, status: int, subject: str | None = None,
     return message
 
 
-def raise_for_status(status: int, function: str, subject: str | None = None,
+def raise_for_status(status: SupportsInt, function: str, subject: str | None = None,
                      detail: str | None = None) -> None:
     """Raises the exception for `status` unless it is 0; the message is failure_message's."""
     if int(status) == 0:

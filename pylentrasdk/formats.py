@@ -14,14 +14,16 @@ from __future__ import annotations
 import re
 from typing import Any, Union
 
+from . import _tables
 from . import pyLentraSDK as _binding
 from .errors import FormatTextError
-from .frames import PIXEL_FORMATS
 
 __all__ = ["Format", "FormatLike", "FormatTextError"]
 
-# FOURCC -> LX_IMAGE_FORMAT member, from the one table of pixel formats.
-_PIXEL_FORMATS = {facts.name: member for member, facts in PIXEL_FORMATS.items()}
+# FOURCC -> LX_IMAGE_FORMAT member and back, from the one table of pixel formats.
+_PIXEL_FORMATS = {facts.name: _binding.LX_IMAGE_FORMAT(facts.format)
+                  for facts in _tables.pixel_formats}
+_FOURCCS = {member: name for name, member in _PIXEL_FORMATS.items()}
 _PATTERN = re.compile(r"^\s*(\d+)\s*x\s*(\d+)\s*:\s*([A-Za-z0-9]+)\s*(?:@\s*(\d+)\s*)?$")
 _MOST = 65535  # widths, heights and rates are 16-bit in the SDK's record
 
@@ -75,11 +77,11 @@ class Format:
         """The Format of an ``LxFormat`` record (one that carries frames)."""
         if not isinstance(record, _binding.LxFormat):
             raise TypeError("expected an LxFormat, not {}".format(type(record).__name__))
-        facts = PIXEL_FORMATS.get(record.format)
-        if facts is None:
+        fourcc = _FOURCCS.get(record.format)
+        if fourcc is None:
             raise ValueError("an {} entry is no format".format(record.format.name))
         fps = record.framerate or None
-        return cls(record.width, record.height, facts.name, fps)
+        return cls(record.width, record.height, fourcc, fps)
 
     @property
     def width(self) -> int:

@@ -35,7 +35,7 @@ from typing import TYPE_CHECKING, Any, Callable, Optional, SupportsInt, Tuple, U
 import numpy
 import numpy.typing
 
-from . import _convert
+from . import _convert, _tables
 from . import pyLentraSDK as _binding
 from ._files import PathLike, write_atomically
 
@@ -64,17 +64,14 @@ name: "YUY2", the member's name without the enumeration's prefix; bytes_per_pixe
 (3/2 for NV12), None for MJPG, whose frames vary; width_multiple, height_multiple: a frame's width
 and height are multiples of these (chroma is shared by pixel pairs, or NV12's 2 x 2 blocks)."""
 
-# The nine pixel formats that carry pictures. LX_IMAGE_FORMAT_NONE is not one of them.
+# The pixel formats that carry pictures, from the one C++ table of them (LX_IMAGE_FORMAT_NONE
+# is not one of them).
 PIXEL_FORMATS = {
-    _F.LX_IMAGE_FORMAT_YUY2: PixelFormat("YUY2", fractions.Fraction(2), 2, 1),
-    _F.LX_IMAGE_FORMAT_UYVY: PixelFormat("UYVY", fractions.Fraction(2), 2, 1),
-    _F.LX_IMAGE_FORMAT_NV12: PixelFormat("NV12", fractions.Fraction(3, 2), 2, 2),
-    _F.LX_IMAGE_FORMAT_MJPG: PixelFormat("MJPG", None, 1, 1),
-    _F.LX_IMAGE_FORMAT_BGRA: PixelFormat("BGRA", fractions.Fraction(4), 1, 1),
-    _F.LX_IMAGE_FORMAT_BGRX: PixelFormat("BGRX", fractions.Fraction(4), 1, 1),
-    _F.LX_IMAGE_FORMAT_BGR: PixelFormat("BGR", fractions.Fraction(3), 1, 1),
-    _F.LX_IMAGE_FORMAT_RGB16: PixelFormat("RGB16", fractions.Fraction(2), 1, 1),
-    _F.LX_IMAGE_FORMAT_RGB: PixelFormat("RGB", fractions.Fraction(3), 1, 1),
+    _F(facts.format): PixelFormat(
+        facts.name,
+        None if facts.bytes_per_pixel is None else fractions.Fraction(*facts.bytes_per_pixel),
+        facts.width_multiple, facts.height_multiple)
+    for facts in _tables.pixel_formats
 }
 
 

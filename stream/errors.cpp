@@ -32,11 +32,12 @@ PyObject* shared_class(py::module_& m, const py::module_& errors, const char* na
     throw py::error_already_set();
 }
 
-std::string described(const char* function, const std::string& name, int value,
-                      const std::string& detail) {
-    std::string message = std::string(function) + " failed: " + name + " (" + std::to_string(value) + ")";
-    if (!detail.empty()) message += ": " + detail;
-    return message;
+// "LxSetFormat failed: LX_STATUS_STREAMING (-11): detail", made where the package's other
+// failures are made (pylentrasdk.errors.failure_message), so the text is written once.
+std::string described(const char* function, py::object status, const std::string& detail) {
+    return py::module_::import("pylentrasdk.errors")
+        .attr("failure_message")(function, status, py::none(), detail)
+        .cast<std::string>();
 }
 
 }  // namespace
@@ -59,14 +60,14 @@ std::string capture_result_name(LX_CAPTURE_RESULT result) {
 
 void raise_status(const char* function, int status, const std::string& detail) {
     const std::string name = status_name(status);
-    raise(stream_error, described(function, name, status, detail), function, name, status, true);
+    raise(stream_error, described(function, py::int_(status), detail), function, name, status, true);
 }
 
 void raise_capture(LX_CAPTURE_RESULT result, const std::string& detail) {
     const std::string name = capture_result_name(result);
     const int value = static_cast<int>(result);
     PyObject* cls = result == LX_CAPTURE_RESULT::LX_TIMEOUT ? timeout_error : stream_error;
-    raise(cls, described("LxGetImage", name, value, detail), "LxGetImage", name, value, true);
+    raise(cls, described("LxGetImage", py::cast(result), detail), "LxGetImage", name, value, true);
 }
 
 void raise_closed(const std::string& message) { raise(closed_error, message, nullptr, "", 0, false); }

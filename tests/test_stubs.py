@@ -24,7 +24,7 @@ pytest.importorskip("mypy")
 HERE = os.path.dirname(os.path.abspath(__file__))
 PACKAGE = os.path.dirname(os.path.abspath(pylentrasdk.__file__))
 # Stubs are for the compiled modules only: the plain modules carry their types inline.
-STUBBED = ["pyLentraSDK", "stream", "_convert", "pylentractl"]
+STUBBED = ["pyLentraSDK", "stream", "_convert", "_tables", "pylentractl"]
 
 
 def _run(arguments, folder):

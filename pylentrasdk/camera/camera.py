@@ -27,7 +27,7 @@ from .._files import PathLike, sdk_path
 from ..errors import (CameraClosedError, CameraNotFoundError, ControlValueError, LentraError,
                       NotSupportedError, failure_message, raise_for_status)
 from ..formats import Format, FormatLike
-from ..status import LxStatus
+from ..status import status_value
 from ..stream import Frame
 from .controls import Controls
 from .discovery import resolve, short_name
@@ -38,7 +38,7 @@ from .streaming import CameraStream, RunningStream, StreamOptions, timeout_ms
 
 __all__ = ["Camera", "FormatLike"]
 
-_NOT_SUPPORTED = LxStatus.LX_STATUS_NOT_SUPPORTED
+_NOT_SUPPORTED = status_value("LX_STATUS_NOT_SUPPORTED")
 
 _USB_STORES = {
     "spi": _binding.LX_FX3_FW_TARGET.FW_TARGET_SPI,
@@ -88,7 +88,7 @@ class Camera:
                     self._index, self._name))
             status = _binding.LxOpen(handle)
             detail = "it is open elsewhere, in this process or another" \
-                if status == LxStatus.LX_STATUS_BUSY else None
+                if status == status_value("LX_STATUS_BUSY") else None
             raise_for_status(status, "LxOpen", self._name, detail)
             self._open = _Opening(Link(handle, self._name, self._lock))
 

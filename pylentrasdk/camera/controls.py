@@ -18,14 +18,14 @@ from typing import (Any, Callable, Dict, Iterable, Iterator, Mapping, NamedTuple
 from .. import control_names
 from .. import pyLentraSDK as _binding
 from ..errors import ControlTypeError, ControlValueError, UnknownControlError
-from ..status import LxStatus
+from ..status import status_value
 from .link import Link
 
 __all__ = ["Controls", "ControlInfo", "ControlChange", "ControlValue"]
 
 _ISP = _binding.LX_ISP_IMAGE_PROPERTIES
 _UVC = _binding.LX_UVC_IMAGE_PROPERTIES
-_NOT_SUPPORTED = LxStatus.LX_STATUS_NOT_SUPPORTED
+_NOT_SUPPORTED = status_value("LX_STATUS_NOT_SUPPORTED")
 _STREAM_FUNCTIONS = {
     "Throughput": ("LxGetThroughPut", "LxSetThroughPut"),
     "Max_FPS": ("LxGetMaxFPS", "LxSetMaxFPS"),

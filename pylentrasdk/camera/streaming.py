@@ -17,7 +17,7 @@ from .. import pyLentraSDK as _binding
 from ..errors import CameraClosedError, CaptureTimeoutError, NotSupportedError, \
     StreamClosedError, StreamError
 from ..formats import Format
-from ..status import LxStatus
+from ..status import status_value
 from ..stream import Frame, FrameStream
 from .link import Link
 
@@ -81,7 +81,7 @@ class RunningStream:
         records = self._link.records()
         if not records:
             raise NotSupportedError("{}: the camera offers no format that carries frames".format(
-                self._link.name), status=LxStatus.LX_STATUS_NOT_SUPPORTED)
+                self._link.name), status=status_value("LX_STATUS_NOT_SUPPORTED"))
         return records[0]
 
     @property
