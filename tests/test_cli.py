@@ -149,7 +149,7 @@ def test_refusals_name_the_status(run, tmp_path):
     assert status == 1 and err.count("\n") == 1
     assert err.startswith("lxctl: KAVL AR0822 USB Camera: LxGetImage failed: LX_TIMEOUT (-1)")
     assert os.listdir(str(tmp_path)) == []
-    sim.inject("LxGetDeviceName", text=b"\xff")
+    sim.inject("LxGetHardwareID", text=b"\xff")
     status, _, err = run("info")
     assert status == 1 and err.startswith("lxctl: the camera sent text that is not UTF-8")
     # The camera was stopped and closed on the way out: the next command opens it again.
