@@ -19,8 +19,8 @@ from . import _tables
 __all__ = ["LxStatus", "status_name", "status_value"]
 
 # Made from the header's list at import, so its members are known only then (typed as Any).
-LxStatus: Any = enum.IntEnum("LxStatus", [(code.name, code.value) for code in _tables.status_codes],
-                        module=__name__)
+LxStatus: Any = enum.IntEnum(  # type: ignore[misc]
+    "LxStatus", [(code.name, code.value) for code in _tables.status_codes], module=__name__)
 LxStatus.__doc__ = """The status codes of LentraSDK.h. Members compare equal to the plain ints
 the binding returns: ``lx.LxOpen(cam) == LxStatus.LX_STATUS_BUSY``."""
 # By value, also when LxStatus has no members (which an enumeration cannot be asked about).
