@@ -42,8 +42,8 @@ def _load_failure(error: ImportError) -> str:
 
 try:
     from . import pyLentraSDK as _binding
-except ImportError as error:
-    raise ImportError(_load_failure(error)) from error
+except ImportError as _error:
+    raise ImportError(_load_failure(_error)) from _error
 
 
 from .pyLentraSDK import *  # noqa: E402,F401,F403 (every name of the binding, at the top)

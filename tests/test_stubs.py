@@ -48,6 +48,23 @@ def test_the_package_ships_its_stubs_valid_for_python_3_9():
             ast.parse(f.read(), name, feature_version=(3, 9))
 
 
+def test_the_installed_package_passes_strict_mypy(tmp_path):
+    # Types are written inline in the plain modules: strict mypy (pyproject.toml) on the
+    # package as installed checks them, and that the stubs of the compiled modules fit them.
+    ran = _run(["mypy", "--config-file", os.path.join(HERE, os.pardir, "pyproject.toml"),
+                "--cache-dir", str(tmp_path / "cache"), "-p", "pylentrasdk"], tmp_path)
+    assert ran.returncode == 0, ran.stdout
+
+
+def test_the_plain_modules_are_valid_python_3_9():
+    # mypy checks for the newest Pythons only; the syntax of 3.9 is checked here.
+    for top, _, files in os.walk(PACKAGE):
+        for name in files:
+            if name.endswith(".py"):
+                with open(os.path.join(top, name), encoding="utf-8") as f:
+                    ast.parse(f.read(), name, feature_version=(3, 9))
+
+
 def test_stubtest_finds_the_stubs_true_to_the_modules(tmp_path):
     # The package and every module in it, with the project's mypy settings: the package's own
     # modules are checked as strictly as anywhere, and the libraries it names as untyped are
