@@ -224,9 +224,6 @@ class FramePump:
 
     def _pump(self) -> None:
         running = self._running
-        # A read that began before the pump was made finishes first: a stream has one reader.
-        while running.direct_reading and not self.ended:
-            time.sleep(0.001)
         while True:
             with self._link.locked():
                 if self.ended:
@@ -253,7 +250,9 @@ class FramePump:
                 continue
             except Exception as error:  # noqa: BLE001 - handed to the reader that would see it
                 # A failed capture (the frame counter counts its frame as dropped with the
-                # next one), a fixed pool whose buffers are all queued, no memory.
+                # next one), a fixed pool whose buffers are all queued, no memory; or a read
+                # that began before the pump was made and is still under way (a stream has one
+                # reader): nobody waits on the pump then, and the pump tries again.
                 self._hand(error)
                 time.sleep(_PAUSE)
                 continue

@@ -76,7 +76,6 @@ class RunningStream:
         self._frames_before = 0  # frames and drops of the session's earlier streams
         self._dropped_before = 0
         self._pump: FramePump | None = None  # reads the stream while sinks are attached
-        self.direct_reading = False  # a reader is in the stream's own read
 
     def current_record(self) -> _binding.LxFormat:
         """The LxFormat frames come in: the one set, or the camera's first (where the SDK
@@ -218,7 +217,6 @@ class RunningStream:
                         if self._stream is None:
                             self.start()
                         stream, generation = self._stream, self._generation
-                        self.direct_reading = True
                 if pump is not None:
                     handed = self._from_pump(pump, deadline)
                     if handed is None:
@@ -241,8 +239,6 @@ class RunningStream:
                                             "frame".format(self._link.name)) from None
                 except StreamError as error:
                     raise _named(error, self._link.name) from None
-                finally:
-                    self.direct_reading = False
         finally:
             self._reading.release()
 
