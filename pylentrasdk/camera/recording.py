@@ -27,7 +27,8 @@ import weakref
 from typing import Deque, List, Mapping, Optional, Protocol, Tuple
 
 from .._files import PathLike
-from ..errors import CameraClosedError, CaptureTimeoutError, RecordingError, StreamClosedError
+from ..errors import CameraClosedError, CaptureTimeoutError, RecordingError, \
+    StreamClosedError, StreamError
 from ..formats import Format
 from ..frames import PIXEL_FORMATS
 from .sinks import FrameSink
@@ -192,10 +193,8 @@ class Recording:
     def _record(self) -> None:
         video, sink = self._video, self._sink
         origin: Optional[float] = None  # the camera's time at pts 0
-        elapsed = -1.0
         last_pts = -1
-        sink_dropped = 0
-        first = True
+        last_number: Optional[int] = None
         synced = time.monotonic()
         while True:
             if self._kept is not None and self._triggered.is_set():
@@ -209,28 +208,26 @@ class Recording:
                 continue
             except (StreamClosedError, CameraClosedError):
                 return  # stopped, or the stream stopped, or the camera closed
+            except StreamError as error:  # its reads kept failing
+                raise RecordingError("{}: the camera's stream failed: {}; the file holds the "
+                                     "frames before".format(self.path, error), self.path) from None
             if self.format != frame.format:
                 raise RecordingError(
                     "{}: the camera's format changed to {} during the recording; the file holds "
                     "the frames in {} before it".format(
                         self.path, Format.from_record(frame.format), self.format), self.path)
-            # The frames the camera made since the previous one that this recording lacks: the
-            # stream's drops, and those of this recording's own queue.
-            gap = 0 if first else frame.dropped
-            gap += sink.dropped - sink_dropped
-            sink_dropped = sink.dropped
+            # The frames the camera made since the previous one, which this recording lacks:
+            # the stream's drops, and those of this recording's own queue.
+            gap = 0 if last_number is None else max(0, frame.number - last_number - 1)
+            last_number = frame.number
             stamp = frame.sensor_timestamp
             if stamp is None:
                 stamp = frame.timestamp
             if origin is None:
                 origin = stamp
-            if stamp - origin < elapsed:
-                # The camera's clock went back (it was reset): on from where the file is.
-                origin = stamp - elapsed - (gap + 1) / video.fps
-            elapsed = stamp - origin
-            pts = max(int(round(elapsed / video.time_base)), last_pts + 1)
+            # Strictly growing, whatever the clock does (two frames in one AVI slot).
+            pts = max(int(round((stamp - origin) / video.time_base)), last_pts + 1)
             last_pts = pts
-            first = False
             try:
                 packets = video.encode(frame, pts)
             except Exception as error:  # noqa: BLE001 - FFmpeg's errors, told as the recording's
@@ -278,8 +275,8 @@ class Recording:
         except Exception as error:  # noqa: BLE001 - a full disk, a failing device
             reason = getattr(error, "strerror", None) or str(error)
             raise RecordingError(
-                "{}: writing the file failed: {}; it holds the {} frames written before, and "
-                "they play".format(self.path, reason, self.frames), self.path) from error
+                "{}: writing the file failed: {}; the recording stopped after {} frames, and what "
+                "was written plays".format(self.path, reason, self.frames), self.path) from error
         self.frames += 1
         self.dropped += gap
         self._last_pts = max(self._last_pts, (packet.pts or 0) + base)

@@ -16,6 +16,9 @@ stream is read by its readers directly, as if this module did not exist.
 - Frames held in queues hold buffers of the stream's pool, which grows to hold them (a fixed pool
   does not: the pump then waits for a buffer to be freed, and the camera's frames meanwhile are
   counted as dropped by the stream).
+- A failed read is handed to the read waiting for a frame, if any, and the pump reads on; a
+  stream whose reads have all failed for two seconds (the camera gone, a stream that refuses its
+  frames) ends the sinks with that failure.
 """
 
 from __future__ import annotations
@@ -27,17 +30,27 @@ import time
 import weakref
 from typing import TYPE_CHECKING, Deque, Iterator, List, Optional, Union
 
-from ..errors import CameraClosedError, CaptureTimeoutError, StreamClosedError, StreamError
+from ..errors import CameraClosedError, CaptureTimeoutError, PoolExhaustedError, \
+    StreamClosedError, StreamError
 from ..stream import Frame
 from .link import Link
 
 if TYPE_CHECKING:
     from .streaming import RunningStream
 
-__all__ = ["FrameSink", "FramePump", "Handed", "RETIRED", "STOPPED"]
+__all__ = ["FrameSink", "FramePump", "Handed", "RETIRED", "STOPPED", "named"]
+
+
+def named(error: StreamError, name: str) -> StreamError:
+    """The stream's exception again, its message naming the camera."""
+    renamed = type(error)("{}: {}".format(name, error))
+    renamed.function, renamed.status, renamed.status_name = error.function, error.status, \
+        error.status_name
+    return renamed
 
 _STEP_MS = 200  # the pump's longest wait for a frame before it looks whether it is still wanted
 _PAUSE = 0.005  # after a failed read, before the next: a failing camera is not asked in a loop
+_GIVE_UP = 2.0  # seconds of nothing but failed reads after which the sinks end with the failure
 _MOST_CAPACITY = 1024
 
 
@@ -88,7 +101,8 @@ class FrameSink:
         """The next frame, waiting at most `timeout` seconds (None: no limit); CaptureTimeoutError
         when none came, and once the sink has ended and its queue is empty the exception that
         ended it (StreamClosedError: the stream was stopped or the sink closed;
-        CameraClosedError: the camera was closed)."""
+        CameraClosedError: the camera was closed; another StreamError: the stream's reads kept
+        failing)."""
         deadline = None if timeout is None else time.monotonic() + timeout
         with self._ready:
             while not self._queue:
@@ -209,7 +223,7 @@ class FramePump:
         with self._handed:
             if isinstance(handed, str):
                 self._final = handed
-            elif not self._waiting:
+            elif not self._waiting or self._final is not None:
                 return
             self._serial += 1
             self._last = handed
@@ -224,6 +238,10 @@ class FramePump:
 
     def _pump(self) -> None:
         running = self._running
+        # A read that began before the pump was made finishes first: a stream has one reader.
+        while running.direct_reading and not self.ended:
+            time.sleep(0.001)
+        failing: Optional[float] = None  # since when every read failed
         while True:
             with self._link.locked():
                 if self.ended:
@@ -248,21 +266,40 @@ class FramePump:
                 self._hand(error)
                 time.sleep(_PAUSE)
                 continue
-            except Exception as error:  # noqa: BLE001 - handed to the reader that would see it
-                # A failed capture (the frame counter counts its frame as dropped with the
-                # next one), a fixed pool whose buffers are all queued, no memory; or a read
-                # that began before the pump was made and is still under way (a stream has one
-                # reader): nobody waits on the pump then, and the pump tries again.
+            except PoolExhaustedError as error:
+                # A fixed pool whose buffers are all held by queued frames: they are freed as
+                # the sinks are read.
                 self._hand(error)
                 time.sleep(_PAUSE)
                 continue
+            except Exception as error:  # noqa: BLE001 - handed to the reader that would see it
+                self._hand(error)
+                failing = time.monotonic() if failing is None else failing
+                if isinstance(error, StreamError) and time.monotonic() - failing >= _GIVE_UP:
+                    self._give_up(error)
+                    return
+                time.sleep(_PAUSE)
+                continue
+            failing = None
             frame.array.flags.writeable = False  # shared by every consumer
+            # Under the lock, so that a stop comes before or after the frame for every sink.
             with self._link.locked():
-                sinks = list(self.sinks)
-            for sink in sinks:
-                sink.offer(frame)
+                for sink in self.sinks:
+                    sink.offer(frame)
             self._hand(frame)
             del frame
+
+    def _give_up(self, error: StreamError) -> None:
+        """Every read has failed for a while: the sinks end with the failure, readers read the
+        stream directly (and are told of its failures themselves)."""
+        with self._link.locked():
+            if self.ended:
+                return
+            sinks, self.sinks = self.sinks, []
+            for sink in sinks:
+                sink.end(named(error, self._link.name))
+            self._running.pump_retired(self)
+            self._hand(RETIRED)
 
 
 

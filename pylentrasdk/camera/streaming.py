@@ -22,7 +22,7 @@ from ..formats import Format
 from ..status import status_value
 from ..stream import Frame, FrameStream
 from .link import Link
-from .sinks import RETIRED, FramePump, FrameSink, Handed
+from .sinks import RETIRED, FramePump, FrameSink, Handed, named as _named
 
 __all__ = ["CameraStream", "StreamOptions", "RunningStream", "timeout_ms"]
 
@@ -52,14 +52,6 @@ class StreamOptions(NamedTuple):
     timeout_ms: Optional[int] = 3000
 
 
-def _named(error: StreamError, name: str) -> StreamError:
-    """The stream's exception again, its message naming the camera."""
-    named = type(error)("{}: {}".format(name, error))
-    named.function, named.status, named.status_name = error.function, error.status, \
-        error.status_name
-    return named
-
-
 class RunningStream:
     """The FrameStream of one opening of a camera, started and restarted as the camera needs,
     and the format it streams in: `record`, the LxFormat set through the Camera (None until
@@ -76,6 +68,7 @@ class RunningStream:
         self._frames_before = 0  # frames and drops of the session's earlier streams
         self._dropped_before = 0
         self._pump: FramePump | None = None  # reads the stream while sinks are attached
+        self.direct_reading = False  # a reader is in the stream's own read (the pump waits)
 
     def current_record(self) -> _binding.LxFormat:
         """The LxFormat frames come in: the one set, or the camera's first (where the SDK
@@ -217,6 +210,7 @@ class RunningStream:
                         if self._stream is None:
                             self.start()
                         stream, generation = self._stream, self._generation
+                        self.direct_reading = True
                 if pump is not None:
                     handed = self._from_pump(pump, deadline)
                     if handed is None:
@@ -239,6 +233,8 @@ class RunningStream:
                                             "frame".format(self._link.name)) from None
                 except StreamError as error:
                     raise _named(error, self._link.name) from None
+                finally:
+                    self.direct_reading = False
         finally:
             self._reading.release()
 

@@ -153,6 +153,11 @@ class VideoFile:
             self._container = av.open(self._file, "w", format=container,
                                       container_options=_CONTAINER_OPTIONS[container])
             self.codec = "mjpeg" if self.passthrough else (codec or DEFAULT_CODEC)
+            try:
+                av.Codec(self.codec, "w")
+            except Exception:  # noqa: BLE001 - PyAV's own kind of "unknown codec"
+                raise ValueError("{}: FFmpeg has no encoder {!r}".format(
+                    path, self.codec)) from None
             if self.codec not in self._container.supported_codecs:
                 raise ValueError("{}: a {} file cannot hold {} video".format(
                     path, container, self.codec))
@@ -166,11 +171,7 @@ class VideoFile:
                     extra: Dict[str, str]) -> _Stream:
         assert self._container is not None
         fmt = self.format
-        try:
-            stream = self._container.add_stream(self.codec, rate=self.fps)
-        except (ValueError, av.FFmpegError) as error:
-            raise ValueError("{}: FFmpeg has no encoder {!r} ({})".format(
-                self.path, self.codec, error)) from None
+        stream = self._container.add_stream(self.codec, rate=self.fps)
         context = stream.codec_context
         stream.width, stream.height = fmt.width, fmt.height
         stream.time_base = self.time_base
