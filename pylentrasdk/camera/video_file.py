@@ -57,10 +57,11 @@ _FFMPEG_FORMATS = {"YUY2": ("yuyv422", 2), "UYVY": ("uyvy422", 2), "NV12": ("nv1
 
 DEFAULT_CODEC = "libx264"
 DEFAULT_CRF = 23
-# libx264's speed: "superfast" encodes 1080p at several times 30 frames a second on one core
-# (bench/record.py), "zerolatency" hands each frame's packet out at once (no frames held for
-# look-ahead or B-frames), so a killed recording loses the fewest frames.
-_X264_OPTIONS = {"preset": "superfast", "tune": "zerolatency"}
+# libx264's speed: "ultrafast" keeps 1080p at 30 frames a second on one core even for a noisy
+# picture (the slower presets make smaller files but fall behind on noise: bench/record.py);
+# "zerolatency" hands each frame's packet out at once (no frames held for look-ahead or
+# B-frames), so a killed recording loses the fewest frames.
+_X264_OPTIONS = {"preset": "ultrafast", "tune": "zerolatency"}
 
 _LIMITED_RANGE = 1  # AVCOL_RANGE_MPEG
 _BT601 = 6  # AVCOL_SPC_SMPTE170M
