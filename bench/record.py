@@ -48,9 +48,10 @@ def cpu_seconds():
 
 def drain(sink, numbers):
     """The baseline's reader: takes every frame and lets it go, noting the first and last
-    frame numbers (the frames the camera made meanwhile)."""
+    frame numbers (the frames the camera made meanwhile) and counting those it got."""
     for frame in sink:
         numbers[1] = frame.number
+        numbers[2] += 1
         if numbers[0] is None:
             numbers[0] = frame.number
         del frame
@@ -65,7 +66,7 @@ def run_case(cameras, width, height, seconds, recording, folder, options):
         for cam in opened:
             cam.format = "{}x{}:YUY2@30".format(width, height)
             cam.read()  # streaming, before the clock starts
-        numbers = [[None, None] for _ in range(cameras)]
+        numbers = [[None, None, 0] for _ in range(cameras)]
         started_cpu, started = cpu_seconds(), time.monotonic()
         if recording:
             records = [cam.record(os.path.join(folder, "%dx%d-camera%d.mkv" % (width, height, i)),
@@ -76,6 +77,7 @@ def run_case(cameras, width, height, seconds, recording, folder, options):
                 rec.stop()
             made = [rec.frames + rec.dropped for rec in records]
             written = [rec.frames for rec in records]
+            queued = [rec._sink.dropped for rec in records]  # the encoder's queue was full
             spans = [rec.seconds for rec in records]
             dropped = [rec.dropped for rec in records]
             sizes = [os.path.getsize(rec.path) for rec in records]
@@ -90,9 +92,10 @@ def run_case(cameras, width, height, seconds, recording, folder, options):
                 sink.close()
             for reader in readers:
                 reader.join()
-            made = [last - first + 1 for first, last in numbers]
+            made = [last - first + 1 for first, last, _ in numbers]
             written = [0] * cameras
-            dropped = [sink.dropped for sink in sinks]
+            dropped = [m - got for m, (_, _, got) in zip(made, numbers)]
+            queued = [sink.dropped for sink in sinks]
             sizes = [0] * cameras
             spans = [seconds] * cameras
         cpu, wall = cpu_seconds() - started_cpu, time.monotonic() - started
@@ -100,25 +103,26 @@ def run_case(cameras, width, height, seconds, recording, folder, options):
         for cam in opened:
             cam.close()
         sim.reset()
-    return made, written, dropped, sizes, spans, cpu, wall
+    return made, written, dropped, queued, sizes, spans, cpu, wall
 
 
 def report(title, cameras, width, height, seconds, folder, options, cores):
     print("{}: {} camera(s) {}x{} YUY2 @30, {:g} s, on {} core(s)".format(
         title, cameras, width, height, seconds, cores))
-    made, _, base_dropped, _, _, base_cpu, base_wall = run_case(
+    made, _, base_dropped, base_queued, _, _, base_cpu, base_wall = run_case(
         cameras, width, height, seconds, False, folder, options)
-    rec_made, written, dropped, sizes, spans, rec_cpu, rec_wall = run_case(
+    rec_made, written, dropped, queued, sizes, spans, rec_cpu, rec_wall = run_case(
         cameras, width, height, seconds, True, folder, options)
     camera_rate = sum(made) / base_wall / cameras
     written_rate = sum(w / s for w, s in zip(written, spans)) / cameras  # over the files' time
     base_share, rec_share = base_cpu / base_wall, rec_cpu / rec_wall
-    print("  baseline, frames read and let go: {:5.1f} frames/s a camera, {} dropped by the "
-          "reader; the process {:.2f} of a core".format(camera_rate, sum(base_dropped),
-                                                        base_share))
-    print("  recording: {:5.1f} frames/s a camera written over each file's time; {} written, "
-          "{} dropped of {} made; the process {:.2f} of a core; files {:.2f} MB/s".format(
-              written_rate, sum(written), sum(dropped), sum(rec_made), rec_share,
+    print("  baseline, frames read and let go: {:5.1f} frames/s a camera; of {} made, {} not "
+          "delivered, {} not queued; the process {:.2f} of a core".format(
+              camera_rate, sum(made), sum(base_dropped), sum(base_queued), base_share))
+    print("  recording: {:5.1f} frames/s a camera written over each file's time; of {} made, "
+          "{} written, {} dropped ({} by the encoder's queue, the others not delivered); the "
+          "process {:.2f} of a core; files {:.2f} MB/s".format(
+              written_rate, sum(rec_made), sum(written), sum(dropped), sum(queued), rec_share,
               sum(sizes) / rec_wall / 1e6))
     print("  written rate / the camera's rate: {:.3f}; the encoder's share of a core: {:.2f} "
           "({:.2f} a camera)".format(written_rate / camera_rate, rec_share - base_share,
