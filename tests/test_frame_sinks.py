@@ -233,10 +233,16 @@ def test_a_fixed_pool_held_by_a_sink_waits_rather_than_fails():
         with cam.sink(capacity=10) as sink:
             time.sleep(0.3)  # the sink holds both buffers; the pump waits for one
             assert sink.pending == 2
+            read = []
+            reader = threading.Thread(target=lambda: read.append(cam.read(timeout=5.0)))
+            reader.start()  # waits too, rather than fail: the sink's frames will be freed
+            time.sleep(0.1)
             numbers = []
             for _ in range(6):  # the pump goes on as each frame taken frees its buffer
                 numbers.append(sink.get(5.0).number)
             assert numbers == sorted(set(numbers))
+            reader.join(5.0)
+            assert len(read) == 1
 
 
 def test_a_camera_sink_with_a_reader_loop_and_camera_close():

@@ -14,8 +14,8 @@ stream is read by its readers directly, as if this module did not exist.
   ``frame.format``). Stopping the stream or closing the camera ends every sink: its queued frames
   are still handed out, then ``get`` raises StreamClosedError or CameraClosedError.
 - Frames held in queues hold buffers of the stream's pool, which grows to hold them (a fixed pool
-  does not: the pump then waits for a buffer to be freed, and the camera's frames meanwhile are
-  counted as dropped by the stream).
+  does not: the pump, and a read, then wait for a buffer to be freed, and the camera's frames
+  meanwhile are counted as dropped by the stream).
 - A failed read is handed to the read waiting for a frame, if any, and the pump reads on; a
   stream whose reads have all failed for two seconds (the camera gone, a stream that refuses its
   frames) ends the sinks with that failure.
@@ -266,10 +266,9 @@ class FramePump:
                 self._hand(error)
                 time.sleep(_PAUSE)
                 continue
-            except PoolExhaustedError as error:
+            except PoolExhaustedError:
                 # A fixed pool whose buffers are all held by queued frames: they are freed as
-                # the sinks are read.
-                self._hand(error)
+                # the sinks are read, so a waiting reader waits on (within its time-out).
                 time.sleep(_PAUSE)
                 continue
             except Exception as error:  # noqa: BLE001 - handed to the reader that would see it

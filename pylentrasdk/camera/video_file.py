@@ -134,7 +134,7 @@ class VideoFile:
 
     def __init__(self, path: str, fmt: Format, *, codec: str | None = None,
                  crf: int | None = None, options: Mapping[str, str] | None = None) -> None:
-        av = load_av()
+        av = self._av = load_av()
         container = container_of(path)
         extra = _checked_options(options)
         if crf is not None and (isinstance(crf, bool) or not isinstance(crf, int)):
@@ -226,25 +226,24 @@ class VideoFile:
     def encode(self, frame: Frame, pts: int) -> List[Packet]:
         """The packets of `frame`, stamped `pts` (in `time_base`); an encoder may hand out none
         yet, or those of earlier frames."""
-        av = load_av()
         if self._source is None:
-            packet = av.Packet(frame.array.tobytes())
+            packet = self._av.Packet(frame.array.tobytes())
             packet.pts = packet.dts = pts
             packet.time_base = self.time_base
             packet.is_keyframe = True
             packet.stream = self._stream
             return [packet]
-        picture = self._picture(av, frame.array)
+        picture = self._picture(frame.array)
         picture.pts = pts
         picture.time_base = self.time_base
         return list(self._stream.encode(picture))
 
-    def _picture(self, av: Any, array: numpy.typing.NDArray[Any]) -> Any:
+    def _picture(self, array: numpy.typing.NDArray[Any]) -> Any:
         """An FFmpeg frame holding the camera frame's bytes, in the planes the encoder takes."""
         assert self._source is not None
         name, pixel_bytes = self._source
         width, height = self.format.width, self.format.height
-        picture = av.VideoFrame(width, height, name)
+        picture = self._av.VideoFrame(width, height, name)
         data = array.view(numpy.uint8).reshape(-1)
         rows = [(height, width * pixel_bytes)]
         if name == "nv12":

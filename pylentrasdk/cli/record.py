@@ -154,10 +154,11 @@ def run_record(args: argparse.Namespace) -> Shown:
                     rec.stop()
                 except RecordingError as error:
                     raise Refused(str(error)) from None
-    shown = {"path": rec.path, "frames": rec.frames, "dropped": rec.dropped,
-             "seconds": round(rec.seconds, 3)}
+    shown: dict[str, Any] = {"path": rec.path, "frames": rec.frames, "dropped": rec.dropped,
+                             "seconds": round(rec.seconds, 3)}
     if not rec.triggered:
         line = "{}: nothing written (never triggered)".format(rec.path)
     else:
-        line = "{path}: {frames} frames, {dropped} dropped, {seconds:.1f} s".format(**shown)
+        line = "{}: {} frames, {} dropped, {:.1f} s".format(rec.path, rec.frames, rec.dropped,
+                                                            rec.seconds)
     return Shown(shown, [line])
