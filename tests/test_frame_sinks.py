@@ -46,7 +46,7 @@ def assert_consecutive(frames):
 
 
 def test_every_sink_gets_every_frame_once_in_order_while_another_thread_reads(running):
-    first, second = running.sink(200), running.sink(200)
+    first, second = running.sink(200), running.sink(200)  # each holds what the test takes
     read, failed = [], []
 
     def reader():
@@ -63,17 +63,20 @@ def test_every_sink_gets_every_frame_once_in_order_while_another_thread_reads(ru
     assert failed == [] and len(read) == 30
     assert_consecutive(got_first)
     numbers = [frame.number for frame in got_first]
-    # Both sinks were attached before the pump's first frame: the same frames, the same order.
-    assert [frame.number for frame in got_second] == numbers
+    # The second sink came a little later: from its first frame on, the same frames in the
+    # same order.
+    second_numbers = [frame.number for frame in got_second]
+    assert second_numbers[:120 - numbers.index(second_numbers[0])] == \
+        numbers[numbers.index(second_numbers[0]):]
     assert sum(frame.dropped for frame in got_first[1:]) == 0  # free-run: nothing to drop
-    # A reader gets frames of the same stream, never one twice.
+    # A reader gets frames the pump handed to the sinks too, never one twice.
     read_numbers = [frame.number for frame in read]
     assert len(set(read_numbers)) == 30 and read_numbers == sorted(read_numbers)
-    assert set(read_numbers) <= set(numbers) | set(range(numbers[-1] + 1, numbers[-1] + 200))
+    assert {frame.number for frame in read if frame.number <= numbers[-1]} <= set(numbers)
     # The pictures are those frames: the number stamped in each is its own.
     for frame in got_first[::20]:
         assert sim.read_frame_number(frame.array, YUY2, 640, 480) == frame.number
-    assert (first.received, first.dropped) == (first.received, 0)
+    assert first.dropped == 0 and first.received >= 120
 
 
 def test_a_full_sink_drops_and_counts_alone(running):
@@ -169,7 +172,7 @@ def test_the_last_sink_gone_reads_are_direct_again(running):
     frames = [running.read(5.0) for _ in range(5)]
     assert_consecutive(frames)
     # A new sink after that gets a pump of its own.
-    third = running.sink(8)
+    third = running.sink(10)  # the ten frames taken all fit: none dropped by the sink
     assert_consecutive(take(third, 10))
 
 
@@ -197,18 +200,28 @@ def test_a_read_under_way_when_the_first_sink_comes_finishes_first(running):
 
 
 def test_a_failed_capture_reaches_the_waiting_reader_and_the_sinks_go_on(running):
-    sink = running.sink(100)
-    take(sink, 2)
     sim.set_pacing("realtime")
-    sim.inject("LxGetImage", result=lx.LX_CAPTURE_RESULT.LX_OTHER_ERROR, count=1)
-    with pytest.raises(lx.StreamError) as raised:
-        for _ in range(10):  # the pump may have taken its frame before the reader waited
+    running._link.call("LxSetMaxFPS", 2)  # a frame every half second
+    sink = running.sink(100)
+    sink.get(5.0)
+    sink.get(5.0)  # a frame just came: the next is half a second away
+    caught = []
+
+    def reader():
+        try:
             running.read(5.0)
-    assert raised.value.function == "LxGetImage"
-    assert str(raised.value).startswith("KAVL: ")
-    after = take(sink, 3)
-    assert_consecutive(after)
-    assert running.read(5.0).number > after[0].number
+        except lx.StreamError as error:
+            caught.append(error)
+
+    thread = threading.Thread(target=reader)
+    thread.start()
+    time.sleep(0.1)
+    sim.inject("LxGetImage", result=lx.LX_CAPTURE_RESULT.LX_OTHER_ERROR)
+    thread.join(5)
+    assert [error.function for error in caught] == ["LxGetImage"]
+    assert str(caught[0]).startswith("KAVL: LxGetImage failed")
+    assert_consecutive(take(sink, 2))  # the sinks go on
+    assert running.read(5.0).number > 0
 
 
 def test_a_reader_under_the_pump_keeps_its_own_time_out(running):
@@ -220,10 +233,6 @@ def test_a_reader_under_the_pump_keeps_its_own_time_out(running):
     with pytest.raises(lx.CaptureTimeoutError) as raised:
         running.read(0.2)
     assert str(raised.value) == "KAVL: no frame within the time-out"
-    while sink.pending:
-        sink.get(0.0)
-    with pytest.raises(lx.CaptureTimeoutError):
-        sink.get(0.1)
 
 
 def test_a_fixed_pool_held_by_a_sink_waits_rather_than_fails():
@@ -253,8 +262,7 @@ def test_a_camera_sink_with_a_reader_loop_and_camera_close():
         read = [cam.read() for _ in range(5)]
         got = [sink.get(5.0) for _ in range(20)]
         assert_consecutive(got)
-        assert {frame.number for frame in read} <= {frame.number for frame in got} | \
-            set(range(got[-1].number, got[-1].number + 100))
+        assert {frame.number for frame in read} <= {frame.number for frame in got}
         assert repr(sink).startswith("<FrameSink of 'KAVL AR0822 USB Camera' attached pending=")
     with pytest.raises(lx.CameraClosedError):
         while True:
