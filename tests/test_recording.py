@@ -57,9 +57,12 @@ def test_raw_frames_are_encoded_with_the_cameras_timestamps(tmp_path, camera, fm
         cam.format = fmt
         rec, frames = record_until_stopped(cam, str(tmp_path / name), 0.7)
     pictures, times, _ = decoded(rec.path)
-    assert rec.dropped == 0 and len(pictures) == rec.frames >= 10
+    assert len(pictures) == rec.frames >= 10
     assert rec.codec == "libx264" and rec.error is None
     recorded = frames[-rec.frames:]
+    # A busy machine may make the stream miss frames: both sinks miss them, and they are the
+    # recording's drops.
+    assert rec.dropped == sum(f.dropped for f in recorded[1:])
     stamps = [f.sensor_timestamp - recorded[0].sensor_timestamp for f in recorded]
     # The camera's clock, to a tick of the file (a reader of AVI, which keeps no times of its
     # own, may start it a frame late).
