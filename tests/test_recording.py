@@ -2,6 +2,7 @@
 the file are those the camera delivered (MJPG byte for byte, H.264 close to the picture), in
 order, with the camera's timestamps and gaps where frames were lost; the pre-trigger buffer;
 files never overwritten; a killed recording, a full disk and a format change mid-way."""
+import collections
 import os
 import signal
 import subprocess
@@ -16,6 +17,8 @@ import pytest
 import pylentrasdk as lx
 from pylentrasdk import sim
 from pylentrasdk.camera import video_file
+from pylentrasdk.camera.recording import Recording
+from pylentrasdk.camera.sinks import FrameSink
 
 KAVL, KAVN = 0, 1
 
@@ -112,6 +115,33 @@ def test_lost_frames_are_gaps_in_time_and_counted(tmp_path, monkeypatch):
             assert rec._sink.pending <= rec._sink.capacity
     assert rec.dropped > 0 and len(decoded(rec.path)[0]) == rec.frames == len(encoded)
     assert rec.frames + rec.dropped == encoded[-1] - encoded[0] + 1
+
+
+class Source:
+    """A camera as a recording sees it, whose frames are made here: their camera clock
+    (`sensor_timestamp`) differs from the time they arrive, as a camera's may."""
+
+    name, format = "made", lx.Format(64, 48, "YUY2", 30)
+
+    def __init__(self, frames):
+        self.frames = frames
+
+    def sink(self, capacity=8):
+        sink = FrameSink(None, self, capacity)
+        for frame in self.frames:
+            sink.offer(frame)
+        sink.end(lx.StreamClosedError("stopped"))
+        return sink
+
+
+def test_the_files_times_are_the_cameras_clock_not_the_arrival(tmp_path):
+    Made = collections.namedtuple("Made", "array number sensor_timestamp timestamp format")
+    picture = numpy.full((48, 64, 2), 128, numpy.uint8)
+    # Frames 0, 1 and 4 (two lost), all arriving at once: a burst after a stall.
+    frames = [Made(picture, n, 5.0 + n / 30, 100.0, Source.format) for n in (0, 1, 4)]
+    rec = Recording(Source(frames), str(tmp_path / "clock.mkv"))
+    rec.stop()
+    assert decoded(rec.path)[1] == [0.0, 0.033, 0.133] and rec.dropped == 2
 
 
 def test_a_stream_that_keeps_failing_ends_the_recording_with_its_failure(tmp_path):
