@@ -94,9 +94,10 @@ def test_lost_frames_are_gaps_in_time_and_counted(tmp_path, monkeypatch):
             with cam._lock:  # the stream's frames wait for the lock: the camera's go on
                 time.sleep(0.1)
             time.sleep(0.3)
-    steps = numpy.round(numpy.diff(decoded(rec.path)[1]) * 30)
-    assert len(steps) == rec.frames - 1 and rec.dropped >= 1
-    assert sum(steps - 1) == rec.dropped  # each lost frame is a frame's time in the file
+    times = numpy.array(decoded(rec.path)[1]) * 30  # in frames
+    assert len(times) == rec.frames and rec.dropped >= 1 and max(numpy.diff(times)) > 1.5
+    # Each lost frame is a frame's time in the file (within the camera's jitter).
+    assert abs(times[-1] - times[0] - (rec.frames - 1 + rec.dropped)) < 0.9
 
     # An encoder slower than the camera: its queue overflows, the frames it missed are counted
     # and the queue (the memory held) stays bounded.
