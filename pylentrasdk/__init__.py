@@ -57,15 +57,15 @@ from .status import LxStatus, status_name  # noqa: E402 (after the binding it na
 # The camera layer beside the binding (docs/camera.md), and the package's exceptions.
 from .errors import (  # noqa: E402
     CameraBusyError, CameraClosedError, CameraNotFoundError, CaptureTimeoutError,
-    ControlTypeError, ControlValueError, LentraError, NotSupportedError, StreamClosedError,
-    StreamError, UnknownControlError)
+    ControlTypeError, ControlValueError, LentraError, NotSupportedError, RecordingError,
+    StreamClosedError, StreamError, UnknownControlError)
 from .formats import Format  # noqa: E402
 from .camera import Camera, CameraInfo, cameras  # noqa: E402
 
 __all__ += ["LxStatus", "status_name", "Camera", "CameraInfo", "cameras", "Format",
             "LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
             "NotSupportedError", "ControlValueError", "UnknownControlError", "ControlTypeError",
-            "StreamError", "StreamClosedError", "CaptureTimeoutError"]
+            "StreamError", "StreamClosedError", "CaptureTimeoutError", "RecordingError"]
 
 
 def __getattr__(name: str) -> str:

@@ -20,7 +20,7 @@ import contextlib
 import os
 import threading
 import warnings
-from typing import Callable
+from typing import Callable, Mapping
 
 from .. import pyLentraSDK as _binding
 from .._files import PathLike, sdk_path
@@ -33,7 +33,9 @@ from .controls import Controls
 from .discovery import resolve, short_name
 from .imu import Imu
 from .link import Link
+from .recording import Recording
 from .settings import Settings
+from .sinks import FrameSink
 from .streaming import CameraStream, RunningStream, StreamOptions, timeout_ms
 
 __all__ = ["Camera", "FormatLike"]
@@ -100,7 +102,7 @@ class Camera:
             if opening is None:
                 return
             try:
-                opening.stream.stop()
+                opening.stream.stop(closing=True)
             finally:
                 handle = opening.link.handle
                 opening.link.close()
@@ -378,6 +380,23 @@ class Camera:
         self.start(buffers, fixed=fixed, latest=latest, timeout=timeout)
         opening = self._opening()
         return CameraStream(self, opening.stream, str(self._name))
+
+    def sink(self, capacity: int = 8) -> FrameSink:
+        """Every frame of the camera's stream (started if it does not run) from now on, into a
+        queue of `capacity` frames that a slow consumer overflows alone (see FrameSink):
+        ``with cam.sink() as frames: for frame in frames: ...``. Reads go on beside it, as do
+        other sinks; the frames are shared, so their arrays are read-only."""
+        with self._lock:
+            return self._opening().stream.sink(capacity)
+
+    def record(self, path: PathLike, *, pre_seconds: float = 0.0, codec: str | None = None,
+               crf: int | None = None, options: Mapping[str, str] | None = None) -> Recording:
+        """Records the camera's stream (started if it does not run) into the new video file
+        `path` (.mp4, .mkv or .avi) until ``stop()`` or the end of a ``with`` block; with
+        `pre_seconds` it keeps that many seconds in memory and writes from ``trigger()`` on.
+        See docs/recording.md; needs PyAV (``pip install pylentrasdk[video]``)."""
+        return Recording(self, path, pre_seconds=pre_seconds, codec=codec, crf=crf,
+                         options=options)
 
     # -------------------------------------------------------------------------------------
     # Controls, IMU, settings
