@@ -6,6 +6,7 @@
     streaming.py    the camera's running stream, and CameraStream, its iterator
     controls.py     Controls: every control by name, checked before the camera is asked
     imu.py          Imu: the inertial measurement unit
+    intrinsics.py   Intrinsics: the calibration, in OpenCV's form
     settings.py     Settings: the format and controls as a YAML file
 
 ``Format`` (pylentrasdk.formats) is the value type of a stream format, shared with the stream
@@ -19,9 +20,10 @@ from .camera import Camera
 from .controls import ControlChange, ControlInfo, Controls, ControlValue
 from .discovery import CameraInfo, cameras
 from .imu import Imu, ImuReading, ImuVector
+from .intrinsics import Intrinsics
 from .settings import Settings
 from .streaming import CameraStream
 
 __all__ = ["Camera", "CameraInfo", "cameras", "Format", "FormatLike", "Controls", "ControlInfo",
            "ControlChange", "ControlValue", "CameraStream", "Imu", "ImuVector", "ImuReading",
-           "Settings"]
+           "Intrinsics", "Settings"]
