@@ -181,6 +181,8 @@ FrameGenerator::~FrameGenerator() = default;
 
 bool FrameGenerator::configure(LX_IMAGE_FORMAT format, int width, int height,
                                const ImageAdjustments& adj, const std::optional<LensModel>& lens) {
+    // The lens's remap depends only on the lens and the size: a change of look keeps it.
+    std::shared_ptr<const LensMap> lensMap = impl_ && impl_->lens ? impl_->lens->map() : nullptr;
     impl_.reset();
     const PixelFormatInfo* info = pixelFormatInfo(format);
     if (!info || !sizeFits(*info, width, height)) return false;
@@ -238,7 +240,10 @@ bool FrameGenerator::configure(LX_IMAGE_FORMAT format, int width, int height,
             const Impl::Square square = im->squareAt(0);  // its rows are the same in every frame
             LensScene scene{im->flipV ? ramp : bars, im->flipV ? bars : ramp, im->splitRow,
                             adjust(kElementColour), square.y0, square.y1};
-            im->lens = std::make_unique<LensDrawing>(*lens, *info, width, height, scene);
+            if (!lensMap || lensMap->lens() != *lens || lensMap->width() != width ||
+                lensMap->height() != height)
+                lensMap = std::make_shared<const LensMap>(*lens, width, height);
+            im->lens = std::make_unique<LensDrawing>(std::move(lensMap), *info, scene);
         }
 
         if (isMjpg(format)) {

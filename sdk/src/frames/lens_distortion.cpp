@@ -230,11 +230,34 @@ int roundUp(int v, int multiple) { return roundDown(v + multiple - 1, multiple);
 
 }  // namespace
 
-LensDrawing::LensDrawing(const LensModel& lens, const PixelFormatInfo& info, int width,
-                         int height, const LensScene& scene)
-    : info_(info), width_(width), height_(height), element_(scene.element),
-      elementTop_(std::clamp(scene.elementTop, 0, height)),
-      elementBottom_(std::clamp(scene.elementBottom, 0, height)) {
+LensMap::LensMap(const LensModel& lens, int width, int height)
+    : lens_(lens), width_(width), height_(height) {
+    samples_.resize(std::size_t(width) * std::size_t(height));
+    const SourceMap map(lens, width, height);
+    Sample* out = samples_.data();
+    for (int v = 0; v < height; ++v) {
+        for (int u = 0; u < width; ++u, ++out) {
+            double sx = 0, sy = 0;
+            if (!map.at(u, v, sx, sy)) continue;
+            if (!(sx >= -0.5 && sx <= width - 0.5 && sy >= -0.5 && sy <= height - 0.5)) continue;
+            sx = std::clamp(sx, 0.0, width - 1.0);
+            sy = std::clamp(sy, 0.0, height - 1.0);
+            const int x0 = std::min(int(sx), width - 2), y0 = std::min(int(sy), height - 2);
+            // The fractions are in [0, 1]: adding a half and truncating rounds them; the last
+            // 1/256 of a pixel is taken as 255/256 to keep the weight in a byte.
+            const int wx = std::min(255, int((sx - x0) * 256 + 0.5));
+            const int wy = std::min(255, int((sy - y0) * 256 + 0.5));
+            *out = Sample{uint16_t(x0), uint16_t(y0), uint8_t(wx), uint8_t(wy)};
+        }
+    }
+}
+
+LensDrawing::LensDrawing(std::shared_ptr<const LensMap> map, const PixelFormatInfo& info,
+                         const LensScene& scene)
+    : map_(std::move(map)), info_(info), width_(map_->width()), height_(map_->height()),
+      element_(scene.element), elementTop_(std::clamp(scene.elementTop, 0, height_)),
+      elementBottom_(std::clamp(scene.elementBottom, 0, height_)) {
+    const int width = width_, height = height_;
     const std::size_t w = std::size_t(width);
     planeOffset_[1] = planeRowBytes(info.planes[0], width) * planeRows(info.planes[0], height);
     if (info.planeCount == 2) chroma_.resize(planeRowBytes(info.planes[1], width));
@@ -252,32 +275,25 @@ LensDrawing::LensDrawing(const LensModel& lens, const PixelFormatInfo& info, int
 
     std::vector<Rgb> frame(w * std::size_t(height));  // black where the lens shows nothing
     std::vector<int32_t> columns;
-    const SourceMap map(lens, width, height);
-    for (int v = 0; v < height; ++v) {
-        for (int u = 0; u < width; ++u) {
-            double sx = 0, sy = 0;
-            if (!map.at(u, v, sx, sy)) continue;
-            if (!(sx >= -0.5 && sx <= width - 0.5 && sy >= -0.5 && sy <= height - 0.5)) continue;
-            sx = std::clamp(sx, 0.0, width - 1.0);
-            sy = std::clamp(sy, 0.0, height - 1.0);
-            const int x0 = std::min(int(sx), width - 2), y0 = std::min(int(sy), height - 2);
-            const int wx = int(std::lround((sx - x0) * 256)), wy = int(std::lround((sy - y0) * 256));
-            const int32_t pixel = int32_t(std::size_t(v) * w + std::size_t(u));
-            const Rgb* above = pictureRow(y0);
-            const Rgb* below = pictureRow(y0 + 1);
-            const Rgb &a = above[x0], &b = above[x0 + 1], &c = below[x0], &d = below[x0 + 1];
-            frame[std::size_t(pixel)] = Rgb{mix(a.r, b.r, c.r, d.r, wx, wy), mix(a.g, b.g, c.g, d.g, wx, wy),
-                                            mix(a.b, b.b, c.b, d.b, wx, wy)};
-            if (square && y0 >= elementTop_ - 1 && y0 < elementBottom_) {
-                taps_.push_back(Tap{pixel, int32_t(std::size_t(y0 - bandTop_) * w + std::size_t(x0)),
-                                    uint16_t(wx), uint16_t(wy)});
-                columns.push_back(x0);
-            }
+    const LensMap::Sample* sample = map_->samples();
+    for (int32_t pixel = 0; pixel < int32_t(frame.size()); ++pixel, ++sample) {
+        if (sample->x == LensMap::kNone) continue;
+        const int x0 = sample->x, y0 = sample->y, wx = sample->wx, wy = sample->wy;
+        const Rgb* above = pictureRow(y0);
+        const Rgb* below = pictureRow(y0 + 1);
+        const Rgb &a = above[x0], &b = above[x0 + 1], &c = below[x0], &d = below[x0 + 1];
+        frame[std::size_t(pixel)] = Rgb{mix(a.r, b.r, c.r, d.r, wx, wy),
+                                        mix(a.g, b.g, c.g, d.g, wx, wy),
+                                        mix(a.b, b.b, c.b, d.b, wx, wy)};
+        if (square && y0 >= elementTop_ - 1 && y0 < elementBottom_) {
+            taps_.push_back(Tap{pixel, int32_t(std::size_t(y0 - bandTop_) * w + std::size_t(x0)),
+                                uint16_t(wx), uint16_t(wy)});
+            columns.push_back(x0);
         }
     }
 
     background_.resize(rawFrameBytes(info, width, height));
-    encodeRows(frame.data(), 0, height, background_.data());
+    encodeRect(frame.data(), 0, height, 0, width, background_.data());
 
     // Taps in the order of the column they sample first, so a frame finds the square's in one
     // search; and the background of the rows they lie on.
@@ -319,24 +335,37 @@ void LensDrawing::draw(uint8_t* frame, int left, int right) {
     const auto from = std::lower_bound(tapColumns_.begin(), tapColumns_.end(), left - 1);
     const auto to = std::upper_bound(from, tapColumns_.end(), right - 1);
     if (from != to) {
+        // The rectangle of frame pixels they lie in, widened to whole chroma groups; only it is
+        // encoded again.
         const std::size_t a = std::size_t(from - tapColumns_.begin());
         const std::size_t b = std::size_t(to - tapColumns_.begin());
-        int first = height_, last = 0;
+        int top = height_, bottom = 0, first = width_, end = 0;
         for (std::size_t i = a; i < b; ++i) {
             const int row = int(std::size_t(taps_[i].pixel) / w);
-            first = std::min(first, row);
-            last = std::max(last, row + 1);
+            const int column = int(std::size_t(taps_[i].pixel) % w);
+            top = std::min(top, row);
+            bottom = std::max(bottom, row + 1);
+            first = std::min(first, column);
+            end = std::max(end, column + 1);
         }
-        first = roundDown(first, info_.heightMultiple);
-        last = std::min(height_, roundUp(last, info_.heightMultiple));
-        const auto begin = backgroundRgb_.begin() + std::ptrdiff_t(std::size_t(first - rgbFirst_) * w);
-        rows_.assign(begin, begin + std::ptrdiff_t(std::size_t(last - first) * w));
-        const int32_t offset = int32_t(std::size_t(first) * w);
+        top = roundDown(top, info_.heightMultiple);
+        bottom = std::min(height_, roundUp(bottom, info_.heightMultiple));
+        first = roundDown(first, info_.widthMultiple);
+        end = std::min(width_, roundUp(end, info_.widthMultiple));
+        const std::size_t span = std::size_t(end - first);
+        rows_.resize(std::size_t(bottom - top) * span);
+        for (int y = top; y < bottom; ++y) {
+            const auto source = backgroundRgb_.begin() +
+                                std::ptrdiff_t(std::size_t(y - rgbFirst_) * w + std::size_t(first));
+            std::copy_n(source, span, rows_.begin() + std::ptrdiff_t(std::size_t(y - top) * span));
+        }
         for (std::size_t i = a; i < b; ++i) {
             const Tap& t = taps_[i];
-            rows_[std::size_t(t.pixel - offset)] = mixRgb(&band_[std::size_t(t.source)], width_, t.wx, t.wy);
+            const std::size_t row = std::size_t(t.pixel) / w, column = std::size_t(t.pixel) % w;
+            rows_[(row - std::size_t(top)) * span + (column - std::size_t(first))] =
+                mixRgb(&band_[std::size_t(t.source)], width_, t.wx, t.wy);
         }
-        encodeRows(rows_.data(), first, last - first, frame);
+        encodeRect(rows_.data(), top, bottom - top, first, end - first, frame);
     }
     for (int y = elementTop_; y < elementBottom_; ++y) {
         const std::size_t at = std::size_t(y - bandTop_) * w + std::size_t(left);
@@ -345,31 +374,36 @@ void LensDrawing::draw(uint8_t* frame, int left, int right) {
     }
 }
 
-// Encodes whole rows [firstRow, firstRow + rowCount) of the frame (both multiples of the
-// format's height multiple) from `rows`, `width_` pixels each.
-void LensDrawing::encodeRows(const Rgb* rows, int firstRow, int rowCount, uint8_t* frame) {
-    const std::size_t w = std::size_t(width_);
+// Encodes the frame's rows [top, top + rowCount), columns [left, left + columns) (each a multiple
+// of the format's height or width multiple) from `pixels`, `columns` to a row.
+void LensDrawing::encodeRect(const Rgb* pixels, int top, int rowCount, int left, int columns,
+                             uint8_t* frame) {
+    const std::size_t span = std::size_t(columns);
     if (info_.planeCount == 1) {
-        const std::size_t rowBytes = planeRowBytes(info_.planes[0], width_);
+        const PixelPlane& plane = info_.planes[0];
+        const std::size_t rowBytes = planeRowBytes(plane, width_);
+        const std::size_t leftBytes = std::size_t(left / plane.pixelsPerGroup) * plane.bytesPerGroup;
         for (int r = 0; r < rowCount; ++r) {
-            uint8_t* const out[2] = {frame + std::size_t(firstRow + r) * rowBytes, nullptr};
-            info_.encode(rows + std::size_t(r) * w, width_, out);
+            uint8_t* const out[2] = {frame + std::size_t(top + r) * rowBytes + leftBytes, nullptr};
+            info_.encode(pixels + std::size_t(r) * span, columns, out);
         }
         return;
     }
     // NV12: the luma of each row, and the chroma of each 2 x 2 block (the table's encoder
-    // assumes two equal rows, which a picture through a lens does not have).
+    // assumes two equal rows, which a picture through a lens does not have). Luma rows are
+    // `width_` bytes, chroma rows `width_` bytes of U, V pairs.
+    const std::size_t w = std::size_t(width_);
     for (int r = 0; r < rowCount; r += 2) {
-        const int y = firstRow + r;
-        uint8_t* luma = frame + std::size_t(y) * w;
-        uint8_t* chroma = frame + planeOffset_[1] + std::size_t(y / 2) * w;
-        const Rgb* upper = rows + std::size_t(r) * w;
-        const Rgb* lower = upper + w;
+        const int y = top + r;
+        uint8_t* luma = frame + std::size_t(y) * w + std::size_t(left);
+        uint8_t* chroma = frame + planeOffset_[1] + std::size_t(y / 2) * w + std::size_t(left);
+        const Rgb* upper = pixels + std::size_t(r) * span;
+        const Rgb* lower = upper + span;
         uint8_t* const first[2] = {luma, chroma_.data()};
         uint8_t* const second[2] = {luma + w, chroma_.data()};
-        info_.encode(upper, width_, first);
-        info_.encode(lower, width_, second);
-        for (std::size_t x = 0; x + 1 < w; x += 2) {
+        info_.encode(upper, columns, first);
+        info_.encode(lower, columns, second);
+        for (std::size_t x = 0; x + 1 < span; x += 2) {
             const Yuv p = rgbToYuv(upper[x]), q = rgbToYuv(upper[x + 1]);
             const Yuv s = rgbToYuv(lower[x]), t = rgbToYuv(lower[x + 1]);
             chroma[x] = static_cast<uint8_t>((p.u + q.u + s.u + t.u + 2) >> 2);
