@@ -60,9 +60,9 @@ from .errors import (  # noqa: E402
     ControlTypeError, ControlValueError, LentraError, NotSupportedError, RecordingError,
     StreamClosedError, StreamError, UnknownControlError)
 from .formats import Format  # noqa: E402
-from .camera import Camera, CameraInfo, cameras  # noqa: E402
+from .camera import Camera, CameraInfo, Intrinsics, cameras  # noqa: E402
 
-__all__ += ["LxStatus", "status_name", "Camera", "CameraInfo", "cameras", "Format",
+__all__ += ["LxStatus", "status_name", "Camera", "CameraInfo", "cameras", "Format", "Intrinsics",
             "LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
             "NotSupportedError", "ControlValueError", "UnknownControlError", "ControlTypeError",
             "StreamError", "StreamClosedError", "CaptureTimeoutError", "RecordingError"]

@@ -8,6 +8,7 @@
     recording.py    Recording: the stream into a video file (video_file.py: the file, over PyAV)
     controls.py     Controls: every control by name, checked before the camera is asked
     imu.py          Imu: the inertial measurement unit
+    intrinsics.py   Intrinsics: the calibration, in OpenCV's form
     settings.py     Settings: the format and controls as a YAML file
 
 ``Format`` (pylentrasdk.formats) is the value type of a stream format, shared with the stream
@@ -21,6 +22,7 @@ from .camera import Camera
 from .controls import ControlChange, ControlInfo, Controls, ControlValue
 from .discovery import CameraInfo, cameras
 from .imu import Imu, ImuReading, ImuVector
+from .intrinsics import Intrinsics
 from .recording import Recording
 from .settings import Settings
 from .sinks import FrameSink
@@ -28,4 +30,4 @@ from .streaming import CameraStream
 
 __all__ = ["Camera", "CameraInfo", "cameras", "Format", "FormatLike", "Controls", "ControlInfo",
            "ControlChange", "ControlValue", "CameraStream", "Imu", "ImuVector", "ImuReading",
-           "Settings", "FrameSink", "Recording"]
+           "Intrinsics", "Settings", "FrameSink", "Recording"]
