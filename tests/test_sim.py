@@ -106,10 +106,16 @@ def test_sample_files_are_installed_and_usable(kavl_camera):
 
 
 class TestFaults:
-    def test_count_and_clear(self, kavl_camera):
+    def test_count_withdraw_and_clear(self, kavl_camera):
         sim.inject("LxGetDeviceName", status=-3, text="x", count=2)
         assert [lx.LxGetDeviceName(kavl_camera)[0] for _ in range(3)][:2] == [-3, -3]
         assert lx.LxGetDeviceName(kavl_camera)[0] == 0
+        first, second = (sim.inject("LxGetDeviceName", status=s) for s in (-3, -4))
+        sim.withdraw(first)                     # the other stays
+        assert lx.LxGetDeviceName(kavl_camera)[0] == -4
+        sim.inject("LxGetDeviceName", status=-5)
+        sim.withdraw(second)                    # used up already: nothing to drop
+        assert lx.LxGetDeviceName(kavl_camera)[0] == -5
         sim.inject("LxGetDeviceName", status=-3, count=10)
         sim.clear_faults()
         assert lx.LxGetDeviceName(kavl_camera)[0] == 0
