@@ -364,13 +364,16 @@ def test_a_thread_a_test_left_running_is_named_and_reaches_no_later_rig(pytester
                 asked["calls"] += 1
 
         def test_leaves_a_thread_running(lentra_camera):
-            threading.Thread(target=ask_for_the_name, args=(lentra_camera,), name="name poller",
-                             daemon=True).start()
+            global poller
+            poller = threading.Thread(target=ask_for_the_name, args=(lentra_camera,),
+                                      name="name poller", daemon=True)
+            poller.start()
 
         def test_is_not_reached_by_it(lentra_camera, lentra_inject):
             lentra_inject("LxGetDeviceName", status="LX_STATUS_BUSY")
             calls = asked["calls"]
             while asked["calls"] < calls + 1000:
+                assert poller.is_alive()
                 time.sleep(0.001)
             assert asked["status"] == lx.LxStatus.LX_STATUS_INVALID_HANDLE
             assert sim.call_count("LxGetDeviceName") == 0
@@ -378,6 +381,7 @@ def test_a_thread_a_test_left_running_is_named_and_reaches_no_later_rig(pytester
 
         def test_stops_it():
             stop.set()
+            poller.join()
 
         def test_a_thread_python_did_not_start_is_not_named(lentra_rig):
             # Python lists such a thread for ever once it has called into Python.
