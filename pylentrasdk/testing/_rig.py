@@ -69,7 +69,7 @@ class FaultArguments(TypedDict, total=False):
 class LentraRig:
     """A simulated rig made for one test: the value of the ``lentra_rig`` fixture.
 
-    ``cameras`` holds the names discovery gave when the rig was loaded; ``open(index_or_name)``
+    ``cameras`` holds the names of its cameras, as discovery gives them; ``open(index_or_name)``
     opens one of them. Every camera opened here is closed after the test."""
 
     def __init__(self, description: RigDescription | None = None, pacing: str = "free-run",
