@@ -8,7 +8,9 @@
 //   so the frames between are the ones nobody took. Whatever paces the camera (its format's rate,
 //   a frame-rate cap, a throughput limit, a long exposure), the count follows it: nothing here
 //   recomputes the pacing. The counter wraps at 256; a step that may have wrapped is told by the
-//   time it took, at the stream's own average frame interval so far.
+//   time it took, at the stream's own average frame interval so far, and never taken for more
+//   frames than the format's rate can make in that time (an average taken over frames that came
+//   close together, as the first ones may, would otherwise see wraps in every ordinary gap).
 // - The timestamp counts from the start of streaming. If it falls behind the time that passed on
 //   this side, streaming was stopped and started again under the stream (or the timestamp was
 //   reset), and the frame may be of another format: the frame is refused.
@@ -33,8 +35,9 @@ struct CameraReport {
 
 class FrameNumbering {
 public:
-    // `counter_at_start`: the camera's counter read right after streaming started.
-    explicit FrameNumbering(std::optional<std::uint8_t> counter_at_start);
+    // `counter_at_start`: the camera's counter read right after streaming started;
+    // `frames_per_second`: the format's rate, the fastest the camera makes frames (0: unknown).
+    FrameNumbering(std::optional<std::uint8_t> counter_at_start, double frames_per_second);
 
     struct Numbered {
         std::uint64_t number = 0;  // 0 for the first frame the camera made
@@ -45,6 +48,9 @@ public:
     Numbered next(const CameraReport& report, double arrival);
 
 private:
+    // The fewest seconds between two frames the camera makes (0: unknown): a counter step of
+    // 256 frames more than that time allows is no wrap, whatever the average interval says.
+    double shortest_interval_ = 0.0;
     std::optional<std::uint8_t> last_counter_;
     std::int64_t last_number_ = -1;
     double last_arrival_ = 0.0;

@@ -90,9 +90,9 @@ FrameStream::FrameStream(LxCameraHandle cam, const LxFormat& format, int buffers
         std::optional<std::uint8_t> counter_at_start;
         if (LxGetFrameCount(cam_, counter) == LX_STATUS_OK) counter_at_start = counter;
         if (latest) {
-            grabber_ = std::make_unique<Grabber>(cam_, pool_, FrameNumbering(counter_at_start));
+            grabber_ = std::make_unique<Grabber>(cam_, pool_, FrameNumbering(counter_at_start, format_.framerate));
         } else {
-            numbering_.emplace(counter_at_start);
+            numbering_.emplace(counter_at_start, format_.framerate);
         }
     } catch (...) {
         LxStopStreaming(cam_);

@@ -148,6 +148,25 @@ class TestFrames:
         assert [f.number for f in frames] == [stamped(f, fmt) for f in frames]
         assert frames[-1].dropped == frames[-1].number - frames[-2].number - 1 > 256
 
+    def test_a_camera_slower_than_its_first_frames_is_no_counter_wrap(self):
+        # The first frames come at 240 a second, then the camera is capped to one a second: a
+        # second between frames is 240 of the first intervals, near a whole turn of the 8-bit
+        # counter, but no more frames than the format's rate makes in that time can have
+        # passed.
+        sim.load({"devices": [{"product_type": "KAVL", "max_fps": 255, "frame_count_start": 250,
+                               "formats": [
+            {"width": 64, "height": 48, "framerate": 240, "format": "YUY2"}]}]})
+        sim.set_pacing("realtime")
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0
+        fmt = formats_of(cam)[0]
+        with FrameStream(cam, fmt) as stream:
+            frames = [stream.read() for _ in range(3)]
+            assert lx.LxSetMaxFPS(cam, 1) == 0
+            frames += [stream.read() for _ in range(2)]
+        assert [f.number for f in frames] == [stamped(f, fmt) for f in frames]
+        assert all(f.dropped <= 1 for f in frames[1:])
+
 
 class TestPool:
     def test_kept_frames_never_change(self, fast):
