@@ -12,8 +12,9 @@ constexpr double kRestartSlack = 0.25;
 constexpr double kClockError = 0.01;
 }  // namespace
 
-FrameNumbering::FrameNumbering(std::optional<std::uint8_t> counter_at_start)
-    : last_counter_(counter_at_start) {}
+FrameNumbering::FrameNumbering(std::optional<std::uint8_t> counter_at_start,
+                               double most_per_second)
+    : last_counter_(counter_at_start), most_per_second_(most_per_second) {}
 
 FrameNumbering::Numbered FrameNumbering::next(const CameraReport& report, double arrival) {
     Numbered out;
@@ -26,7 +27,9 @@ FrameNumbering::Numbered FrameNumbering::next(const CameraReport& report, double
             const double interval = (last_arrival_ - first_arrival_) /
                                     static_cast<double>(last_number_ - *first_number_);
             if (interval > 0.0) {
-                const double frames = (arrival - last_arrival_) / interval;
+                double frames = (arrival - last_arrival_) / interval;
+                if (most_per_second_ > 0.0)
+                    frames = std::min(frames, (arrival - last_arrival_) * most_per_second_ * (1.0 + kClockError) + 1.0);
                 const double wraps = std::round((frames - static_cast<double>(step)) / 256.0);
                 if (wraps > 0.0) step += 256 * static_cast<std::int64_t>(std::min(wraps, 1e12));
             }

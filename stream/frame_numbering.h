@@ -8,7 +8,9 @@
 //   so the frames between are the ones nobody took. Whatever paces the camera (its format's rate,
 //   a frame-rate cap, a throughput limit, a long exposure), the count follows it: nothing here
 //   recomputes the pacing. The counter wraps at 256; a step that may have wrapped is told by the
-//   time it took, at the stream's own average frame interval so far.
+//   time it took, at the stream's own average frame interval so far, and never at more frames
+//   a second than the format's rate: a triggered camera whose frames came in a burst has not
+//   made hundreds of frames in a pause between triggers.
 // - The timestamp counts from the start of streaming. If it falls behind the time that passed on
 //   this side, streaming was stopped and started again under the stream (or the timestamp was
 //   reset), and the frame may be of another format: the frame is refused.
@@ -33,8 +35,10 @@ struct CameraReport {
 
 class FrameNumbering {
 public:
-    // `counter_at_start`: the camera's counter read right after streaming started.
-    explicit FrameNumbering(std::optional<std::uint8_t> counter_at_start);
+    // `counter_at_start`: the camera's counter read right after streaming started;
+    // `most_per_second`: the format's frame rate (0: not known).
+    explicit FrameNumbering(std::optional<std::uint8_t> counter_at_start,
+                            double most_per_second = 0.0);
 
     struct Numbered {
         std::uint64_t number = 0;  // 0 for the first frame the camera made
@@ -46,6 +50,7 @@ public:
 
 private:
     std::optional<std::uint8_t> last_counter_;
+    double most_per_second_;
     std::int64_t last_number_ = -1;
     double last_arrival_ = 0.0;
     // The first frame numbered with a counter step: the base of the average frame interval.

@@ -7,6 +7,7 @@
     controls.py     Controls: every control by name, checked before the camera is asked
     imu.py          Imu: the inertial measurement unit
     settings.py     Settings: the format and controls as a YAML file
+    group.py        CameraGroup: several cameras' frames matched into sets (FrameSet)
 
 ``Format`` (pylentrasdk.formats) is the value type of a stream format, shared with the stream
 module, whose frames carry one in their metadata. See docs/camera.md.
@@ -18,10 +19,11 @@ from ..formats import Format, FormatLike
 from .camera import Camera
 from .controls import ControlChange, ControlInfo, Controls, ControlValue
 from .discovery import CameraInfo, cameras
+from .group import CameraGroup, FrameSet
 from .imu import Imu, ImuReading, ImuVector
 from .settings import Settings
 from .streaming import CameraStream
 
 __all__ = ["Camera", "CameraInfo", "cameras", "Format", "FormatLike", "Controls", "ControlInfo",
            "ControlChange", "ControlValue", "CameraStream", "Imu", "ImuVector", "ImuReading",
-           "Settings"]
+           "Settings", "CameraGroup", "FrameSet"]

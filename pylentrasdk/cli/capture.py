@@ -33,6 +33,11 @@ def add_capture_arguments(parser: argparse.ArgumentParser) -> None:
                         metavar="NAME=VALUE",
                         help="controls to set first, as `lxctl set` takes them (a camera of "
                              "the simulated rig keeps them for this run only)")
+    # Several cameras (--device 0,1): matched sets, saved by group_capture.py.
+    parser.add_argument("--sync", action="store_true",
+                        help="with --device 0,1,...: put the cameras that have a trigger mode "
+                             "in Sync, so they expose on the same ticks; {camera} in --output "
+                             "becomes each camera's index")
 
 
 def file_namer(pattern: str, count: int) -> Callable[[int], str]:
@@ -64,7 +69,7 @@ def kind_of(path: str, fmt: Format) -> str:
     return "raw"
 
 
-def _save(frame: Frame, path: str, kind: str) -> None:
+def save_frame(frame: Frame, path: str, kind: str) -> None:
     try:
         if kind == "png":
             frames.to_png(frame, None, path)
@@ -78,6 +83,11 @@ def _save(frame: Frame, path: str, kind: str) -> None:
 
 
 def run_capture(args: argparse.Namespace) -> Shown:
+    if isinstance(args.device, list):
+        from .group_capture import run_group_capture  # imports this module
+        return run_group_capture(args)
+    if args.sync:
+        raise UsageError("--sync is for several cameras: give them as --device 0,1")
     name_of = file_namer(args.output, args.count)
     saved: list[dict[str, Any]] = []
     controls = None
@@ -101,7 +111,7 @@ def run_capture(args: argparse.Namespace) -> Shown:
                     path = name_of(n)
                     progress.show("frame {}/{}".format(n, args.count))
                     frame = camera.read(timeout)
-                    _save(frame, path, kind)
+                    save_frame(frame, path, kind)
                     # What the camera gave, and what the file holds: the same for a raw file,
                     # a picture's size for a PNG.
                     saved.append({"path": path, "captured_bytes": int(frame.array.nbytes),
