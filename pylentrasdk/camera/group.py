@@ -170,7 +170,8 @@ class CameraGroup:
         self._offsets: dict[object, Deque[float]] = {}
         self._closed = False
         self._running = False
-        self._matched = False  # a set has been made: drops count as incomplete from then on
+        # When every camera had given a frame: the latest of their first frames' times.
+        self._started_at: float | None = None
         self.sets = 0
         self.incomplete = 0
         self.dropped = 0
@@ -295,19 +296,19 @@ class CameraGroup:
             for member in members:
                 # Bounded: a camera that gets ahead of a silent one loses its oldest frames.
                 while len(member.queue) > self._depth:
-                    member.queue.popleft()
-                    self._drop_locked(1)
+                    self._drop_locked([(member, member.queue[0])])
             if any(not m.queue for m in members):
                 return made
             times = [self._time(m, m.queue[0]) for m in members]
             latest = max(times)
+            if self._started_at is None:
+                self._started_at = latest  # the last camera to start: its first frame
             # A frame earlier than the latest head by more than max_skew has no partner in that
             # camera: its later frames are later still.
-            unmatched = [m for m, t in zip(members, times) if t < latest - self._max_skew]
+            unmatched = [(m, m.queue[0]) for m, t in zip(members, times)
+                         if t < latest - self._max_skew]
             if unmatched:
-                for member in unmatched:
-                    member.queue.popleft()
-                self._drop_locked(len(unmatched))
+                self._drop_locked(unmatched)
                 continue
             # A camera with a later frame still no later than the latest head has a nearer one.
             superseded = [m for m in members
@@ -319,7 +320,6 @@ class CameraGroup:
                 continue
             frames = [m.queue.popleft().frame for m in members]
             self.sets += 1
-            self._matched = True
             self._ready.append(FrameSet(frames, times, [m.name for m in members], self.sets))
             while len(self._ready) > self._depth:
                 self._ready.popleft()
@@ -327,11 +327,17 @@ class CameraGroup:
                 self.dropped += len(members)
             made = True
 
-    def _drop_locked(self, frames: int) -> None:
-        self.dropped += frames
-        # Before the first set the cameras were still starting: those frames precede a
-        # camera's first one, and no set was missed.
-        if self._matched:
+    def _drop_locked(self, heads: list[tuple[_Member, _Queued]]) -> None:
+        """Drops the cameras' head frames `heads`, which have no partner: a moment with no
+        set, unless it came before every camera had started (then a camera's stream had not
+        started yet, and no set was missed)."""
+        started = self._started_at is not None and any(
+            self._time(member, queued) >= self._started_at - self._max_skew
+            for member, queued in heads)
+        for member, _ in heads:
+            member.queue.popleft()
+        self.dropped += len(heads)
+        if started:
             self.incomplete += 1
 
     def read(self, timeout: float | None = 3.0) -> FrameSet:
@@ -343,6 +349,7 @@ class CameraGroup:
         deadline = None if limit is None else time.monotonic() + limit
         self.start()
         with self._cond:
+            counts = [m.frames for m in self._members]
             while True:
                 self._check_open()
                 self._raise_failure_locked()
@@ -350,7 +357,7 @@ class CameraGroup:
                     return self._ready.popleft()
                 left = None if deadline is None else deadline - time.monotonic()
                 if left is not None and left <= 0:
-                    raise CaptureTimeoutError(self._no_set_message(limit))
+                    raise CaptureTimeoutError(self._no_set_message(limit, counts))
                 self._cond.wait(left)
 
     def _raise_failure_locked(self) -> None:
@@ -363,8 +370,11 @@ class CameraGroup:
                                   error.status) from error
             raise error
 
-    def _no_set_message(self, limit: float | None) -> str:
-        silent = [m.label() for m in self._members if not m.queue]
+    def _no_set_message(self, limit: float | None, counts: list[int]) -> str:
+        """Why no set came: the cameras that gave no frame while the read waited, or else
+        frames too far apart."""
+        silent = [m.label() for m, count in zip(self._members, counts)
+                  if m.frames == count and not m.queue]
         why = "no frame from {}".format(", ".join(silent)) if silent else \
             "the cameras' frames were not within {:.3f} ms of each other".format(
                 self._max_skew * 1000)
