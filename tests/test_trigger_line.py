@@ -111,13 +111,22 @@ class TestSync:
         fast, slow = opened(0, 1, mode="Sync")
         fast.format = "640x480:UYVY@60"
         with fast, slow:
-            fast.read(), slow.read()
-            for _ in range(6):
-                frame = slow.read()
-                # The fast camera, read at once after, takes the tick the slow one took.
-                assert fast.read().sensor_timestamp == frame.sensor_timestamp
+            for _ in range(6):  # every tick the slow camera takes, the fast one takes too
+                fast_frame, slow_frame = same_tick(fast, slow, tick=1 / 60)
+                assert fast_frame.sensor_timestamp == slow_frame.sensor_timestamp
             stamps = [slow.read().sensor_timestamp for _ in range(6)]
             assert all(abs(b - a - 2 / 60) < 1e-4 for a, b in zip(stamps, stamps[1:]))
+
+    def test_a_capture_a_little_late_still_gets_every_tick_in_turn(self):
+        stereo()
+        (cam,) = opened(0, mode="Sync")
+        with cam:
+            first = cam.read()
+            time.sleep(0.05)  # a tick and a half
+            later = [cam.read() for _ in range(3)]
+        assert [f.dropped for f in later] == [0, 0, 0]
+        assert all(abs(f.sensor_timestamp - first.sensor_timestamp - (i + 1) * TICK) < 1e-4
+                   for i, f in enumerate(later))
 
     def test_offsets_and_jitter_make_skew_within_their_bounds(self):
         stereo(jitter=0.002, devices=[{"offset": 0.005}, {"offset": 0.0, "jitter": 0}])
@@ -175,7 +184,7 @@ class TestNonPeriodic:
             frame = cam.read(timeout=0.1)
             assert frame.dropped == 1 and frame.number == 6
 
-    def test_a_pulses_frame_waits_one_frame_period_only(self):
+    def test_a_pulses_frame_is_kept_for_a_while_only(self):
         stereo()
         (cam,) = opened(0, mode="Non Periodic")
         with cam:

@@ -45,6 +45,7 @@ _SYNC = 1
 _LINE_MODES = (1, 3)
 _OFFSET_WINDOW = 64  # frames whose arrival estimates a clock's offset
 _READ_STEP = 0.5  # seconds a reader thread waits at a time before it looks whether to stop
+_EARLY_PAUSE = 0.1  # seconds a reader rests after a time-out answered at once
 
 
 class FrameSet(Sequence[Frame]):
@@ -265,7 +266,8 @@ class CameraGroup:
             except CaptureTimeoutError:
                 # No frame yet (a camera waiting for a pulse): the group's read decides how
                 # long is too long. An answer that came at once is not repeated in a busy loop.
-                self._stopping.wait(max(0.0, _READ_STEP - (time.monotonic() - asked)))
+                if time.monotonic() - asked < _EARLY_PAUSE:
+                    self._stopping.wait(_EARLY_PAUSE)
                 continue
             except StreamClosedError:
                 if self._stopping.is_set():

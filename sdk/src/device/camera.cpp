@@ -27,13 +27,11 @@ double secondsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
-// How long a frame of the line (a tick's or a pulse's) waits in the camera for a capture: one
-// frame period at the camera's rate, at most 0.1 s. A capture that comes later finds it gone,
-// as a frame nobody took; so a frame handed over is never much older than its timestamp.
-Clock::duration keptFor(double framesPerSecond) {
-    return std::min<Clock::duration>(std::chrono::milliseconds(100),
-                                     secondsAsDuration(1.0 / std::max(framesPerSecond, 1.0)));
-}
+// How long a frame of the line (a tick's or a pulse's) waits in the camera for a capture, as
+// a driver's queue of a few frames would keep it: a capture that comes a little late still gets
+// every tick in turn, and one that comes later finds the frame gone, as a frame nobody took. So
+// a frame is never handed over much later than its timestamp says.
+constexpr Clock::duration kLineFrameKept = std::chrono::milliseconds(100);
 
 LX_CAPTURE_RESULT captureFailed(LX_CAPTURE_RESULT result, const char* why) {
     log::failed(kCapture, static_cast<int>(result), why);
@@ -277,19 +275,17 @@ Camera::NextFrame Camera::nextFrameLocked(Clock::time_point now) {
         const double ratio = line_->rate() / std::max(own, 1.0);
         const uint64_t n = std::max<uint64_t>(1, static_cast<uint64_t>(std::ceil(ratio - 1e-9)));
         const uint64_t first = (s.nextTick + n - 1) / n * n;
-        uint64_t tick = first;
-        // A capture that comes late gets the latest tick's frame while the camera keeps it,
-        // else the next tick's; those before it were made and dropped.
-        const int64_t passed = line_->tickAtOrBefore(now);
-        if (passed >= 0) tick = std::max(tick, static_cast<uint64_t>(passed) / n * n);
         const auto dueOf = [&](uint64_t k) {
             return line_->tickTime(k) + secondsAsDuration(lineDelay(description_.trigger, k));
         };
+        // A capture that comes late gets the oldest tick's frame the camera still keeps; the
+        // ticks before it were made and dropped.
+        const CameraTriggerDescription& delay = description_.trigger;
+        const uint64_t kept = line_->tickAtOrAfter(now - kLineFrameKept -
+                                                   secondsAsDuration(delay.offset + delay.jitter));
+        uint64_t tick = std::max(first, (kept + n - 1) / n * n);
+        while (dueOf(tick) + kLineFrameKept < now) tick += n;
         next.due = dueOf(tick);
-        if (now > next.due + keptFor(line_->rate() / static_cast<double>(n))) {
-            tick += n;
-            next.due = dueOf(tick);
-        }
         next.made = (tick - first) / n + 1;
         next.event = tick;
     } else if (s.triggerMode == kNonPeriodic) {
@@ -297,7 +293,7 @@ Camera::NextFrame Camera::nextFrameLocked(Clock::time_point now) {
         if (pulse.count <= s.pulsesSeen) return next;  // no frame until a pulse comes
         next.due = pulse.at + secondsAsDuration(lineDelay(description_.trigger, pulse.count));
         next.made = pulse.count - s.pulsesSeen;
-        if (now > next.due + keptFor(frameRateLocked())) {
+        if (now > next.due + kLineFrameKept) {
             // Made, and gone before anyone took it: counted, and the capture waits for the
             // next pulse.
             s.clock.delivered(sequence + next.made - 1);
