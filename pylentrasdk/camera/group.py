@@ -123,6 +123,7 @@ class _Member:
         self.failure: Optional[BaseException] = None
         self.was_running = False
         self.frames = 0  # frames read from the camera
+        self.last_raw: float | None = None  # the latest frame's time on its camera's clock
 
     def label(self) -> str:
         return "camera {} ({!r})".format(self.position, self.name)
@@ -284,6 +285,14 @@ class CameraGroup:
                 member.frames += 1
                 offsets = self._offsets.setdefault(
                     member.clock, collections.deque(maxlen=_OFFSET_WINDOW))
+                if member.last_raw is not None and raw < member.last_raw:
+                    # The camera's clock went back: its stream was restarted (a new format,
+                    # a stop), and counts from its new start. What was learnt of the old clock,
+                    # and the frames timed by it, are of no use any more.
+                    offsets.clear()
+                    self.dropped += len(member.queue)
+                    member.queue.clear()
+                member.last_raw = raw
                 offsets.append(frame.timestamp - raw)
                 member.queue.append(_Queued(frame, raw))
                 if self._match_locked():
@@ -408,6 +417,17 @@ class CameraGroup:
     @property
     def sync(self) -> bool:
         return self._sync
+
+    @property
+    def clocks(self) -> Tuple[str, ...]:
+        """Which clock each camera's times are on: "line" for the trigger line's (Sync, Non
+        Periodic: their skews are exact) or "own" for a camera's own clock (its skew to the
+        others is estimated). Decided by the trigger modes when the group starts; before, by
+        the modes now."""
+        if not self._running:
+            return tuple("line" if self._trigger_mode(m) in _LINE_MODES else "own"
+                         for m in self._members)
+        return tuple("line" if m.clock == "line" else "own" for m in self._members)
 
     @property
     def max_skew(self) -> float:
