@@ -285,10 +285,12 @@ class CameraGroup:
                 member.frames += 1
                 offsets = self._offsets.setdefault(
                     member.clock, collections.deque(maxlen=_OFFSET_WINDOW))
-                if member.last_raw is not None and raw < member.last_raw:
-                    # The camera's clock went back: its stream was restarted (a new format,
+                if member.clock != "line" and member.last_raw is not None \
+                        and raw < member.last_raw:
+                    # The camera's own clock went back: its stream was restarted (a new format,
                     # a stop), and counts from its new start. What was learnt of the old clock,
-                    # and the frames timed by it, are of no use any more.
+                    # and the frames timed by it, are of no use any more. (The line's clock
+                    # never starts again.)
                     offsets.clear()
                     self.dropped += len(member.queue)
                     member.queue.clear()
