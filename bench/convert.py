@@ -8,8 +8,9 @@ the largest difference between our picture and OpenCV's. The three are timed in 
 call after call, and each figure is the fastest of its calls: on a machine shared with other
 work, the fastest call is the one least disturbed.
 
-OpenCV (opencv-python-headless) is for this benchmark only: it is installed into the running
-environment when missing.
+OpenCV (opencv-python-headless) is a development dependency (requirements-dev.txt; the tests
+undistort frames with it), not a run-time one: it is installed into the running environment when
+missing.
 
 Run after tools/setup.sh:  .venv/bin/python bench/convert.py [--repeat N]
 """

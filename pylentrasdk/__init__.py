@@ -58,16 +58,16 @@ from .status import LxStatus, status_name  # noqa: E402 (after the binding it na
 # The camera layer beside the binding (docs/camera.md), and the package's exceptions.
 from .errors import (  # noqa: E402
     CameraBusyError, CameraClosedError, CameraNotFoundError, CaptureTimeoutError,
-    ControlTypeError, ControlValueError, LentraError, NotSupportedError, StreamClosedError,
-    StreamError, UnknownControlError)
+    ControlTypeError, ControlValueError, LentraError, NotSupportedError, RecordingError,
+    StreamClosedError, StreamError, UnknownControlError)
 from .formats import Format  # noqa: E402
-from .camera import Camera, CameraGroup, CameraInfo, FrameSet, cameras  # noqa: E402
+from .camera import Camera, CameraGroup, CameraInfo, FrameSet, Intrinsics, cameras  # noqa: E402
 
 __all__ += ["LxStatus", "status_name", "Camera", "CameraGroup", "FrameSet", "CameraInfo",
-            "cameras", "Format",
+            "cameras", "Format", "Intrinsics",
             "LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
             "NotSupportedError", "ControlValueError", "UnknownControlError", "ControlTypeError",
-            "StreamError", "StreamClosedError", "CaptureTimeoutError"]
+            "StreamError", "StreamClosedError", "CaptureTimeoutError", "RecordingError"]
 
 
 def __getattr__(name: str) -> str:

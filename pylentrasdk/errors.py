@@ -14,6 +14,8 @@ a built-in exception such as TypeError).
         CaptureTimeoutError (TimeoutError)   no frame within the time-out
         StreamClosedError           the stream is closed, or was closed during the wait
         PoolExhaustedError          every buffer of a fixed pool is held by kept frames
+      RecordingError                a recording could not go on (its file could not be written,
+                                    the camera's format changed under it)
     FormatTextError (ValueError)    a text that is no WIDTHxHEIGHT:FOURCC[@FPS] at all
     SimError (RuntimeError)         the simulated rig refused a control call (pylentrasdk.sim)
     FileWriteError (OSError)        a file write refused or failed without an error number
@@ -33,7 +35,8 @@ from .status import LxStatus, status_name
 __all__ = ["LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
            "NotSupportedError", "ControlValueError", "UnknownControlError", "ControlTypeError",
            "StreamError", "CaptureTimeoutError", "StreamClosedError", "PoolExhaustedError",
-           "FormatTextError", "SimError", "FileWriteError", "NotAFileError", "error_class",
+           "RecordingError", "FormatTextError", "SimError", "FileWriteError", "NotAFileError",
+           "error_class",
            "failure_message",
            "raise_for_status"]
 
@@ -108,6 +111,16 @@ class StreamClosedError(StreamError):
 
 class PoolExhaustedError(StreamError):
     """Every buffer of a fixed pool is held by frames the caller keeps."""
+
+
+class RecordingError(LentraError):
+    """A recording ended before it was stopped, for a reason other than the stream's end: its
+    file could not be written (a full disk), the camera's format changed, the encoder failed.
+    `path` is the file; what was written before stays playable."""
+
+    def __init__(self, message: str, path: str) -> None:
+        super().__init__(message)
+        self.path = path
 
 
 class FormatTextError(ValueError):

@@ -3,7 +3,8 @@
 ``LxGetImage`` hands back a frame as a flat array of the bytes the camera sent, in its pixel
 format; a ``FrameStream`` frame holds the same bytes in an array shaped for the format. This module
 turns such a frame into an H x W x 3 array of 8-bit RGB or BGR, an H x W array of luma, a PNG
-file or the bytes of a JPEG file. The conversions run in C++ (the compiled module
+file or the bytes of a JPEG file, and ``save`` writes it to the kind of file its name says (PNG,
+JPEG, NumPy's .npy or raw bytes); a stream Frame's ``save`` and notebook picture come here too. The conversions run in C++ (the compiled module
 ``pylentrasdk._convert``) with the interpreter lock released, and write into the caller's array
 when given ``out=``.
 
@@ -30,7 +31,9 @@ from __future__ import annotations
 
 import collections
 import fractions
-from typing import TYPE_CHECKING, Any, Callable, Optional, SupportsInt, Tuple, Union
+import io
+import os
+from typing import TYPE_CHECKING, Any, BinaryIO, Callable, Optional, SupportsInt, Tuple, Union
 
 import numpy
 import numpy.typing
@@ -52,7 +55,7 @@ _Size = Optional[SupportsInt]
 _Converter = Callable[[Any, int, int, int, Optional[Picture]], Picture]
 
 __all__ = ["PixelFormat", "PIXEL_FORMATS", "format_name", "frame_size", "to_rgb", "to_bgr",
-           "to_gray", "to_jpeg", "to_png"]
+           "to_gray", "to_jpeg", "to_png", "save"]
 
 _F = _binding.LX_IMAGE_FORMAT
 
@@ -192,7 +195,66 @@ def to_png(frame: FrameLike, fmt: FormatOf | None, path: PathLike, width: _Size 
     The picture goes to a temporary file beside `path` that is renamed into place, so a failed
     conversion or write leaves no partial file and keeps the file that was there. Raises
     ValueError or TypeError as to_rgb does, OSError when the file cannot be written."""
+    rgb = to_rgb(frame, fmt, width, height)
+    write_atomically(path, lambda out: _write_png(rgb, out))
+
+
+def _write_png(rgb: Picture, out: BinaryIO) -> None:
     from PIL import Image
 
-    rgb = to_rgb(frame, fmt, width, height)
-    write_atomically(path, lambda out: Image.fromarray(rgb).save(out, format="PNG"))
+    Image.fromarray(rgb).save(out, format="PNG")
+
+
+def _repr_png(frame: Frame) -> bytes | None:
+    """A stream Frame as a PNG file's bytes, for notebooks (Frame._repr_png_); None when the
+    frame holds no picture to convert, so that the notebook shows its text instead."""
+    try:
+        rgb = to_rgb(frame)
+    except (TypeError, ValueError):
+        return None
+    out = io.BytesIO()
+    _write_png(rgb, out)
+    return out.getvalue()
+
+
+def _array_of(frame: FrameLike) -> numpy.typing.NDArray[Any]:
+    """The frame's array: a stream Frame's own, an array as it is, bytes as uint8."""
+    if isinstance(frame, numpy.ndarray):
+        return frame
+    if isinstance(frame, (bytes, bytearray, memoryview)):
+        return numpy.frombuffer(frame, dtype=numpy.uint8)
+    if isinstance(frame, _stream_frame_type()):
+        return numpy.asarray(frame.array)
+    raise TypeError("a frame is a NumPy array of uint8 or bytes, not {}".format(
+        type(frame).__name__))
+
+
+def save(frame: FrameLike, path: PathLike, fmt: FormatOf | None = None, width: _Size = None,
+         height: _Size = None, *, quality: SupportsInt = 90) -> None:
+    """Writes the frame to `path`, as the file's extension (in any case) says:
+
+    - ``.png``: an RGB PNG picture (as to_png);
+    - ``.jpg``, ``.jpeg``: a JPEG file, an MJPG frame's own bytes or the frame compressed at
+      `quality` (as to_jpeg);
+    - ``.npy``: a NumPy file of the frame's array (a stream Frame's shaped array, an array as it
+      is, bytes as uint8), which ``numpy.load`` gives back with its shape and dtype;
+    - any other: the frame's bytes as captured.
+
+    `fmt` (and `width`, `height`) as to_rgb takes them; a stream Frame brings its own, and the
+    last two kinds need none. The file is written atomically, as to_png writes: a failure leaves
+    no partial file and keeps the file that was there. Raises as to_rgb does, OSError when the
+    file cannot be written."""
+    extension = os.path.splitext(os.fsdecode(path))[1].lower()
+    if extension == ".png":
+        to_png(frame, fmt, path, width, height)
+        return
+    if extension in (".jpg", ".jpeg"):
+        jpeg = to_jpeg(frame, fmt, quality, width, height)
+        write_atomically(path, lambda out: out.write(jpeg))
+        return
+    array = _array_of(frame)
+    if extension == ".npy":
+        write_atomically(path, lambda out: numpy.save(out, array, allow_pickle=False))
+    else:
+        data = numpy.ascontiguousarray(array)
+        write_atomically(path, lambda out: out.write(data.data))

@@ -35,6 +35,7 @@ __all__ = [
     "default_description",
     "load_error",
     "inject",
+    "withdraw",
     "clear_faults",
     "fail_file_writes",
     "set_pacing",
@@ -107,8 +108,10 @@ def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
         "lxsim_default_description": (c_char_p, []),
         "lxsim_last_error": (c_char_p, []),
         "lxsim_load_error": (c_char_p, []),
-        "lxsim_inject": (c_int, [c_char_p, c_int, c_char_p]),
+        "lxsim_inject_fault": (c_long, [c_char_p, c_int, c_char_p]),
+        "lxsim_withdraw_fault": (None, [c_long]),
         "lxsim_clear_faults": (None, []),
+        "lxsim_camera_names": (c_char_p, []),
         "lxsim_fail_file_writes": (c_int, [c_int]),
         "lxsim_set_pacing": (c_int, [c_int]),
         "lxsim_get_pacing": (c_int, []),
@@ -217,9 +220,9 @@ def inject(
     throw: str | None = None,
     fail_at: str | None = None,
     count: int = 1
-) -> None:
+) -> int:
     """Make the next `count` calls of the SDK function `function` skip their work and answer as
-    given:
+    given; returns the fault's id, for withdraw():
 
     status    the int the function returns
     result    the LX_CAPTURE_RESULT of LxGetImage or the LX_UPGRADE_RESULT of LxUpgradeSensorFW
@@ -263,15 +266,30 @@ def inject(
         raise ValueError("count must be from 1 to {}, not {}".format(_INT_MAX, count))
     if fail_at is not None:
         fault["fail_at"] = str(fail_at)
-    _check(
-        _lib.lxsim_inject(_text(function, "function"), count, json.dumps(fault).encode()),
-        "inject",
-    )
+    fault_id: int = _lib.lxsim_inject_fault(_text(function, "function"), count,
+                                            json.dumps(fault).encode())
+    return _check(fault_id, "inject")
+
+
+def withdraw(fault_id: int) -> None:
+    """Drop what is left of the fault that inject() returned this id for; other faults stay
+    pending, in their order. A fault used up or cleared already leaves nothing to drop."""
+    if isinstance(fault_id, bool) or not isinstance(fault_id, int):
+        raise TypeError("a fault id is the int inject() returned, not {}".format(
+            type(fault_id).__name__))
+    _lib.lxsim_withdraw_fault(fault_id)
 
 
 def clear_faults() -> None:
     """Drop every injected fault that has not been used up."""
     _lib.lxsim_clear_faults()
+
+
+def _camera_names() -> list[str]:
+    """The current rig's camera names, as discovery gives them, without an SDK call (nothing
+    counted, no fault taken): what pylentrasdk.testing lists when it loads a rig."""
+    names: list[str] = json.loads(_lib.lxsim_camera_names().decode("utf-8"))
+    return names
 
 
 def fail_file_writes(count: int = 1) -> None:

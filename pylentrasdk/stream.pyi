@@ -1,11 +1,12 @@
 """
 Streaming capture: frames into reused buffers, waits without the interpreter lock
 """
-# Made with pybind11-stubgen from the built module, then given the frame array's element types
-# and the attributes of StreamError. tests/test_stubs.py checks it against the module.
+# Made with pybind11-stubgen from the built module, then given the frame array's element types,
+# the attributes of StreamError and the path types of Frame.save. tests/test_stubs.py checks it against the module.
 from __future__ import annotations
 import numpy
 import numpy.typing
+import os
 import typing
 
 from .errors import LentraError
@@ -35,10 +36,18 @@ class Frame(metaclass=_Pybind11Type):
     """
     def __repr__(self) -> str:
         ...
+    def _repr_png_(self) -> bytes | None:
+        """
+        The frame as PNG bytes, for notebooks (None when it holds no picture)
+        """
     @property
     def array(self) -> numpy.typing.NDArray[typing.Union[numpy.uint8, numpy.uint16]]:
         """
         The frame as a NumPy array shaped for its format; it lives in a buffer of the stream's pool, which no later frame reuses while the array exists
+        """
+    def save(self, path: str | bytes | os.PathLike[str] | os.PathLike[bytes], *, quality: typing.SupportsInt | typing.SupportsIndex = 90) -> None:
+        """
+        Writes the frame to `path` as its extension says: .png a picture, .jpg/.jpeg a JPEG (an MJPG frame's own), .npy a NumPy file of its array, any other its bytes (frames.save); atomically
         """
     def to_bgr(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """

@@ -101,6 +101,22 @@ void init_frame(py::module_& m) {
         .def("to_gray", [](const Frame& f, py::object out) { return convert(f, "to_gray", out); },
              py::arg("out") = py::none(),
              "The frame's luma as an (height, width) uint8 array (frames.to_gray)")
+        // Files and notebook pictures are made by pylentrasdk.frames, where the file handling
+        // lives once.
+        .def("save",
+             [](py::object self, py::object path, py::object quality) {
+                 py::module_::import("pylentrasdk.frames")
+                     .attr("save")(self, path, py::arg("quality") = quality);
+             },
+             py::arg("path"), py::kw_only(), py::arg("quality") = 90,
+             "Writes the frame to `path` as its extension says: .png a picture, .jpg/.jpeg a JPEG "
+             "(an MJPG frame's own), .npy a NumPy file of its array, any other its bytes "
+             "(frames.save); atomically")
+        .def("_repr_png_",
+             [](py::object self) {
+                 return py::module_::import("pylentrasdk.frames").attr("_repr_png")(self);
+             },
+             "The frame as PNG bytes, for notebooks (None when it holds no picture)")
         .def("__repr__", &repr);
 }
 

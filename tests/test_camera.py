@@ -299,6 +299,36 @@ def test_the_imu_reads_gravity_and_a_camera_without_one_says_so():
             print(webcam.imu)
 
 
+def test_an_imu_reading_carries_the_imus_time_and_the_hosts():
+    with lx.Camera(KAVN) as kavn:
+        before = time.monotonic()
+        reading = kavn.imu.read()
+        after = time.monotonic()
+        later = kavn.imu.sensor_time
+    assert reading[:3] == (reading.acceleration, reading.angular_rate, reading.temperature)
+    assert before <= reading.host_time <= after
+    # The IMU's clock counts from its start, when the camera opened.
+    assert 0 < reading.sensor_time <= later <= reading.sensor_time + (after - before) + 0.1
+
+
+# ---------------------------------------------------------------------------------------------
+# A notebook's picture of a camera
+# ---------------------------------------------------------------------------------------------
+def test_a_notebook_shows_name_format_and_controls_escaped():
+    description = sim.default_description()
+    description["devices"][KAVN]["name"] = "KAVN <i>&</i>"
+    sim.load(description)
+    cam = lx.Camera(KAVN)
+    cam.format = "640x480:BGR"
+    page = cam._repr_html_()
+    assert "<b>KAVN &lt;i&gt;&amp;&lt;/i&gt;</b> (camera 1): 640x480:BGR@30" in page
+    assert "<i>" not in page
+    assert page.count("<td>") == 4 * len(cam.controls)
+    assert "<tr><td>flip_mode</td><td>0 (Normal)</td><td>0 to 3</td><td>0</td></tr>" in page
+    cam.close()
+    assert cam._repr_html_() == "<p><b>KAVN &lt;i&gt;&amp;&lt;/i&gt;</b> (camera 1): closed</p>"
+
+
 # ---------------------------------------------------------------------------------------------
 # Settings files
 # ---------------------------------------------------------------------------------------------

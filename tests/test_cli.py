@@ -106,6 +106,19 @@ def test_capture_writes_pictures_and_jpegs(run, tmp_path):
         assert (image.format, image.size) == ("JPEG", (1280, 720))
 
 
+@pytest.mark.parametrize("device, text, shape, dtype", [
+    ("0", "640x480:YUY2", (480, 640, 2), np.uint8),
+    ("1", "640x480:RGB16", (480, 640), np.dtype("<u2")),
+    ("0", "640x480:MJPG", None, np.uint8),  # a JPEG's bytes, as many as it has
+])
+def test_capture_writes_npy_files_of_the_frames_array(run, tmp_path, device, text, shape, dtype):
+    assert run("-d", device, "capture", "-f", text, "-o", "frame.npy")[0] == 0
+    array = np.load(str(tmp_path / "frame.npy"))
+    assert array.dtype == dtype and (shape is None or array.shape == shape)
+    fmt = lx.Format.parse(text)
+    assert sim.read_frame_number(array, fmt.pixel_format, fmt.width, fmt.height) == 0
+
+
 def test_progress_is_shown_on_a_terminal_only(run, monkeypatch):
     assert run("capture", "-f", "0", "-o", "a{n}.raw", "-n", "2")[2] == ""
     monkeypatch.setattr(sys.stderr, "isatty", lambda: True)

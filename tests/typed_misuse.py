@@ -27,3 +27,4 @@ def test_capture(lentra_rig: LentraRig, lentra_inject: FaultInjector) -> None:
     lentra_rig.open(0.5)  # error
     lentra_inject("LxGetImage", reslt="LX_TIMEOUT")  # error
     expected_frame(formats[0].format, 0)  # error
+    expected_frame(camera.capture(), 0)  # error

@@ -4,8 +4,11 @@
     discovery.py    CameraInfo and cameras(): what is attached, without opening anything
     link.py         Link: the open camera that the parts below are written against
     streaming.py    the camera's running stream, and CameraStream, its iterator
+    sinks.py        FrameSink: every frame of the stream, for each consumer that needs them all
+    recording.py    Recording: the stream into a video file (video_file.py: the file, over PyAV)
     controls.py     Controls: every control by name, checked before the camera is asked
     imu.py          Imu: the inertial measurement unit
+    intrinsics.py   Intrinsics: the calibration, in OpenCV's form
     settings.py     Settings: the format and controls as a YAML file
     group.py        CameraGroup: several cameras' frames matched into sets (FrameSet)
 
@@ -21,9 +24,12 @@ from .controls import ControlChange, ControlInfo, Controls, ControlValue
 from .discovery import CameraInfo, cameras
 from .group import CameraGroup, FrameSet
 from .imu import Imu, ImuReading, ImuVector
+from .intrinsics import Intrinsics
+from .recording import Recording
 from .settings import Settings
+from .sinks import FrameSink
 from .streaming import CameraStream
 
 __all__ = ["Camera", "CameraInfo", "cameras", "Format", "FormatLike", "Controls", "ControlInfo",
            "ControlChange", "ControlValue", "CameraStream", "Imu", "ImuVector", "ImuReading",
-           "Settings", "CameraGroup", "FrameSet"]
+           "Intrinsics", "Settings", "FrameSink", "Recording", "CameraGroup", "FrameSet"]

@@ -17,10 +17,11 @@ so a control set in another thread goes through meanwhile.
 from __future__ import annotations
 
 import contextlib
+import html
 import os
 import threading
 import warnings
-from typing import Callable
+from typing import Callable, Mapping
 
 from .. import pyLentraSDK as _binding
 from .._files import PathLike, sdk_path
@@ -32,8 +33,11 @@ from ..stream import Frame
 from .controls import Controls
 from .discovery import resolve, short_name
 from .imu import Imu
+from .intrinsics import Intrinsics, read_intrinsics, write_intrinsics
 from .link import Link
+from .recording import Recording
 from .settings import Settings
+from .sinks import FrameSink
 from .streaming import CameraStream, RunningStream, StreamOptions, timeout_ms
 
 __all__ = ["Camera", "FormatLike"]
@@ -100,7 +104,7 @@ class Camera:
             if opening is None:
                 return
             try:
-                opening.stream.stop()
+                opening.stream.stop(closing=True)
             finally:
                 handle = opening.link.handle
                 opening.link.close()
@@ -379,6 +383,23 @@ class Camera:
         opening = self._opening()
         return CameraStream(self, opening.stream, str(self._name))
 
+    def sink(self, capacity: int = 8) -> FrameSink:
+        """Every frame of the camera's stream (started if it does not run) from now on, into a
+        queue of `capacity` frames that a slow consumer overflows alone (see FrameSink):
+        ``with cam.sink() as frames: for frame in frames: ...``. Reads go on beside it, as do
+        other sinks; the frames are shared, so their arrays are read-only."""
+        with self._lock:
+            return self._opening().stream.sink(capacity)
+
+    def record(self, path: PathLike, *, pre_seconds: float = 0.0, codec: str | None = None,
+               crf: int | None = None, options: Mapping[str, str] | None = None) -> Recording:
+        """Records the camera's stream (started if it does not run) into the new video file
+        `path` (.mp4, .mkv or .avi) until ``stop()`` or the end of a ``with`` block; with
+        `pre_seconds` it keeps that many seconds in memory and writes from ``trigger()`` on.
+        See docs/recording.md; needs PyAV (``pip install pylentrasdk[video]``)."""
+        return Recording(self, path, pre_seconds=pre_seconds, codec=codec, crf=crf,
+                         options=options)
+
     # -------------------------------------------------------------------------------------
     # Controls, IMU, settings
     # -------------------------------------------------------------------------------------
@@ -404,4 +425,46 @@ class Camera:
     def settings(self) -> Settings:
         """Saving the camera's format and controls to a YAML file, and loading them back."""
         return Settings(self, self._opening().link)
+
+    # -------------------------------------------------------------------------------------
+    # Calibration, and the camera as a notebook shows it
+    # -------------------------------------------------------------------------------------
+    @property
+    def intrinsics(self) -> Intrinsics | None:
+        """The camera's calibration scaled to its current format (camera_matrix, dist_coeffs:
+        see Intrinsics), or None when the camera holds none. Set it to an Intrinsics to write
+        one (LxWriteIntrinsics), at the object's calibrated_size."""
+        with self._lock:
+            opening = self._opening()
+            current = Format.from_record(opening.stream.current_record())
+            return read_intrinsics(opening.link, current)
+
+    @intrinsics.setter
+    def intrinsics(self, calibration: Intrinsics) -> None:
+        write_intrinsics(self._opening().link, calibration)
+
+    def _repr_html_(self) -> str:
+        """Its name, format and a table of its controls, every text escaped."""
+        escape = html.escape
+        title = "<b>{}</b> (camera {})".format(escape(str(self._name)), self._index)
+        if self._open is None:
+            return "<p>{}: closed</p>".format(title)
+        try:
+            state = "{}{}".format(self.format, ", streaming" if self.running else "")
+            controls = self.controls.infos()
+        except LentraError as error:
+            return "<p>{}: {}</p>".format(title, escape(str(error)))
+        lines = ["<p>{}: {}</p>".format(title, escape(state)), "<table>",
+                 "<tr><th>control</th><th>value</th><th>range</th><th>default</th></tr>"]
+        for info, value in controls:
+            label = info.labels.get(value)
+            cells = (info.name + (" (read-only)" if info.read_only else ""),
+                     "{} ({})".format(value, label) if label else str(value),
+                     "{} to {}".format(info.min, info.max)
+                     + ("" if info.step == 1 else " by {}".format(info.step)),
+                     "" if info.default is None else str(info.default))
+            lines.append("<tr>{}</tr>".format("".join(
+                "<td>{}</td>".format(escape(cell)) for cell in cells)))
+        lines.append("</table>")
+        return "\n".join(lines)
 

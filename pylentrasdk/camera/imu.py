@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import time
 from typing import NamedTuple
 
 import numpy
@@ -22,11 +23,16 @@ class ImuVector(NamedTuple):
 
 
 class ImuReading(NamedTuple):
-    """The IMU's readings taken together."""
+    """The IMU's readings taken together, and when: `sensor_time` on the IMU's clock
+    (LxGetIMUSensorTime, seconds) and `host_time` on the host's (time.monotonic(), seconds), both
+    read together right after the three readings. The times come last, so the first three fields
+    keep their places (by name or index; unpacking takes all five)."""
 
     acceleration: ImuVector
     angular_rate: ImuVector
     temperature: float
+    sensor_time: float
+    host_time: float
 
 
 def float32_value(value: float) -> float:
@@ -92,9 +98,16 @@ class Imu:
         return Orientation(*(float32_value(getattr(ispu, key)) for key in Orientation._fields))
 
     def read(self) -> ImuReading:
-        """Acceleration, angular rate and temperature together, as an ImuReading."""
+        """Acceleration, angular rate and temperature together, with the IMU's and the host's
+        time of the reading, as an ImuReading."""
         with self._link.locked():
-            return ImuReading(self.acceleration, self.angular_rate, self.temperature)
+            acceleration, rate, temperature = \
+                self.acceleration, self.angular_rate, self.temperature
+            # The host's time is the middle of the clock read, so the two times match closely.
+            before = time.monotonic()
+            sensor_time = self.sensor_time
+            host_time = (before + time.monotonic()) / 2
+            return ImuReading(acceleration, rate, temperature, sensor_time, host_time)
 
     def __repr__(self) -> str:
         return "<Imu of {!r}>".format(self._link.name)

@@ -5,6 +5,8 @@ The stream starts with the first read (or ``Camera.start``) and runs until ``Cam
 close of a stream view, or the camera's close; a format change restarts it in the new format.
 Readers take turns (one read at a time, the others wait their turn within their time-out); the
 wait for a frame holds no lock of the camera, so controls are set meanwhile from other threads.
+While sinks are attached (sinks.py) a pump thread reads the stream, and a read takes the next
+frame the pump hands out.
 """
 
 from __future__ import annotations
@@ -20,6 +22,7 @@ from ..formats import Format
 from ..status import status_value
 from ..stream import Frame, FrameStream
 from .link import Link
+from .sinks import RETIRED, FramePump, FrameSink, Handed, named as _named
 
 __all__ = ["CameraStream", "StreamOptions", "RunningStream", "timeout_ms"]
 
@@ -49,14 +52,6 @@ class StreamOptions(NamedTuple):
     timeout_ms: Optional[int] = 3000
 
 
-def _named(error: StreamError, name: str) -> StreamError:
-    """The stream's exception again, its message naming the camera."""
-    named = type(error)("{}: {}".format(name, error))
-    named.function, named.status, named.status_name = error.function, error.status, \
-        error.status_name
-    return named
-
-
 class RunningStream:
     """The FrameStream of one opening of a camera, started and restarted as the camera needs,
     and the format it streams in: `record`, the LxFormat set through the Camera (None until
@@ -72,6 +67,8 @@ class RunningStream:
         self._reading = threading.Lock()  # one reader at a time
         self._frames_before = 0  # frames and drops of the session's earlier streams
         self._dropped_before = 0
+        self._pump: FramePump | None = None  # reads the stream while sinks are attached
+        self.direct_reading = False  # a reader is in the stream's own read (the pump waits)
 
     def current_record(self) -> _binding.LxFormat:
         """The LxFormat frames come in: the one set, or the camera's first (where the SDK
@@ -95,6 +92,39 @@ class RunningStream:
     @property
     def stream(self) -> FrameStream | None:
         return self._stream
+
+    # -- sinks: every frame, for each consumer that needs them all ------------------------------
+    def sink(self, capacity: int) -> FrameSink:
+        """A new sink of `capacity` frames, attached (the stream is started if it does not
+        run)."""
+        with self._link.locked():
+            sink = FrameSink(self, self._link, capacity)
+            if self._stream is None:
+                self.start()
+            if self._pump is None:
+                self._pump = FramePump(self, self._link)
+                self._pump.sinks.append(sink)
+                self._pump.start()
+            else:
+                self._pump.sinks.append(sink)
+            return sink
+
+    def detach(self, sink: FrameSink) -> None:
+        """Stops feeding `sink`; with none left the pump ends after its current read."""
+        with self._link.locked():
+            if self._pump is not None and sink in self._pump.sinks:
+                self._pump.sinks.remove(sink)
+
+    def pump_retired(self, pump: FramePump) -> None:
+        """The pump found no sink left and ends (called under the lock): readers read the
+        stream themselves again."""
+        if self._pump is pump:
+            self._pump = None
+
+    def _end_pump(self, error: StreamError | CameraClosedError) -> None:
+        pump, self._pump = self._pump, None
+        if pump is not None:
+            pump.stop(error)
 
     @property
     def frames(self) -> int:
@@ -132,7 +162,10 @@ class RunningStream:
             stream = FrameStream(self._link.handle, record, options.buffers, fixed=options.fixed,
                                  latest=options.latest, timeout_ms=None)
         except StreamError as error:
-            raise _named(error, self._link.name) from None
+            named = _named(error, self._link.name)
+            self._end_pump(StreamClosedError("{}: the stream stopped: it could not be started "
+                                             "again ({})".format(self._link.name, error)))
+            raise named from None
         self._stream = stream
         self.options = options
         self.record = record
@@ -145,10 +178,17 @@ class RunningStream:
             self._dropped_before += stream.dropped
             stream.close()  # ends a read waiting in another thread
 
-    def stop(self) -> None:
-        """Stops streaming; a read waiting in another thread ends with StreamClosedError."""
+    def stop(self, closing: bool = False) -> None:
+        """Stops streaming; a read waiting in another thread ends with StreamClosedError, and
+        every sink ends (with CameraClosedError when the camera is `closing`)."""
         with self._link.locked():
             self._close_current()
+            if closing:
+                self._end_pump(CameraClosedError("{}: the camera was closed".format(
+                    self._link.name)))
+            else:
+                self._end_pump(StreamClosedError("{}: the stream was stopped".format(
+                    self._link.name)))
 
     def read(self, timeout: float | None, session: int | None = None) -> Frame:
         """The next frame, waiting at most `timeout` seconds (None: no limit) in all, the wait
@@ -165,9 +205,17 @@ class RunningStream:
                 with self._link.locked():
                     if session is not None and (session != self._session or self._stream is None):
                         raise StreamClosedError("{}: the stream is closed".format(self._link.name))
-                    if self._stream is None:
-                        self.start()
-                    stream, generation = self._stream, self._generation
+                    pump = self._pump
+                    if pump is None:
+                        if self._stream is None:
+                            self.start()
+                        stream, generation = self._stream, self._generation
+                        self.direct_reading = True
+                if pump is not None:
+                    handed = self._from_pump(pump, deadline)
+                    if handed is None:
+                        continue  # the last sink left: read the stream directly
+                    return handed
                 assert stream is not None
                 left = None if deadline is None else max(0, int((deadline - time.monotonic()) * 1000))
                 try:
@@ -185,8 +233,30 @@ class RunningStream:
                                             "frame".format(self._link.name)) from None
                 except StreamError as error:
                     raise _named(error, self._link.name) from None
+                finally:
+                    self.direct_reading = False
         finally:
             self._reading.release()
+
+    def _from_pump(self, pump: FramePump, deadline: float | None) -> Frame | None:
+        """The next frame the pump hands out (None: the pump ended for want of sinks), or the
+        exception a read of the stream would have raised."""
+        handed: Handed = pump.next_for_reader(deadline)
+        if isinstance(handed, Frame):
+            return handed
+        if isinstance(handed, StreamError):
+            raise _named(handed, self._link.name) from None
+        if isinstance(handed, BaseException):
+            raise handed
+        if handed == RETIRED:
+            return None
+        with self._link.locked():  # a closing camera marks its link closed under this lock
+            closed = self._link.closed
+        if closed:
+            raise CameraClosedError("{}: the camera was closed while waiting for a "
+                                    "frame".format(self._link.name))
+        raise StreamClosedError("{}: the stream was stopped while waiting for a "
+                                "frame".format(self._link.name))
 
 
 class CameraStream:

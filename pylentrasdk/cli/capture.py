@@ -10,7 +10,6 @@ from typing import Any, Callable
 from .. import frames
 from ..camera import CameraGroup
 from ..camera.controls import ControlChange
-from .._files import write_atomically
 from ..formats import Format
 from ..stream import Frame
 from .cameras import choose_format, format_entry
@@ -25,7 +24,8 @@ def add_capture_arguments(parser: argparse.ArgumentParser) -> None:
     parser.add_argument("-o", "--output", required=True, metavar="PATTERN",
                         help="file name; {n} becomes the saved frame's place in the run "
                              "(1, 2, ...), needed with --count above 1. .png writes a picture, "
-                             ".jpg/.jpeg the JPEG of an MJPG frame, any other name the frame's "
+                             ".jpg/.jpeg the JPEG of an MJPG frame, .npy a NumPy file of the "
+                             "frame's array (numpy.load reads it), any other name the frame's "
                              "bytes as captured")
     parser.add_argument("-n", "--count", type=whole(1), default=1, help="frames to save (1)")
     parser.add_argument("--skip", type=whole(0), default=0,
@@ -60,7 +60,7 @@ def file_namer(pattern: str, count: int) -> Callable[[int], str]:
 
 
 def kind_of(path: str, fmt: Format) -> str:
-    """How a frame is saved at `path`: "png", "jpeg" (the JPEG itself) or "raw"."""
+    """How a frame is saved at `path`: "png", "jpeg" (the JPEG itself), "npy" or "raw"."""
     extension = os.path.splitext(path)[1].lower()
     if extension == ".png":
         return "png"
@@ -69,16 +69,13 @@ def kind_of(path: str, fmt: Format) -> str:
             raise UsageError("{}: only MJPG frames are JPEG files; name a .png file for a "
                              "picture of a {} frame".format(path, fmt.fourcc))
         return "jpeg"
-    return "raw"
+    return "npy" if extension == ".npy" else "raw"
 
 
-def save_frame(frame: Frame, path: str, kind: str) -> None:
+def save_frame(frame: Frame, path: str) -> None:
+    # frames.save writes each kind as kind_of names it (the extension decides there too).
     try:
-        if kind == "png":
-            frames.to_png(frame, None, path)
-        else:
-            data = frame.array.tobytes()
-            write_atomically(path, lambda out: out.write(data))
+        frames.save(frame, path)
     except OSError as error:
         raise Refused("cannot write {}: {}".format(path, error.strerror or error)) from None
     except ValueError as error:
@@ -96,7 +93,7 @@ def run_capture(args: argparse.Namespace) -> Shown:
     timeout = args.timeout / 1000.0
     with opened(args.device) as camera:
         index, fmt = choose_format(camera.formats, args.format)
-        kind = kind_of(args.output, fmt)
+        kind_of(args.output, fmt)  # refuses a .jpg name for frames that are no JPEG, first
         with camera_errors():
             # Every control is checked before the format is set or anything is written.
             change = checked_change(camera, args.set) if args.set else None
@@ -113,7 +110,7 @@ def run_capture(args: argparse.Namespace) -> Shown:
                     path = name_of(n)
                     progress.show("frame {}/{}".format(n, args.count))
                     frame = camera.read(timeout)
-                    save_frame(frame, path, kind)
+                    save_frame(frame, path)
                     # What the camera gave, and what the file holds: the same for a raw file,
                     # a picture's size for a PNG.
                     saved.append({"path": path, "captured_bytes": int(frame.array.nbytes),
@@ -166,13 +163,14 @@ def run_group_capture(args: argparse.Namespace) -> Shown:
         chosen = []
         for device, camera in zip(devices, group.cameras):
             index, fmt = choose_format(camera.formats, args.format)
-            chosen.append((device, camera, fmt, kind_of(args.output, fmt)))
+            kind_of(args.output, fmt)  # refuses a .jpg name for frames that are no JPEG, first
+            chosen.append((device, camera, fmt))
             shown_cameras.append({"index": device, "name": camera.name,
                                   "format": format_entry(index, fmt)})
         # Every control of every camera is checked before a format is set or anything written.
         changes: list[ControlChange] = [checked_change(camera, args.set)
                                         for camera in group.cameras] if args.set else []
-        for _, camera, fmt, _ in chosen:
+        for _, camera, fmt in chosen:
             camera.format = fmt
         for change in changes:
             change.apply()
@@ -183,18 +181,18 @@ def run_group_capture(args: argparse.Namespace) -> Shown:
                 group.read(timeout)
             for n in range(1, args.count + 1):
                 progress.show("set {}/{}".format(n, args.count))
-                frames = group.read(timeout)
+                matched = group.read(timeout)
                 files = []
-                for (device, _, _, kind), frame in zip(chosen, frames):
+                for (device, _, _), frame in zip(chosen, matched):
                     path = name_of(device, n)
-                    save_frame(frame, path, kind)
+                    save_frame(frame, path)
                     files.append({"camera": device, "path": path,
                                   "number": frame.number,
                                   "sensor_timestamp": frame.sensor_timestamp,
                                   "captured_bytes": int(frame.array.nbytes),
                                   "file_bytes": os.path.getsize(path)})
-                sets.append({"n": n, "skew_ms": round(frames.skew * 1000, 6), "files": files})
-                del frames
+                sets.append({"n": n, "skew_ms": round(matched.skew * 1000, 6), "files": files})
+                del matched
         finally:
             progress.done()
         counts = {"incomplete": group.incomplete, "dropped": group.dropped}

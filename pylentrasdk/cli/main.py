@@ -22,6 +22,7 @@ from .common import EXIT_BROKEN_PIPE, EXIT_INTERRUPTED, EXIT_OK, EXIT_REFUSED, E
 from .controls import add_get_arguments, add_set_arguments, run_controls, run_get, run_set
 from .firmware import add_firmware_arguments, run_firmware
 from .imu import add_imu_arguments, run_imu
+from .record import add_record_arguments, run_record
 from .routes import add_routes_arguments, run_routes
 from .sensor_config import add_sensor_config_arguments, run_sensor_config
 from .view import add_view_arguments, run_view
@@ -42,6 +43,8 @@ COMMANDS = (
     Command("info", "show a camera's identity and firmware versions", None, run_info),
     Command("formats", "list a camera's formats", None, run_formats),
     Command("capture", "save frames to files", add_capture_arguments, run_capture),
+    Command("record", "record the camera's stream into a video file (.mkv, .mp4, .avi)",
+            add_record_arguments, run_record),
     Command("controls", "list a camera's controls with their ranges", None, run_controls),
     Command("get", "show controls' values", add_get_arguments, run_get),
     Command("set", "set controls (all are checked before any is written)", add_set_arguments,

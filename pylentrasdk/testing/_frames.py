@@ -5,7 +5,7 @@ sdk/docs/rig-description.md say how controls become adjustments)."""
 from __future__ import annotations
 
 import operator
-from typing import Any, SupportsIndex
+from typing import Any, SupportsIndex, Tuple, Union, overload
 
 import numpy
 import numpy.typing
@@ -13,9 +13,13 @@ import numpy.typing
 from .. import frames as _frames
 from .. import pyLentraSDK as _binding
 from .. import sim
+from ..camera import Camera
+from ..formats import Format
 from ..frames import FrameLike
-from ..pyLentraSDK import LX_ISP_IMAGE_PROPERTIES, LX_UVC_IMAGE_PROPERTIES, LxCamera, LxFormat
+from ..pyLentraSDK import (LX_IMAGE_FORMAT, LX_ISP_IMAGE_PROPERTIES, LX_UVC_IMAGE_PROPERTIES,
+                           LxCamera, LxFormat)
 from ..status import status_name, status_value
+from ..stream import Frame
 from . import _pattern
 
 _F = _binding.LX_IMAGE_FORMAT
@@ -24,26 +28,43 @@ _UVC = _binding.LX_UVC_IMAGE_PROPERTIES
 _NOT_SUPPORTED = status_value("LX_STATUS_NOT_SUPPORTED")
 
 
-def _checked_format(fmt: LxFormat) -> LxFormat:
-    if not isinstance(fmt, _binding.LxFormat):
-        raise TypeError("fmt must be the LxFormat the frame was captured with, not {}".format(
-            type(fmt).__name__))
-    return fmt
+# The format a frame was captured in: the SDK's LxFormat record, or a Format.
+FrameFormat = Union[LxFormat, Format]
+# A camera whose controls adjust the expected frame: an opened LxCamera, or a Camera.
+CameraLike = Union[LxCamera, Camera]
+# A frame of the stream as its array holds it: uint8, or uint16 for RGB16.
+FrameArray = numpy.typing.NDArray[Union[numpy.uint8, numpy.uint16]]
 
 
-def frame_number(frame: FrameLike, fmt: LxFormat) -> int:
+def _format_of(fmt: FrameFormat) -> Tuple[LX_IMAGE_FORMAT, int, int]:
+    """(pixel format, width, height) of an LxFormat or a Format."""
+    if isinstance(fmt, _binding.LxFormat):
+        return fmt.format, fmt.width, fmt.height
+    if isinstance(fmt, Format):
+        return fmt.pixel_format, fmt.width, fmt.height
+    raise TypeError("fmt must be the LxFormat or Format the frame was captured in, not "
+                    "{}".format(type(fmt).__name__))
+
+
+def frame_number(frame: FrameLike, fmt: FrameFormat | None = None) -> int:
     """The frame number stamped into a frame that a simulated camera sent.
 
-    `frame` is what LxGetImage returned (a uint8 array), a FrameStream frame (or its array), or
-    bytes; `fmt` is the LxFormat it was captured with. Raises ValueError when no number can be
-    read: the bytes are not a frame of that format and size, or the frame is too small to carry
-    a stamp (under 40 x 40 pixels)."""
-    fmt = _checked_format(fmt)
+    `frame` is a Frame of a stream (``cam.read()``, a FrameStream's), which knows its format,
+    or what LxGetImage returned (a uint8 array), an array of a frame, or bytes, captured in
+    `fmt` (an LxFormat or a Format). Raises ValueError when no number can be read: the bytes
+    are not a frame of that format and size, or the frame is too small to carry a stamp (under
+    40 x 40 pixels)."""
+    if fmt is None:
+        if not isinstance(frame, Frame):
+            raise TypeError("fmt, the LxFormat or Format the frame was captured in, is needed "
+                            "for a frame given as {}".format(type(frame).__name__))
+        fmt = frame.format
+    member, width, height = _format_of(fmt)
     data: Any = getattr(frame, "array", frame)
-    number = sim.read_frame_number(data, fmt)
+    number = sim.read_frame_number(data, member, width, height)
     if number is None:
         raise ValueError("no frame number can be read from this frame as {}x{} {}".format(
-            fmt.width, fmt.height, fmt.format.name))
+            width, height, member.name))
     return number
 
 
@@ -154,26 +175,49 @@ def camera_adjustments(cam: LxCamera) -> dict[str, int]:
     return adjustments
 
 
-def expected_frame(fmt: LxFormat, number: SupportsIndex,
-                   camera: LxCamera | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+@overload
+def expected_frame(fmt: Frame, number: None = None,
+                   camera: CameraLike | None = None) -> FrameArray: ...
+@overload
+def expected_frame(fmt: FrameFormat, number: SupportsIndex,
+                   camera: CameraLike | None = None) -> numpy.typing.NDArray[numpy.uint8]: ...
+def expected_frame(fmt: FrameFormat | Frame, number: SupportsIndex | None = None,
+                   camera: CameraLike | None = None) -> FrameArray:
     """The exact bytes a simulated camera sends as frame `number` in the format `fmt` (an
-    LxFormat), as a flat uint8 array like LxGetImage's.
+    LxFormat or a Format), as a flat uint8 array like LxGetImage's; or, given a Frame of a
+    stream instead, the frame that one should be (its format and number), shaped and typed as
+    its array.
 
-    With `camera` (an opened LxCamera) the frame is adjusted as that camera's controls are set
-    now (brightness, contrast, flips, zoom, ...); without, it is the frame of a camera at its
-    defaults. Reading the controls calls the SDK's getters, which count as calls
-    (sim.call_count) and meet faults injected into them. MJPG frames are not byte-exact (they
-    depend on the JPEG encoder): for them, and for a format that carries no frames, ValueError."""
-    fmt = _checked_format(fmt)
-    if fmt.format == _F.LX_IMAGE_FORMAT_MJPG:
+    With `camera` (an opened LxCamera, or a Camera) the frame is adjusted as that camera's
+    controls are set now (brightness, contrast, flips, zoom, ...); without, it is the frame of
+    a camera at its defaults. Reading the controls calls the SDK's getters, which count as
+    calls (sim.call_count) and meet faults injected into them. MJPG frames are not byte-exact
+    (they depend on the JPEG encoder): for them, and for a format that carries no frames,
+    ValueError."""
+    frame: Frame | None = None
+    if isinstance(fmt, Frame):
+        if number is not None:
+            raise TypeError("a Frame brings its own number: give number only with a format")
+        frame, fmt = fmt, fmt.format
+        number = frame.number & 0xFFFFFFFF  # the stamp keeps the number's low 32 bits
+    elif number is None:
+        raise TypeError("expected_frame needs the frame's number with a format")
+    member, width, height = _format_of(fmt)
+    if member == _F.LX_IMAGE_FORMAT_MJPG:
         raise ValueError("MJPG frames are not byte-exact; compare frames.to_rgb(frame, fmt) "
                          "with a tolerance instead")
-    _frames.frame_size(fmt)  # refuses formats without frames and sizes no frame can have
+    _frames.frame_size(member, width, height)  # refuses formats without frames, and bad sizes
     if isinstance(number, bool):
         raise TypeError("number must be an int, not bool")
     number = operator.index(number)  # an int or a NumPy integer
     if not 0 <= number < 2**32:
         raise ValueError("frame numbers are 32-bit: 0 to {}, not {}".format(2**32 - 1, number))
-    adjustments = camera_adjustments(camera) if camera is not None else None
-    name = fmt.format.name[len("LX_IMAGE_FORMAT_"):]
-    return _pattern.expected_frame(name, fmt.width, fmt.height, number, adjustments)
+    handle = camera.handle if isinstance(camera, Camera) else camera
+    adjustments = camera_adjustments(handle) if handle is not None else None
+    name = member.name[len("LX_IMAGE_FORMAT_"):]
+    expected = _pattern.expected_frame(name, width, height, number, adjustments)
+    if frame is None:
+        return expected
+    array = frame.array
+    shaped: FrameArray = expected.view(array.dtype).reshape(array.shape)
+    return shaped

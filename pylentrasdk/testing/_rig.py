@@ -6,10 +6,15 @@ from __future__ import annotations
 import difflib
 import enum
 import os
-from typing import TYPE_CHECKING, Any, Dict, Iterable, Mapping, SupportsInt, Type, TypedDict, Union
+import threading
+import time
+from typing import (TYPE_CHECKING, AbstractSet, Any, Dict, Iterable, Mapping, SupportsInt, Type,
+                    TypedDict, Union)
 
 from .. import pyLentraSDK as _binding
 from .. import sim
+from ..camera import Camera
+from ..errors import LentraError
 from ..pyLentraSDK import LX_CAPTURE_RESULT, LX_UPGRADE_RESULT, LxCamera
 from ..status import LxStatus, status_name
 
@@ -19,6 +24,10 @@ if TYPE_CHECKING:
 
 class RigLoadError(Exception):
     """The rig a test asked for could not be set up; the message is the one-line reason."""
+
+
+class LentraThreadWarning(UserWarning):
+    """A test left a thread running that it started on its rig."""
 
 
 def _functions() -> list[str]:
@@ -60,7 +69,7 @@ class FaultArguments(TypedDict, total=False):
 class LentraRig:
     """A simulated rig made for one test: the value of the ``lentra_rig`` fixture.
 
-    ``cameras`` holds the names discovery gave when the rig was loaded; ``open(index_or_name)``
+    ``cameras`` holds the names of its cameras, as discovery gives them; ``open(index_or_name)``
     opens one of them. Every camera opened here is closed after the test."""
 
     def __init__(self, description: RigDescription | None = None, pacing: str = "free-run",
@@ -71,6 +80,7 @@ class LentraRig:
         # How the rig before the test was made, and its pacing (set by _load).
         self._before: tuple[tuple[str, bytes] | None, str] | None = None
         self._opened: list[LxCamera] = []
+        self._objects: list[Camera] = []  # opened as pylentrasdk.Camera (the lentra_cam fixture)
         self.cameras: list[str] = []
 
     def __repr__(self) -> str:
@@ -78,19 +88,19 @@ class LentraRig:
 
     # -- set-up and tear-down (called by the plugin) --------------------------------------------
 
-    def _load(self) -> None:
-        """Loads the rig with no faults, call counts at zero and the pacing asked for. On failure
-        the rig that was there before is put back and RigLoadError says why."""
+    def _load(self, keep_faults: bool = False) -> None:
+        """Loads the rig with call counts at zero and the pacing asked for. Faults and failing
+        file writes pending now are dropped, or with `keep_faults` kept for the test (the
+        plugin drops what the session left before the test's fixtures run). The load makes no
+        SDK call, so a kept fault is not used up by it. On failure the rig that was there
+        before is put back and RigLoadError says why."""
         self._before = (sim._made_by, sim.get_pacing())
         try:
             self._load_description()
-            sim.clear_faults()  # before discovery, which a fault left by the session would meet
-            sim.fail_file_writes(0)
-            status, names = _binding.LxDiscoverCameraDevices()
-            if status != 0:
-                raise RigLoadError("discovery on the loaded rig answered {} ({})".format(
-                    status_name(status), status))
-            self.cameras = list(names)
+            if not keep_faults:
+                sim.clear_faults()
+                sim.fail_file_writes(0)
+            self.cameras = sim._camera_names()
         except BaseException:
             self._restore()
             raise
@@ -122,9 +132,14 @@ class LentraRig:
             raise RigLoadError(str(error)) from None
 
     def _close_cameras(self) -> None:
-        """Stops and closes every camera opened through open(); statuses do not matter here
-        (the test may have closed a camera itself, or replaced the rig)."""
+        """Stops and closes every camera opened through open() and _camera(); statuses do not
+        matter here (the test may have closed a camera itself, or replaced the rig)."""
         sim.clear_faults()  # a fault left on LxClose must not keep a camera open
+        while self._objects:
+            try:
+                self._objects.pop().close()
+            except LentraError:
+                pass  # its handle is closed all the same
         while self._opened:
             cam = self._opened.pop()
             _binding.LxStopStreaming(cam)
@@ -193,6 +208,13 @@ class LentraRig:
         self._opened.append(cam)
         return cam
 
+    def _camera(self, index: int) -> Camera:
+        """The camera at this index as an open pylentrasdk.Camera; closed after the test. Its
+        discovery and opening count and meet injected faults, as open()'s calls do."""
+        cam = Camera(index)
+        self._objects.append(cam)
+        return cam
+
 
 def _known_function(function: str) -> str:
     if function in _FUNCTIONS:
@@ -242,12 +264,10 @@ class Injection:
     """One call of ``lentra_inject``: its fault is pending until used up, withdrawn at the end
     of its ``with`` block or of the test."""
 
-    def __init__(self, injector: FaultInjector, function: str, fault: dict[str, Any],
-                 count: int) -> None:
-        self._injector = injector
+    def __init__(self, function: str, fault: dict[str, Any], fault_id: int) -> None:
         self.function = function
         self._fault = fault
-        self._left = count  # units not yet taken by a call (as far as the injector knows)
+        self._id = fault_id  # sim's id of the fault, which withdraws exactly this one
 
     def __repr__(self) -> str:
         return "<Injection {} {!r}>".format(self.function, self._fault)
@@ -256,7 +276,7 @@ class Injection:
         return self
 
     def __exit__(self, *exc_info: object) -> None:
-        self._injector._withdraw(self)
+        sim.withdraw(self._id)
 
 
 class FaultInjector:
@@ -267,56 +287,37 @@ class FaultInjector:
     ``result`` and ``status`` may be given by name ("LX_BUFFER_CORRUPTED", "LX_STATUS_BUSY").
     An unknown function, result or status name raises ValueError with the known names."""
 
-    def __init__(self) -> None:
-        # function -> its pending Injections, first injected first
-        self._queues: dict[str, list[Injection]] = {}
-        # function -> its call count when the queue was last brought up to date
-        self._seen: dict[str, int] = {}
-
     def __call__(self, function: str, **fault: Unpack[FaultArguments]) -> Injection:
         function = _known_function(function)
         values = _fault_values(function, fault)
         count = values.pop("count", 1)
-        self._catch_up(function)
-        sim.inject(function, count=count, **values)
-        injection = Injection(self, function, values, count)
-        self._queues.setdefault(function, []).append(injection)
-        return injection
-
-    def _catch_up(self, function: str) -> None:
-        """Takes off the faults of `function` that calls since the last look have used: each
-        call of a function takes one unit of its oldest pending fault."""
-        now = sim.call_count(function)
-        calls = max(0, now - self._seen.get(function, now))
-        self._seen[function] = now
-        queue = self._queues.get(function, [])
-        while calls and queue:
-            used = min(calls, queue[0]._left)
-            queue[0]._left -= used
-            calls -= used
-            if queue[0]._left == 0:
-                queue.pop(0)
-
-    def _withdraw(self, injection: Injection) -> None:
-        """Drops what is left of one injection and keeps every other pending fault. The library
-        drops faults only all at once, so the others are injected again with what they have
-        left, in their order."""
-        self._catch_up(injection.function)
-        if injection._left == 0:
-            return
-        for function in self._queues:
-            self._catch_up(function)
-        kept = [(function, other) for function, queue in self._queues.items()
-                for other in queue if other is not injection]
-        sim.clear_faults()
-        self._queues = {}
-        for function, other in kept:
-            sim.inject(function, count=other._left, **other._fault)
-            self._queues.setdefault(function, []).append(other)
-        injection._left = 0
+        return Injection(function, values, sim.inject(function, count=count, **values))
 
     def _clear(self) -> None:
         """Drops every pending fault (the end of the test)."""
         sim.clear_faults()
-        self._queues = {}
-        self._seen = {}
+
+
+def _threads_left(before: AbstractSet[threading.Thread], grace: float) -> list[threading.Thread]:
+    """The threads running now that were not in `before`, once each has had its share of
+    `grace` seconds to end (a thread whose camera was closed under it may be on its way out).
+    Threads not started by Python (which Python lists once they call into it, and never drops)
+    are not ours to name."""
+    deadline = time.monotonic() + grace
+    left = []
+    for thread in threading.enumerate():
+        if thread in before or thread is threading.current_thread() or \
+                isinstance(thread, threading._DummyThread):
+            continue
+        thread.join(max(0.0, deadline - time.monotonic()))
+        if thread.is_alive():
+            left.append(thread)
+    return left
+
+
+def _thread_left_message(thread: threading.Thread) -> str:
+    target = getattr(getattr(thread, "_target", None), "__qualname__", None)
+    shown = "{!r} ({})".format(thread.name, target) if target else repr(thread.name)
+    return ("the test left thread {} running: its calls on the test's cameras now answer as "
+            "on invalid handles, and its other SDK calls reach the next test's rig; stop and "
+            "join it before the test ends".format(shown))

@@ -7,9 +7,15 @@ installed (disable it with ``-p no:pylentrasdk``). It only offers fixtures and t
 - ``lentra_rig``: a fresh rig for the test (the built-in default rig with free-run pacing, or
   what ``@pytest.mark.lentra_rig(description, pacing=...)`` asks for); afterwards the rig that
   was there before is made again, with no faults and its pacing.
-- ``lentra_camera``: the rig's first camera, opened; closed after the test.
+- ``lentra_camera``: the rig's first camera, opened (an ``LxCamera`` handle); closed after the
+  test.
+- ``lentra_cam``: the same camera as a ``pylentrasdk.Camera``, open; closed after the test.
 - ``lentra_inject``: injects faults; each is withdrawn at the end of its ``with`` block, and
   every fault at the end of the test.
+
+Faults injected by fixtures that run before the rig is loaded are kept for the test; what the
+session left is dropped before the test's fixtures run. A thread the test started and left
+running is named in a LentraThreadWarning.
 
 See docs/testing.md.
 """
@@ -17,15 +23,24 @@ See docs/testing.md.
 from __future__ import annotations
 
 import inspect
+import threading
+import warnings
 from typing import Iterator
 
 import pytest
 
 from .. import sim
+from ..camera import Camera
 from ..pyLentraSDK import LxCamera
-from ._rig import FaultInjector, LentraRig, RigDescription, RigLoadError
+from ._rig import (FaultInjector, LentraRig, LentraThreadWarning, RigDescription, RigLoadError,
+                   _thread_left_message, _threads_left)
 
 _MARKER = "lentra_rig"
+# Set on a test whose faults the session left were dropped before its fixtures ran.
+_SESSION_FAULTS_DROPPED = pytest.StashKey[bool]()
+# How long a thread the test started has, once the test's cameras are closed, to end by itself
+# before it is named.
+_THREAD_GRACE = 1.0
 
 
 def pytest_configure(config: pytest.Config) -> None:
@@ -45,6 +60,17 @@ def pytest_collection_modifyitems(items: list[pytest.Item]) -> None:
         names = getattr(item, "fixturenames", None)
         if names is not None and _MARKER not in names and item.get_closest_marker(_MARKER):
             names.append(_MARKER)
+
+
+@pytest.hookimpl(tryfirst=True)
+def pytest_runtest_setup(item: pytest.Item) -> None:
+    # Before any fixture of a test that gets a rig: faults and failing file writes that the
+    # session left are dropped here, so that the rig's load can keep what the test's own
+    # fixtures inject before it (the load would otherwise have to drop both).
+    if _MARKER in getattr(item, "fixturenames", ()):
+        sim.clear_faults()
+        sim.fail_file_writes(0)
+        item.stash[_SESSION_FAULTS_DROPPED] = True
 
 
 def _marker_form(description: RigDescription | None = None, *,
@@ -78,12 +104,15 @@ def lentra_rig(request: pytest.FixtureRequest) -> Iterator[LentraRig]:
     try:
         description, pacing = _marker_arguments(request.node.get_closest_marker(_MARKER))
         rig = LentraRig(description, pacing, folder=str(request.node.path.parent))
-        rig._load()
+        # Asked for by name (request.getfixturevalue), the rig comes after the hook above:
+        # what is pending then may be the session's, and is dropped.
+        rig._load(keep_faults=request.node.stash.get(_SESSION_FAULTS_DROPPED, False))
     except RigLoadError as error:
         refused = str(error)
     if refused is not None:
         # Outside the except block, so that the report is the one line, not a chain.
         pytest.fail("lentra_rig: {}".format(refused), pytrace=False)
+    threads = frozenset(threading.enumerate())
     try:
         yield rig
     finally:
@@ -91,6 +120,10 @@ def lentra_rig(request: pytest.FixtureRequest) -> Iterator[LentraRig]:
             rig._close_cameras()
         finally:
             rig._restore()
+        # The SDK keeps such a thread away from the next rig's faults and call counts (calls
+        # on cameras of a replaced rig count nothing); the test that started it is told.
+        for thread in _threads_left(threads, _THREAD_GRACE):
+            warnings.warn(LentraThreadWarning(_thread_left_message(thread)), stacklevel=1)
 
 
 @pytest.fixture
@@ -99,6 +132,16 @@ def lentra_camera(lentra_rig: LentraRig) -> LxCamera:
     if not lentra_rig.cameras:
         pytest.fail("lentra_camera: the rig has no cameras", pytrace=False)
     cam = lentra_rig.open(0)
+    sim.reset_call_counts()  # the test's own calls count from zero, as with lentra_rig alone
+    return cam
+
+
+@pytest.fixture
+def lentra_cam(lentra_rig: LentraRig) -> Camera:
+    """The first camera of lentra_rig as an open pylentrasdk.Camera; closed after the test."""
+    if not lentra_rig.cameras:
+        pytest.fail("lentra_cam: the rig has no cameras", pytrace=False)
+    cam = lentra_rig._camera(0)
     sim.reset_call_counts()  # the test's own calls count from zero, as with lentra_rig alone
     return cam
 

@@ -268,6 +268,9 @@ DeviceDescription parseDevice(JsonObject o, std::size_t index, const TriggerDesc
     if (auto imu = o.optionalObject("imu")) d.imu = parseImu(*imu);
     if (auto regs = o.optionalObject("registers")) d.registers = parseRegisters(*regs, d.ispControls);
     if (auto k = o.optionalObject("intrinsics")) d.intrinsics = parseIntrinsics(*k);
+    d.lensDistortion = o.boolean("lens_distortion", false);
+    if (d.lensDistortion && !d.lentra)
+        o.fail("lens_distortion", "only the maker's cameras hold a calibration to draw frames through");
     d.sensorWorkMode = o.boolean("sensor_work_mode", false);
     d.frameCountStart = static_cast<uint8_t>(o.integer("frame_count_start", 0, 0, 255));
     if (auto trigger = o.optionalObject("trigger")) {

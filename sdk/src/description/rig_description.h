@@ -88,6 +88,7 @@ struct DeviceDescription {
     ImuDescription imu;
     RegisterDescription registers;
     std::optional<LxIntrinsics> intrinsics;
+    bool lensDistortion = false;             // frames are drawn through the calibration's lens
     bool sensorWorkMode = false;             // the sensor reports its work mode
     uint8_t frameCountStart = 0;
     CameraTriggerDescription trigger;

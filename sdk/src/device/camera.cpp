@@ -228,6 +228,10 @@ LX_CAPTURE_RESULT Camera::capture(uint8_t* buffer, int& size, uint16_t timeoutMs
     controls_.onFrame();
     const FormatDescription format = description_.formats[state_.formatIndex];
     const ImageAdjustments look = controls_.imageAdjustments();
+    // A camera described with lens_distortion draws its frames through the calibration it
+    // holds now, so a calibration written changes the lens of the next frame.
+    const std::optional<LxIntrinsics> calibration =
+        description_.lensDistortion ? intrinsics_.record() : std::nullopt;
     lock.unlock();
 
     // The frame is made straight into the caller's buffer, outside the mutex: only this thread
@@ -241,8 +245,10 @@ LX_CAPTURE_RESULT Camera::capture(uint8_t* buffer, int& size, uint16_t timeoutMs
     }
     std::size_t written = 0;
     try {
-        if (generator_.configuredFor(format.format, format.width, format.height, look) ||
-            generator_.configure(format.format, format.width, format.height, look))
+        const std::optional<LensModel> lens =
+            calibration ? lensAt(*calibration, format.width, format.height) : std::nullopt;
+        if (generator_.configuredFor(format.format, format.width, format.height, look, lens) ||
+            generator_.configure(format.format, format.width, format.height, look, lens))
             written = generator_.generate(static_cast<uint32_t>(frame.sequence), buffer, capacity);
     } catch (const std::exception& e) {
         log::warn(std::string("LxGetImage: frame generation failed: ") + e.what());
