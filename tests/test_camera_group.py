@@ -35,6 +35,18 @@ class TestSync:
         assert all(abs(step - TICK) < 1e-4 for step in steps), steps
         assert [s.number for s in sets] == list(range(1, 61))
 
+    def test_the_cameras_are_read_beside_the_group(self):
+        # A viewer or a recording reads the cameras too: the group still gets every frame.
+        stereo()
+        with lx.CameraGroup([0, 1]) as group:
+            group.read(timeout=1.0)
+            for _ in range(10):
+                direct = group[0].read(timeout=1.0)
+                frames = group.read(timeout=1.0)
+                assert frames.skew == 0.0
+            assert direct.array.flags.writeable is False  # shared: read-only
+            assert group.incomplete == 0
+
     def test_skew_follows_the_lines_jitter(self):
         stereo(jitter=0.002)
         with lx.CameraGroup(["Left", "Right"]) as group:
@@ -159,24 +171,25 @@ class TestFailures:
         stereo()
         with lx.CameraGroup([0, 1]) as group:
             group.read(timeout=1.0)
-            lx.LxClose(group[1].handle)  # as if unplugged
+            lx.LxClose(group[1].handle)  # as if unplugged: every capture fails from now on
             with pytest.raises(lx.StreamError) as failed:
-                for _ in range(10):
-                    group.read(timeout=1.0)
+                for _ in range(12):  # past the sets made before (as many as depth wait)
+                    group.read(timeout=5.0)
             assert str(failed.value).startswith(
                 "camera 1 of the group, KAVN AR0234 Stereo Right: LxGetImage failed")
             assert failed.value.function == "LxGetImage"
             with pytest.raises(lx.StreamError):  # and on every read after
                 group.read(timeout=1.0)
 
-    def test_a_capture_fault_is_raised_on_the_next_read_naming_the_camera(self):
+    def test_a_camera_that_keeps_failing_is_raised_naming_it(self):
         stereo()
         with lx.CameraGroup([0, 1]) as group:
             group.read(timeout=1.0)
-            sim.inject("LxGetImage", result=lx.LX_CAPTURE_RESULT.LX_OTHER_ERROR)
+            # Every capture fails from now on (one failed capture alone is a missed frame).
+            sim.inject("LxGetImage", result=lx.LX_CAPTURE_RESULT.LX_OTHER_ERROR, count=10**6)
             with pytest.raises(lx.StreamError) as failed:
-                for _ in range(10):
-                    group.read(timeout=1.0)
+                for _ in range(12):
+                    group.read(timeout=5.0)
         message = str(failed.value)
         assert "LX_OTHER_ERROR" in message
         assert message.startswith(("camera 0 of the group, KAVN AR0234 Stereo Left: ",

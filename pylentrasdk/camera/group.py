@@ -6,11 +6,12 @@ cameras' clocks.
         frames = group.read(timeout=1.0)                # a FrameSet: one Frame per camera
         print(frames.skew)                              # seconds between earliest and latest
 
-How it works (docs/camera-groups.md): each camera's frames are read in a thread of their own
-from the camera's running stream (the wait holds neither the interpreter lock nor the camera's),
-and queued with their time. A set is made when every camera has a frame within `max_skew` of
-the others'. Frames that cannot be matched are dropped and counted; a set is handed out only
-when it is complete.
+How it works (docs/camera-groups.md): each camera's running stream hands every frame to a sink
+of the group's (Camera.sink: the stream is read in a thread of its own, whose wait holds neither
+the interpreter lock nor the camera's lock, and other code may read, record or show the camera
+meanwhile); a thread per camera takes them from the sink and queues them with their time. A set
+is made when every camera has a frame within `max_skew` of the others'. Frames that cannot be
+matched are dropped and counted; a set is handed out only when it is complete.
 
 Times: cameras on the rig's trigger line (Sync and Non Periodic trigger modes) report their
 timestamps on the line's clock, so their frames are compared by camera timestamp as they are.
@@ -34,6 +35,7 @@ from ..errors import (CameraClosedError, CaptureTimeoutError, ControlValueError,
 from ..formats import Format, FormatLike
 from ..stream import Frame
 from .camera import Camera
+from .sinks import FrameSink
 
 __all__ = ["CameraGroup", "FrameSet"]
 
@@ -45,7 +47,6 @@ _SYNC = 1
 _LINE_MODES = (1, 3)
 _OFFSET_WINDOW = 64  # frames whose arrival estimates a clock's offset
 _READ_STEP = 0.5  # seconds a reader thread waits at a time before it looks whether to stop
-_EARLY_PAUSE = 0.1  # seconds a reader rests after a time-out answered at once
 
 
 class FrameSet(Sequence[Frame]):
@@ -120,6 +121,7 @@ class _Member:
         self.clock: object = position  # "line" for cameras on the trigger line
         self.queue: Deque[_Queued] = collections.deque()
         self.thread: Optional[threading.Thread] = None
+        self.sink: Optional[FrameSink] = None  # every frame of the camera's stream
         self.failure: Optional[BaseException] = None
         self.was_running = False
         self.frames = 0  # frames read from the camera
@@ -152,7 +154,9 @@ class CameraGroup:
 
     Counters: `sets` complete sets made; `incomplete` moments for which a camera had no frame
     (no set is handed out for them); `dropped` frames dropped unmatched; `skipped` complete
-    sets dropped because nobody read them while `depth` newer ones waited."""
+    sets dropped because nobody read them while `depth` newer ones waited.
+
+    The frames are shared with the cameras' other consumers, so their arrays are read-only."""
 
     def __init__(self, cameras: Iterable[CameraLike], *, sync: bool = True,
                  max_skew: float | None = None, depth: int = 8,
@@ -244,6 +248,7 @@ class CameraGroup:
                 member.was_running = member.camera.running
                 if not member.was_running:
                     member.camera.start(buffers=min(64, self._depth + 2))
+                member.sink = member.camera.sink(self._depth)
         except BaseException:
             # No reader runs yet: the streams started are stopped, and the next read tries
             # again.
@@ -259,25 +264,24 @@ class CameraGroup:
             member.thread.start()
 
     def _read_camera(self, member: _Member) -> None:
-        camera = member.camera
-        while not self._stopping.is_set():
-            asked = time.monotonic()
+        sink = member.sink
+        while sink is not None and not self._stopping.is_set():
             try:
-                frame = camera.read(_READ_STEP)
+                frame = sink.get(_READ_STEP)
             except CaptureTimeoutError:
-                # No frame yet (a camera waiting for a pulse): the group's read decides how
-                # long is too long. An answer that came at once is not repeated in a busy loop.
-                if time.monotonic() - asked < _EARLY_PAUSE:
-                    self._stopping.wait(_EARLY_PAUSE)
-                continue
+                continue  # no frame yet (a camera waiting for a pulse): the group's read decides
             except StreamClosedError:
                 if self._stopping.is_set():
                     return
-                continue  # stopped from outside: the next read starts it again
-            except BaseException as error:  # the camera failed: the group's next read says so
-                with self._cond:
-                    member.failure = error
-                    self._cond.notify_all()
+                # The stream was stopped from outside: a new sink starts it again.
+                try:
+                    sink = member.sink = member.camera.sink(self._depth)
+                except BaseException as error:  # noqa: BLE001 - the group's next read raises it
+                    self._fail(member, error)
+                    return
+                continue
+            except BaseException as error:  # noqa: BLE001 - the group's next read raises it
+                self._fail(member, error)
                 return
             stamp = frame.sensor_timestamp
             raw = frame.timestamp if stamp is None else stamp
@@ -300,6 +304,13 @@ class CameraGroup:
                 if self._match_locked():
                     self._cond.notify_all()
             del frame
+
+    def _fail(self, member: _Member, error: BaseException) -> None:
+        """The camera failed (closed, or its stream's reads kept failing): the group's next
+        read says so."""
+        with self._cond:
+            member.failure = error
+            self._cond.notify_all()
 
     def _match_locked(self) -> bool:
         """Makes the sets the queued frames allow; whether it made one."""
@@ -355,9 +366,9 @@ class CameraGroup:
 
     def read(self, timeout: float | None = 3.0) -> FrameSet:
         """The next complete set, waiting at most `timeout` seconds (None: no limit). Starts
-        the cameras when they do not run. A camera that failed (unplugged, closed, a capture
-        failure) raises its error, naming it, here; no set in time raises CaptureTimeoutError
-        naming the cameras that gave no frame."""
+        the cameras when they do not run. A camera that failed (closed, or unplugged or faulted:
+        its stream's reads failing for two seconds) raises its error here, naming it; no set in
+        time raises CaptureTimeoutError naming the cameras that gave no frame."""
         limit = None if timeout is None else _seconds(timeout, "timeout")
         deadline = None if limit is None else time.monotonic() + limit
         self.start()
@@ -480,17 +491,17 @@ class CameraGroup:
     def _stop_readers(self) -> None:
         self._stopping.set()
         for member in self._members:
-            if not member.was_running and not member.camera.closed:
-                try:
-                    member.camera.stop()  # a reader waiting for a frame stops waiting
-                except LentraError:
-                    pass
+            if member.sink is not None:
+                member.sink.close()  # a reader waiting for a frame stops waiting
         for member in self._members:
             if member.thread is not None:
                 member.thread.join()
                 member.thread = None
         for member in self._members:
-            # A reader may have restarted its stream just before it saw the stop.
+            # A reader may have attached a new sink just before it saw the stop.
+            if member.sink is not None:
+                member.sink.close()
+                member.sink = None
             if not member.was_running and not member.camera.closed:
                 try:
                     member.camera.stop()
