@@ -5,7 +5,8 @@ handles and functions) is an attribute of this package, so ``pylentrasdk.LxOpen(
 Status codes have names in ``LxStatus`` and ``status_name``. Control of the simulated camera
 rig is in ``pylentrasdk.sim``; frames become pictures with ``pylentrasdk.frames`` and come
 continuously from ``pylentrasdk.stream``; ``pylentrasdk.testing`` is a pytest plugin. ``Camera``,
-``cameras()`` and ``Format`` are the object-style layer over all of it (docs/camera.md).
+``cameras()`` and ``Format`` are the object-style layer over all of it (docs/camera.md);
+``CameraGroup`` reads several cameras' frames as matched sets (docs/camera-groups.md).
 """
 
 
@@ -60,9 +61,10 @@ from .errors import (  # noqa: E402
     ControlTypeError, ControlValueError, LentraError, NotSupportedError, RecordingError,
     StreamClosedError, StreamError, UnknownControlError)
 from .formats import Format  # noqa: E402
-from .camera import Camera, CameraInfo, Intrinsics, cameras  # noqa: E402
+from .camera import Camera, CameraGroup, CameraInfo, FrameSet, Intrinsics, cameras  # noqa: E402
 
-__all__ += ["LxStatus", "status_name", "Camera", "CameraInfo", "cameras", "Format", "Intrinsics",
+__all__ += ["LxStatus", "status_name", "Camera", "CameraGroup", "FrameSet", "CameraInfo",
+            "cameras", "Format", "Intrinsics",
             "LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
             "NotSupportedError", "ControlValueError", "UnknownControlError", "ControlTypeError",
             "StreamError", "StreamClosedError", "CaptureTimeoutError", "RecordingError"]

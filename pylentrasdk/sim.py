@@ -41,6 +41,7 @@ __all__ = [
     "set_pacing",
     "get_pacing",
     "free_run",
+    "trigger",
     "call_count",
     "reset_call_counts",
     "read_frame_number",
@@ -114,6 +115,7 @@ def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
         "lxsim_fail_file_writes": (c_int, [c_int]),
         "lxsim_set_pacing": (c_int, [c_int]),
         "lxsim_get_pacing": (c_int, []),
+        "lxsim_trigger": (c_int, []),
         "lxsim_call_count": (c_long, [c_char_p]),
         "lxsim_reset_call_counts": (None, []),
         "lxsim_active_routes": (c_char_p, []),
@@ -333,6 +335,13 @@ def free_run() -> Iterator[None]:
         set_pacing(previous)
 
 
+def trigger() -> None:
+    """Fire one pulse on the rig's trigger line, as a hardware trigger would: every streaming
+    camera in Non Periodic trigger mode ("trigger_mode" 3) makes one frame. Pulses fired
+    before a camera streams in that mode make no frame for it."""
+    _check(_lib.lxsim_trigger(), "trigger")
+
+
 def call_count(function: str) -> int:
     """How many times the SDK function `function` has been called since the last reset."""
     count: int = _lib.lxsim_call_count(_text(function, "function"))
@@ -382,8 +391,9 @@ def active_routes() -> list[Route]:
 def sample_path(name: str) -> str:
     """The installed path of a sample file for the simulated rig, by its file name:
     "second_camera.yaml" (a media route file), "kavl_yuy2_1080p.yaml" (an OSP profile for the
-    default rig's KAVL camera) or "default_rig.json" (the default rig's description). An unknown
-    name raises ValueError listing the samples there are."""
+    default rig's KAVL camera), "default_rig.json" (the default rig's description) or
+    "stereo.json" (a rig of two MIPI cameras of one model, for camera groups). An unknown name
+    raises ValueError listing the samples there are."""
     names = sorted(os.listdir(_SAMPLES)) if os.path.isdir(_SAMPLES) else []
     if name not in names:
         raise ValueError("no sample file {!r}; the samples are: {}".format(

@@ -89,10 +89,11 @@ FrameStream::FrameStream(LxCameraHandle cam, const LxFormat& format, int buffers
         std::uint8_t counter = 0;
         std::optional<std::uint8_t> counter_at_start;
         if (LxGetFrameCount(cam_, counter) == LX_STATUS_OK) counter_at_start = counter;
+        const FrameNumbering numbering(counter_at_start, format_.framerate);
         if (latest) {
-            grabber_ = std::make_unique<Grabber>(cam_, pool_, FrameNumbering(counter_at_start, format_.framerate));
+            grabber_ = std::make_unique<Grabber>(cam_, pool_, numbering);
         } else {
-            numbering_.emplace(counter_at_start, format_.framerate);
+            numbering_.emplace(numbering);
         }
     } catch (...) {
         LxStopStreaming(cam_);

@@ -10,6 +10,7 @@
     imu.py          Imu: the inertial measurement unit
     intrinsics.py   Intrinsics: the calibration, in OpenCV's form
     settings.py     Settings: the format and controls as a YAML file
+    group.py        CameraGroup: several cameras' frames matched into sets (FrameSet)
 
 ``Format`` (pylentrasdk.formats) is the value type of a stream format, shared with the stream
 module, whose frames carry one in their metadata. See docs/camera.md.
@@ -21,6 +22,7 @@ from ..formats import Format, FormatLike
 from .camera import Camera
 from .controls import ControlChange, ControlInfo, Controls, ControlValue
 from .discovery import CameraInfo, cameras
+from .group import CameraGroup, FrameSet
 from .imu import Imu, ImuReading, ImuVector
 from .intrinsics import Intrinsics
 from .recording import Recording
@@ -30,4 +32,4 @@ from .streaming import CameraStream
 
 __all__ = ["Camera", "CameraInfo", "cameras", "Format", "FormatLike", "Controls", "ControlInfo",
            "ControlChange", "ControlValue", "CameraStream", "Imu", "ImuVector", "ImuReading",
-           "Intrinsics", "Settings", "FrameSink", "Recording"]
+           "Intrinsics", "Settings", "FrameSink", "Recording", "CameraGroup", "FrameSet"]

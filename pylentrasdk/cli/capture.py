@@ -1,4 +1,5 @@
-"""lxctl capture: frames of the camera's running stream saved to files."""
+"""lxctl capture: frames of the camera's running stream saved to files; with several cameras
+(--device 0,1), matched sets of their frames (a CameraGroup), one file per camera and set."""
 
 from __future__ import annotations
 
@@ -7,6 +8,8 @@ import os
 from typing import Any, Callable
 
 from .. import frames
+from ..camera import CameraGroup
+from ..camera.controls import ControlChange
 from ..formats import Format
 from ..stream import Frame
 from .cameras import choose_format, format_entry
@@ -33,6 +36,11 @@ def add_capture_arguments(parser: argparse.ArgumentParser) -> None:
                         metavar="NAME=VALUE",
                         help="controls to set first, as `lxctl set` takes them (a camera of "
                              "the simulated rig keeps them for this run only)")
+    # Several cameras (--device 0,1): matched sets, saved by run_group_capture.
+    parser.add_argument("--sync", action="store_true",
+                        help="with --device 0,1,...: put the cameras that have a trigger mode "
+                             "in Sync, so they expose on the same ticks; {camera} in --output "
+                             "becomes each camera's index")
 
 
 def file_namer(pattern: str, count: int) -> Callable[[int], str]:
@@ -64,7 +72,7 @@ def kind_of(path: str, fmt: Format) -> str:
     return "npy" if extension == ".npy" else "raw"
 
 
-def _save(frame: Frame, path: str) -> None:
+def save_frame(frame: Frame, path: str) -> None:
     # frames.save writes each kind as kind_of names it (the extension decides there too).
     try:
         frames.save(frame, path)
@@ -75,6 +83,10 @@ def _save(frame: Frame, path: str) -> None:
 
 
 def run_capture(args: argparse.Namespace) -> Shown:
+    if isinstance(args.device, list):
+        return run_group_capture(args)
+    if args.sync:
+        raise UsageError("--sync is for several cameras: give them as --device 0,1")
     name_of = file_namer(args.output, args.count)
     saved: list[dict[str, Any]] = []
     controls = None
@@ -98,7 +110,7 @@ def run_capture(args: argparse.Namespace) -> Shown:
                     path = name_of(n)
                     progress.show("frame {}/{}".format(n, args.count))
                     frame = camera.read(timeout)
-                    _save(frame, path)
+                    save_frame(frame, path)
                     # What the camera gave, and what the file holds: the same for a raw file,
                     # a picture's size for a PNG.
                     saved.append({"path": path, "captured_bytes": int(frame.array.nbytes),
@@ -113,4 +125,84 @@ def run_capture(args: argparse.Namespace) -> Shown:
     if controls is not None:
         shown["controls"] = controls
         lines = (shown_values(controls).lines or []) + lines
+    return Shown(shown, lines)
+
+
+# ---------------------------------------------------------------------------------------------
+# Several cameras
+# ---------------------------------------------------------------------------------------------
+def group_file_namer(pattern: str, count: int) -> Callable[[int, int], str]:
+    """A function from (camera index, set's place in the run from 1) to a file name, after
+    checking the pattern: it needs {camera}, so that the cameras' files differ, and {n} with
+    --count above 1."""
+    if "{camera}" not in pattern:
+        raise UsageError("--output {!r}: with several cameras the name needs {{camera}}, which "
+                         "becomes the camera's index".format(pattern))
+    if count > 1 and "{n}" not in pattern:
+        raise UsageError("--output {!r}: with --count above 1 the name needs {{n}}, which "
+                         "becomes the set's place in the run".format(pattern))
+    try:
+        first = pattern.format(camera=0, n=1)
+    except (KeyError, IndexError, ValueError) as error:
+        raise UsageError("--output {!r}: only {{camera}} and {{n}} may stand in braces ({})"
+                         .format(pattern, error)) from None
+    if not first:
+        raise UsageError("--output: the file name is empty")
+    return lambda camera, n: pattern.format(camera=camera, n=n)
+
+
+def run_group_capture(args: argparse.Namespace) -> Shown:
+    devices: list[int] = list(args.device)
+    name_of = group_file_namer(args.output, args.count)
+    timeout = args.timeout / 1000.0
+    sets: list[dict[str, Any]] = []
+    shown_cameras: list[dict[str, Any]] = []
+    with camera_errors():
+        group = CameraGroup(devices, sync=args.sync)
+    with camera_errors(), group:
+        chosen = []
+        for device, camera in zip(devices, group.cameras):
+            index, fmt = choose_format(camera.formats, args.format)
+            kind_of(args.output, fmt)  # refuses a .jpg name for frames that are no JPEG, first
+            chosen.append((device, camera, fmt))
+            shown_cameras.append({"index": device, "name": camera.name,
+                                  "format": format_entry(index, fmt)})
+        # Every control of every camera is checked before a format is set or anything written.
+        changes: list[ControlChange] = [checked_change(camera, args.set)
+                                        for camera in group.cameras] if args.set else []
+        for _, camera, fmt in chosen:
+            camera.format = fmt
+        for change in changes:
+            change.apply()
+        progress = Progress()
+        try:
+            for n in range(args.skip):
+                progress.show("skipping set {}/{}".format(n + 1, args.skip))
+                group.read(timeout)
+            for n in range(1, args.count + 1):
+                progress.show("set {}/{}".format(n, args.count))
+                matched = group.read(timeout)
+                files = []
+                for (device, _, _), frame in zip(chosen, matched):
+                    path = name_of(device, n)
+                    save_frame(frame, path)
+                    files.append({"camera": device, "path": path,
+                                  "number": frame.number,
+                                  "sensor_timestamp": frame.sensor_timestamp,
+                                  "captured_bytes": int(frame.array.nbytes),
+                                  "file_bytes": os.path.getsize(path)})
+                sets.append({"n": n, "skew_ms": round(matched.skew * 1000, 6), "files": files})
+                del matched
+        finally:
+            progress.done()
+        counts = {"incomplete": group.incomplete, "dropped": group.dropped}
+    shown: dict[str, Any] = {"sync": args.sync, "cameras": shown_cameras, "sets": sets}
+    shown.update(counts)
+    lines = []
+    for entry in sets:
+        lines.append("set {n}: skew {skew_ms:.3f} ms".format(**entry))
+        lines += ["  {path} ({captured_bytes} bytes captured, {file_bytes} bytes written)"
+                  .format(**f) for f in entry["files"]]
+    lines.append("{} sets saved; {incomplete} incomplete, {dropped} frames dropped unmatched"
+                 .format(len(sets), **counts))
     return Shown(shown, lines)

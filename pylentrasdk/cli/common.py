@@ -55,9 +55,13 @@ def camera_errors() -> Iterator[None]:
 
 
 @contextlib.contextmanager
-def opened(index: int) -> Iterator[_camera.Camera]:
+def opened(index: int | list[int]) -> Iterator[_camera.Camera]:
     """The camera at `index`, opened for the block and closed after it; a LentraError inside
-    the block becomes Refused."""
+    the block becomes Refused. A list of cameras (--device 0,1) is refused: it is for capture
+    only."""
+    if isinstance(index, list):
+        raise UsageError("--device {}: this command works on one camera; a list of cameras is "
+                         "for `{} capture`".format(",".join(map(str, index)), PROG))
     with camera_errors(), _camera.Camera(index) as camera:
         yield camera
 
@@ -143,6 +147,19 @@ def whole(minimum: int, maximum: int | None = None) -> Callable[[str], int]:
         return value
 
     return parse
+
+
+def devices(text: str) -> int | list[int]:
+    """An argparse type for --device: one camera's index ("1"), or a list of two or more
+    different ones ("0,1"), which only capture takes."""
+    if "," not in text:
+        return whole(0)(text)
+    listed = [whole(0)(part) for part in text.split(",")]
+    for position, index in enumerate(listed):
+        if index in listed[:position]:
+            raise argparse.ArgumentTypeError("camera {} is given twice in {!r}".format(
+                index, text))
+    return listed
 
 
 # ---------------------------------------------------------------------------------------------

@@ -18,7 +18,7 @@ from typing import Any, Callable, NamedTuple, Optional, Sequence
 from .cameras import run_formats, run_info, run_list
 from .capture import add_capture_arguments, run_capture
 from .common import EXIT_BROKEN_PIPE, EXIT_INTERRUPTED, EXIT_OK, EXIT_REFUSED, EXIT_USAGE, PROG, \
-    Refused, Shown, UsageError, error, printable, whole
+    Refused, Shown, UsageError, devices, error, printable
 from .controls import add_get_arguments, add_set_arguments, run_controls, run_get, run_set
 from .firmware import add_firmware_arguments, run_firmware
 from .imu import add_imu_arguments, run_imu
@@ -77,9 +77,10 @@ def _common_options(parser: argparse.ArgumentParser, defaults: bool) -> None:
     # The same options on the main parser and on every command, so that they may stand before
     # or after the command's name; a command's copy keeps the main one's value unless given.
     value = argparse.SUPPRESS if not defaults else None
-    parser.add_argument("-d", "--device", type=whole(0), metavar="N",
+    parser.add_argument("-d", "--device", type=devices, metavar="N",
                         default=0 if defaults else value,
-                        help="the camera's index in `lxctl list` (0)")
+                        help="the camera's index in `lxctl list` (0); capture takes a list, "
+                             "0,1")
     parser.add_argument("--json", action="store_true",
                         default=False if defaults else value,
                         help="print JSON instead of text")

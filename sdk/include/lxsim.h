@@ -74,6 +74,10 @@ LENTRASDK_API int lxsim_fail_file_writes(int count);
 LENTRASDK_API int lxsim_set_pacing(int mode);
 LENTRASDK_API int lxsim_get_pacing(void);
 
+// Fires one pulse on the rig's trigger line: each camera in Non Periodic trigger mode that is
+// streaming makes one frame (sdk/docs/rig-description.md, "Trigger line"). Returns 0.
+LENTRASDK_API int lxsim_trigger(void);
+
 // Calls of the named SDK function since the last reset (negative for an unknown name, with the
 // reason in lxsim_last_error()). A call on a camera of a replaced rig counts nothing and takes
 // no fault: it answers as on an invalid handle.

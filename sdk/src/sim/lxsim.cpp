@@ -128,6 +128,11 @@ int lxsim_set_pacing(int mode) {
 
 int lxsim_get_pacing(void) { return lentra::freeRunPacing() ? 1 : 0; }
 
+int lxsim_trigger(void) {
+    lentra::currentRig()->trigger();
+    return succeed();
+}
+
 long lxsim_call_count(const char* function) {
     const long count = lentra::sim::callCount(function);
     if (count < 0) {
