@@ -28,6 +28,7 @@ A frame is given with its format: the ``LxFormat`` it was captured with, or an
 
 import collections
 import fractions
+import operator
 
 import numpy
 
@@ -68,6 +69,27 @@ def format_name(member):
     return facts.name if facts else None
 
 
+# The largest width or height of a frame (LxFormat holds them in 16 bits).
+_MAX_SIDE = 65535
+
+
+def _integer(value, name):
+    """`value` as an int: a Python or NumPy integer; TypeError for a bool, float, str or other."""
+    if isinstance(value, (bool, numpy.bool_)) or not hasattr(type(value), "__index__"):
+        raise TypeError("{} must be an int, not {}".format(name, type(value).__name__))
+    return operator.index(value)
+
+
+def _threads(threads):
+    """None (one thread per core, for frames large enough) or a count of at least 1."""
+    if threads is None:
+        return None
+    count = _integer(threads, "threads")
+    if count < 1:
+        raise ValueError("threads must be at least 1, not {}".format(count))
+    return count
+
+
 def _format_of(fmt, width, height):
     """(LX_IMAGE_FORMAT member, width, height) from an LxFormat or a member and a size."""
     if isinstance(fmt, _binding.LxFormat):
@@ -79,9 +101,12 @@ def _format_of(fmt, width, height):
             type(fmt).__name__))
     if width is None or height is None:
         raise TypeError("width and height are needed with an LX_IMAGE_FORMAT member")
-    width, height = int(width), int(height)
+    width, height = _integer(width, "width"), _integer(height, "height")
     if width <= 0 or height <= 0:
         raise ValueError("a frame of {} x {} pixels holds no picture".format(width, height))
+    if width > _MAX_SIDE or height > _MAX_SIDE:
+        raise ValueError("a frame of {} x {} pixels is larger than {} on a side".format(
+            width, height, _MAX_SIDE))
     facts = PIXEL_FORMATS.get(fmt)
     if facts is None:
         raise ValueError("{} frames carry no picture".format(fmt.name))
@@ -125,32 +150,36 @@ def _frame_and_format(frame, fmt, width, height):
     return (frame,) + _format_of(fmt, width, height)
 
 
-def _convert_with(function, frame, fmt, width, height, out):
+def _convert_with(function, frame, fmt, width, height, out, threads):
+    count = _threads(threads)
     data, member, width, height = _frame_and_format(frame, fmt, width, height)
-    return function(data, int(member), width, height, out)
+    return function(data, int(member), width, height, out, count)
 
 
-def to_rgb(frame, fmt=None, width=None, height=None, *, out=None):
+def to_rgb(frame, fmt=None, width=None, height=None, *, out=None, threads=None):
     """The frame as an (height, width, 3) uint8 array of R, G, B; `out` when given.
 
     `frame`: LxGetImage's flat array, a FrameStream frame's array (RGB16's uint16 too), bytes,
     or the stream Frame itself (which brings its format). `out`: a C-contiguous, writeable
-    uint8 array of shape (height, width, 3), written in place.
+    uint8 array of shape (height, width, 3), written in place. `threads`: how many threads share
+    the rows (1: the calling thread alone); None takes one per core for frames large enough to
+    gain from them. The picture is the same whatever the count.
     Raises ValueError naming both sizes when the frame's byte count does not match the format
     (or a JPEG's picture size does not, or it is no whole JPEG), and for an unfit `out` or a
-    frame whose bytes are not contiguous; TypeError for a frame or `out` of another dtype."""
-    return _convert_with(_convert.to_rgb, frame, fmt, width, height, out)
+    frame whose bytes are not contiguous; TypeError for a frame or `out` of another dtype, and
+    for a width, height or `threads` that is not an int."""
+    return _convert_with(_convert.to_rgb, frame, fmt, width, height, out, threads)
 
 
-def to_bgr(frame, fmt=None, width=None, height=None, *, out=None):
+def to_bgr(frame, fmt=None, width=None, height=None, *, out=None, threads=None):
     """The frame as an (height, width, 3) uint8 array of B, G, R (the order OpenCV uses)."""
-    return _convert_with(_convert.to_bgr, frame, fmt, width, height, out)
+    return _convert_with(_convert.to_bgr, frame, fmt, width, height, out, threads)
 
 
-def to_gray(frame, fmt=None, width=None, height=None, *, out=None):
+def to_gray(frame, fmt=None, width=None, height=None, *, out=None, threads=None):
     """The frame's luma as an (height, width) uint8 array: the Y plane of YUY2, UYVY and NV12,
     the BT.601 luma ((66 R + 129 G + 25 B + 128) >> 8) + 16 of the other formats."""
-    return _convert_with(_convert.to_gray, frame, fmt, width, height, out)
+    return _convert_with(_convert.to_gray, frame, fmt, width, height, out, threads)
 
 
 def to_jpeg(frame, fmt=None, quality=80, width=None, height=None):
@@ -160,7 +189,7 @@ def to_jpeg(frame, fmt=None, quality=80, width=None, height=None):
     the RGB formats from their pixels (4:2:0); an MJPG frame is returned as it is, once its
     header is read and its size checked. Raises as to_rgb does."""
     data, member, width, height = _frame_and_format(frame, fmt, width, height)
-    return _convert.to_jpeg(data, int(member), width, height, int(quality))
+    return _convert.to_jpeg(data, int(member), width, height, _integer(quality, "quality"))
 
 
 def to_png(frame, fmt, path, width=None, height=None):

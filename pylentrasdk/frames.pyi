@@ -27,7 +27,8 @@ _Frame = typing.Union[
 ]
 _Format = typing.Union[LxFormat, LX_IMAGE_FORMAT]
 _Path = typing.Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
-_Size = typing.Optional[typing.SupportsInt]
+_Size = typing.Optional[typing.SupportsIndex]
+_Threads = typing.Optional[typing.SupportsIndex]
 
 class PixelFormat(typing.NamedTuple):
     name: str
@@ -46,6 +47,7 @@ def to_rgb(
     height: _Size = None,
     *,
     out: numpy.typing.NDArray[numpy.uint8] | None = None,
+    threads: _Threads = None,
 ) -> numpy.typing.NDArray[numpy.uint8]: ...
 def to_bgr(
     frame: _Frame,
@@ -54,6 +56,7 @@ def to_bgr(
     height: _Size = None,
     *,
     out: numpy.typing.NDArray[numpy.uint8] | None = None,
+    threads: _Threads = None,
 ) -> numpy.typing.NDArray[numpy.uint8]: ...
 def to_gray(
     frame: _Frame,
@@ -62,11 +65,12 @@ def to_gray(
     height: _Size = None,
     *,
     out: numpy.typing.NDArray[numpy.uint8] | None = None,
+    threads: _Threads = None,
 ) -> numpy.typing.NDArray[numpy.uint8]: ...
 def to_jpeg(
     frame: _Frame,
     fmt: _Format | None = None,
-    quality: typing.SupportsInt = 80,
+    quality: typing.SupportsIndex = 80,
     width: _Size = None,
     height: _Size = None,
 ) -> bytes: ...

@@ -40,15 +40,15 @@ class Frame(metaclass=_Pybind11Type):
         """
         The frame as a NumPy array shaped for its format; it lives in a buffer of the stream's pool, which no later frame reuses while the array exists
         """
-    def to_bgr(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def to_bgr(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame as an (height, width, 3) uint8 array of B, G, R (frames.to_bgr)
         """
-    def to_gray(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def to_gray(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame's luma as an (height, width) uint8 array (frames.to_gray)
         """
-    def to_rgb(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def to_rgb(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame as an (height, width, 3) uint8 array of R, G, B (frames.to_rgb)
         """

@@ -1,0 +1,141 @@
+#include "row_threads.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace lentra_convert {
+namespace {
+
+// More workers than this would only take turns on the cores.
+constexpr int kMaxWorkers = 64;
+
+// One call's parts. Whoever holds it (the caller, or a worker that took it from the queue)
+// claims parts by number until none is left; the caller waits until all have run.
+class Job {
+  public:
+    Job(int parts, const std::function<void(int)>& part) : parts_(parts), part_(part) {}
+
+    void work() {
+        int ran = 0;
+        std::exception_ptr failure;
+        for (int i; (i = next_.fetch_add(1)) < parts_; ++ran) {
+            try {
+                part_(i);
+            } catch (...) {
+                if (!failure) failure = std::current_exception();
+            }
+        }
+        // A job taken from the queue after its parts were all claimed touches nothing more: its
+        // caller may have returned, and part_ refers to the caller's function.
+        if (ran == 0) return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_ += ran;
+        if (failure && !error_) error_ = failure;
+        if (done_ == parts_) all_done_.notify_all();
+    }
+
+    void wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        all_done_.wait(lock, [this] { return done_ == parts_; });
+        if (error_) std::rethrow_exception(error_);
+    }
+
+  private:
+    const int parts_;
+    const std::function<void(int)>& part_;
+    std::atomic<int> next_{0};
+    std::mutex mutex_;
+    std::condition_variable all_done_;
+    int done_ = 0;
+    std::exception_ptr error_;
+};
+
+class Pool {
+  public:
+    Pool() { pthread_atfork(&Pool::before_fork, &Pool::after_fork_parent, &Pool::after_fork_child); }
+
+    // Made once and never destroyed: the workers are detached and wait on this pool's queue
+    // until the process ends, so it must outlive every static destructor that runs at exit.
+    static Pool& instance() {
+        static Pool& pool = *new Pool;
+        return pool;
+    }
+
+    void run(int parts, const std::function<void(int)>& part) {
+        auto job = std::make_shared<Job>(parts, part);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            try {
+                while (workers_ < std::min(parts - 1, kMaxWorkers)) {
+                    std::thread(&Pool::serve, this).detach();
+                    ++workers_;
+                }
+            } catch (const std::system_error&) {
+                // No thread could be started (a limit of the system): the workers there are,
+                // or the caller alone, run the parts.
+            }
+            queue_.insert(queue_.end(), std::size_t(parts - 1), job);
+        }
+        work_.notify_all();
+        job->work();
+        job->wait();
+    }
+
+  private:
+    [[noreturn]] void serve() {
+        for (;;) {
+            std::shared_ptr<Job> job;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                work_.wait(lock, [this] { return !queue_.empty(); });
+                job = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            job->work();
+        }
+    }
+
+    // A child process of fork() has none of the workers: it starts with an empty pool. The lock
+    // is held across the fork so that the child's copy is not taken in the middle of a change.
+    static void before_fork() { instance().mutex_.lock(); }
+    static void after_fork_parent() { instance().mutex_.unlock(); }
+    static void after_fork_child() {
+        Pool& pool = instance();
+        pool.workers_ = 0;
+        pool.queue_.clear();
+        pool.mutex_.unlock();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::deque<std::shared_ptr<Job>> queue_;
+    int workers_ = 0;
+};
+
+}  // namespace
+
+void run_parts(int parts, const std::function<void(int)>& part) {
+    if (parts <= 1) {
+        part(0);
+        return;
+    }
+    Pool::instance().run(parts, part);
+}
+
+int usable_cores() {
+    cpu_set_t cpus;
+    if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(1, CPU_COUNT(&cpus));
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+}  // namespace lentra_convert
