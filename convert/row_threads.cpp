@@ -84,7 +84,9 @@ class Pool {
                 // No thread could be started (a limit of the system): the workers there are,
                 // or the caller alone, run the parts.
             }
-            queue_.insert(queue_.end(), std::size_t(parts - 1), job);
+            // A worker that takes the job runs parts until none is left: one entry per worker
+            // that can help is enough, however many parts there are.
+            queue_.insert(queue_.end(), std::size_t(std::min(parts - 1, workers_)), job);
         }
         work_.notify_all();
         job->work();
