@@ -31,7 +31,12 @@ std::string size_text(int width, int height) {
 // waking a worker costs some tens of microseconds, which a smaller part would not win back.
 constexpr std::size_t kMinPixelsPerPart = std::size_t(1) << 17;
 
-int parts_for(int threads, int height, int width) {
+// Each thread's share is cut into this many runs of rows, taken in turn by whichever thread is
+// free: a worker that starts late, or loses its core a while, leaves its runs to the others.
+constexpr int kRunsPerThread = 4;
+
+// The threads a conversion uses (at most one per row).
+int threads_for(int threads, int height, int width) {
     if (threads <= 0) {
         const std::size_t pixels = std::size_t(width) * std::size_t(height);
         threads = static_cast<int>(std::min<std::size_t>(std::size_t(usable_cores()),
@@ -40,16 +45,17 @@ int parts_for(int threads, int height, int width) {
     return std::max(1, std::min(threads, height));
 }
 
-// rows(first, last) for runs of rows that together cover 0 .. height, in `parts` parts.
+// rows(first, last) for runs of rows that together cover 0 .. height, on `threads` threads.
 template <class Rows>
-void for_rows(int height, int parts, const Rows& rows) {
-    if (parts <= 1) {
+void for_rows(int height, int threads, const Rows& rows) {
+    if (threads <= 1) {
         rows(0, height);
         return;
     }
-    run_parts(parts, [&](int part) {
-        const auto bound = [&](int p) { return static_cast<int>(std::int64_t(height) * p / parts); };
-        rows(bound(part), bound(part + 1));
+    const int runs = static_cast<int>(std::min<std::int64_t>(height, std::int64_t(threads) * kRunsPerThread));
+    run_parts(runs, threads, [&](int run) {
+        const auto bound = [&](int r) { return static_cast<int>(std::int64_t(height) * r / runs); };
+        rows(bound(run), bound(run + 1));
     });
 }
 
@@ -227,11 +233,11 @@ void convert(const PixelFormat& f, const std::uint8_t* frame, std::size_t size, 
     const Order order = target == Target::bgr ? Order::bgr : Order::rgb;
     const bool gray = target == Target::gray;
     const std::size_t out_pixel = gray ? 1 : 3;
-    const int parts = parts_for(threads, height, width);
-    // Each part converts rows first .. last - 1: the frame's bytes from `in_pixel * w * first`,
+    const int used = threads_for(threads, height, width);
+    // Each run converts rows first .. last - 1: the frame's bytes from `in_pixel * w * first`,
     // the picture's from `out_pixel * w * first`.
     const auto rows = [&](std::size_t in_pixel, auto&& convert_rows) {
-        for_rows(height, parts, [&](int first, int last) {
+        for_rows(height, used, [&](int first, int last) {
             convert_rows(frame + in_pixel * w * std::size_t(first), out + out_pixel * w * std::size_t(first),
                          std::size_t(last - first), last - first);
         });
@@ -252,7 +258,7 @@ void convert(const PixelFormat& f, const std::uint8_t* frame, std::size_t size, 
         case F::LX_IMAGE_FORMAT_NV12: {
             // Luma rows, then one row of (U, V) pairs for every two.
             const std::uint8_t* chroma = frame + w * std::size_t(height);
-            for_rows(height, parts, [&](int first, int last) {
+            for_rows(height, used, [&](int first, int last) {
                 if (gray) {
                     std::memcpy(out + w * std::size_t(first), frame + w * std::size_t(first),
                                 w * std::size_t(last - first));
@@ -304,7 +310,7 @@ void convert(const PixelFormat& f, const std::uint8_t* frame, std::size_t size, 
             if (gray) {
                 std::vector<std::uint8_t> decoded(w * std::size_t(height) * 3);
                 decode_jpeg(frame, size, iw, height, TJPF_RGB, decoded.data());
-                for_rows(height, parts, [&](int first, int last) {
+                for_rows(height, used, [&](int first, int last) {
                     kernels::rgb_to_gray(decoded.data() + 3 * w * std::size_t(first), w * std::size_t(last - first),
                                          Order::rgb, out + w * std::size_t(first));
                 });
