@@ -147,6 +147,18 @@ HWY_INLINE V8 Bytes(VI16 even, VI16 odd) {
 #endif
 }
 
+// A value the compiler must keep as it is. GCC makes a constant vector again in every pass of a
+// loop (an immediate moved to a register and broadcast, the broadcast on the port the byte
+// shuffles need) rather than keep it in a register; a constant made before the loop and passed
+// through an empty asm statement is kept.
+template <class V>
+HWY_INLINE V Opaque(V v) {
+#if HWY_ARCH_X86 && (HWY_COMPILER_GCC || HWY_COMPILER_CLANG) && HWY_TARGET != HWY_EMU128
+    asm("" : "+v"(v.raw));
+#endif
+    return v;
+}
+
 // BT.601 limited range to RGB, exactly the formula of the frames' documentation,
 //   R = (298 C + 409 E + 128) >> 8, G = (298 C - 100 D - 208 E + 128) >> 8,
 //   B = (298 C + 516 D + 128) >> 8,  with C = Y - 16, D = U - 128, E = V - 128,
@@ -158,31 +170,47 @@ HWY_INLINE V8 Bytes(VI16 even, VI16 odd) {
 //   B = Y + (2 U - 272) + ((42 Y + 4 U - 1056) >> 8)
 // Every term in the shifts stays within 16 bits (from -20128 to 29597; 153 V alone may pass
 // 32767, but wrapping sums come back in range exactly). The chroma terms are computed once per
-// pixel pair. `y` holds lumas in pixel order, `uv` the pairs' (U, V) bytes.
-HWY_INLINE void YuvToRgb(V8 y, V8 uv, V8& r, V8& g, V8& b) {
-    const D16 d16;
-    const DI16 di;
-    const V16 yy = hn::BitCast(d16, y), cc = hn::BitCast(d16, uv);
-    const V16 u_high = EvenHigh(cc), v_high = OddHigh(cc);
-    const VI16 u = hn::BitCast(di, Even(cc)), v = hn::BitCast(di, Odd(cc));
-    const VI16 kr = hn::BitCast(di, hn::Sub(Times<153>(v_high), Const<20128>()));
-    const VI16 kg = hn::BitCast(di, hn::Add(hn::Sub(Times<48>(v_high), Times<100>(u_high)),
-                                            Const<6112>()));
-    const VI16 kb = hn::Sub(hn::ShiftLeft<2>(u), ConstI<1056>());
-    const VI16 lr = hn::Sub(v, ConstI<144>());
-    const VI16 lg = hn::Sub(ConstI<112>(), v);
-    const VI16 lb = hn::Sub(hn::Add(u, u), ConstI<272>());
+// pixel pair. Its constants are made once, before a kernel's loop.
+class YuvToRgb {
+  public:
+    YuvToRgb()
+        : low_(Opaque(Const<0x00FF>())), high_(Opaque(Const<0xFF00>())),
+          k42_(Opaque(Const<42 << 8>())), k153_(Opaque(Const<153 << 8>())),
+          k48_(Opaque(Const<48 << 8>())), k100_(Opaque(Const<100 << 8>())),
+          r0_(Opaque(Const<20128>())), g0_(Opaque(Const<6112>())), b0_(Opaque(ConstI<1056>())),
+          lr0_(Opaque(ConstI<144>())), lg0_(Opaque(ConstI<112>())), lb0_(Opaque(ConstI<272>())) {}
 
-    const VI16 y_even = hn::BitCast(di, Even(yy)), y_odd = hn::BitCast(di, Odd(yy));
-    const VI16 t_even = hn::BitCast(di, Times<42>(EvenHigh(yy)));
-    const VI16 t_odd = hn::BitCast(di, Times<42>(OddHigh(yy)));
-    const auto channel = [](VI16 luma, VI16 t, VI16 linear, VI16 k) {
-        return hn::Add(hn::Add(luma, linear), hn::ShiftRight<8>(hn::Add(t, k)));
-    };
-    r = Bytes(channel(y_even, t_even, lr, kr), channel(y_odd, t_odd, lr, kr));
-    g = Bytes(channel(y_even, t_even, lg, kg), channel(y_odd, t_odd, lg, kg));
-    b = Bytes(channel(y_even, t_even, lb, kb), channel(y_odd, t_odd, lb, kb));
-}
+    // `y` holds lumas in pixel order, `uv` the pairs' (U, V) bytes.
+    HWY_INLINE void operator()(V8 y, V8 uv, V8& r, V8& g, V8& b) const {
+        const D16 d16;
+        const DI16 di;
+        const V16 yy = hn::BitCast(d16, y), cc = hn::BitCast(d16, uv);
+        const V16 u_high = hn::ShiftLeft<8>(cc), v_high = hn::And(cc, high_);
+        const VI16 u = hn::BitCast(di, hn::And(cc, low_)), v = hn::BitCast(di, hn::ShiftRight<8>(cc));
+        const VI16 kr = hn::BitCast(di, hn::Sub(hn::MulHigh(v_high, k153_), r0_));
+        const VI16 kg = hn::BitCast(
+            di, hn::Add(hn::Sub(hn::MulHigh(v_high, k48_), hn::MulHigh(u_high, k100_)), g0_));
+        const VI16 kb = hn::Sub(hn::ShiftLeft<2>(u), b0_);
+        const VI16 lr = hn::Sub(v, lr0_);
+        const VI16 lg = hn::Sub(lg0_, v);
+        const VI16 lb = hn::Sub(hn::Add(u, u), lb0_);
+
+        const VI16 y_even = hn::BitCast(di, hn::And(yy, low_));
+        const VI16 y_odd = hn::BitCast(di, hn::ShiftRight<8>(yy));
+        const VI16 t_even = hn::BitCast(di, hn::MulHigh(hn::ShiftLeft<8>(yy), k42_));
+        const VI16 t_odd = hn::BitCast(di, hn::MulHigh(hn::And(yy, high_), k42_));
+        const auto channel = [](VI16 luma, VI16 t, VI16 linear, VI16 k) {
+            return hn::Add(hn::Add(luma, linear), hn::ShiftRight<8>(hn::Add(t, k)));
+        };
+        r = Bytes(channel(y_even, t_even, lr, kr), channel(y_odd, t_odd, lr, kr));
+        g = Bytes(channel(y_even, t_even, lg, kg), channel(y_odd, t_odd, lg, kg));
+        b = Bytes(channel(y_even, t_even, lb, kb), channel(y_odd, t_odd, lb, kb));
+    }
+
+  private:
+    V16 low_, high_, k42_, k153_, k48_, k100_, r0_, g0_;
+    VI16 b0_, lr0_, lg0_, lb0_;
+};
 
 // BT.601 limited-range luma ((66 R + 129 G + 25 B + 128) >> 8) + 16, in unsigned 16-bit lanes
 // (the largest sum, 56228, fits).
@@ -224,12 +252,13 @@ std::size_t Packed422Vectors(const std::uint8_t* HWY_RESTRICT src, std::size_t p
                              std::uint8_t* HWY_RESTRICT out) {
     const D8 d8;
     const std::size_t n = hn::Lanes(d8);  // even: a vector holds whole pairs
+    const YuvToRgb yuv_to_rgb;
     std::size_t i = 0;
     for (; i + n <= pixels; i += n) {
         V8 a, b;
         hn::LoadInterleaved2(d8, src + 2 * i, a, b);
         V8 r, g, bl;
-        YuvToRgb(kYuy2 ? a : b, kYuy2 ? b : a, r, g, bl);
+        yuv_to_rgb(kYuy2 ? a : b, kYuy2 ? b : a, r, g, bl);
         Store3<kRgb>(r, g, bl, out + 3 * i);
     }
     return i;
@@ -240,10 +269,11 @@ std::size_t Nv12Vectors(const std::uint8_t* HWY_RESTRICT y, const std::uint8_t* 
                         std::size_t width, std::uint8_t* HWY_RESTRICT out) {
     const D8 d8;
     const std::size_t n = hn::Lanes(d8);
+    const YuvToRgb yuv_to_rgb;
     std::size_t i = 0;
     for (; i + n <= width; i += n) {
         V8 r, g, b;
-        YuvToRgb(hn::LoadU(d8, y + i), hn::LoadU(d8, uv + i), r, g, b);
+        yuv_to_rgb(hn::LoadU(d8, y + i), hn::LoadU(d8, uv + i), r, g, b);
         Store3<kRgb>(r, g, b, out + 3 * i);
     }
     return i;
