@@ -20,15 +20,28 @@ namespace {
 // More workers than this would only take turns on the cores.
 constexpr int kMaxWorkers = 64;
 
-// A caller whose last runs are in workers' hands waits for them awake this long before it
-// sleeps: a thread woken from sleep may start only some hundred microseconds later on a busy
-// machine, longer than a run of a 1920 x 1080 frame takes.
+// A thread woken from sleep may start only some hundred microseconds later on a busy machine,
+// longer than its share of a 1920 x 1080 conversion takes. So threads that expect work soon wait
+// for it awake a while before they sleep, as OpenCV's pool does: a worker after its last run,
+// for the next conversion of a loop; a caller for the runs its workers are finishing. A worker
+// awake costs its core's time, so the wait is short.
+constexpr auto kWorkerAwake = std::chrono::milliseconds(2);
 constexpr auto kCallerAwake = std::chrono::microseconds(500);
 
 inline void relax() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #endif
+}
+
+// Spins until ready() or `awake` has passed.
+template <class Ready>
+void spin_until(const Ready& ready, std::chrono::steady_clock::duration awake) {
+    const auto until = std::chrono::steady_clock::now() + awake;
+    for (int i = 1; !ready(); ++i) {
+        if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) return;
+        relax();
+    }
 }
 
 // One call's parts. Whoever holds it (the caller, or a worker that took it from the queue)
@@ -56,11 +69,7 @@ class Job {
     }
 
     void wait() {
-        const auto until = std::chrono::steady_clock::now() + kCallerAwake;
-        for (int i = 1; done_.load() != parts_; ++i) {
-            if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) break;
-            relax();
-        }
+        spin_until([this] { return done_.load() == parts_; }, kCallerAwake);
         std::unique_lock<std::mutex> lock(mutex_);
         all_done_.wait(lock, [this] { return done_.load() == parts_; });
         if (error_) std::rethrow_exception(error_);
@@ -103,6 +112,7 @@ class Pool {
             // A worker that takes the job runs parts until none is left: one entry per worker
             // that is to help is enough, however many parts there are.
             queue_.insert(queue_.end(), std::size_t(std::min(helpers, workers_)), job);
+            queued_.store(queue_.size());
         }
         work_.notify_all();
         job->work();
@@ -112,12 +122,14 @@ class Pool {
   private:
     [[noreturn]] void serve() {
         for (;;) {
+            spin_until([this] { return queued_.load() > 0; }, kWorkerAwake);
             std::shared_ptr<Job> job;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 work_.wait(lock, [this] { return !queue_.empty(); });
                 job = std::move(queue_.front());
                 queue_.pop_front();
+                queued_.store(queue_.size());
             }
             job->work();
         }
@@ -131,12 +143,14 @@ class Pool {
         Pool& pool = instance();
         pool.workers_ = 0;
         pool.queue_.clear();
+        pool.queued_.store(0);
         pool.mutex_.unlock();
     }
 
     std::mutex mutex_;
     std::condition_variable work_;
     std::deque<std::shared_ptr<Job>> queue_;
+    std::atomic<std::size_t> queued_{0};  // queue_.size(), read without the lock while awake
     int workers_ = 0;
 };
 
