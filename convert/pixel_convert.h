@@ -44,10 +44,9 @@ inline std::size_t picture_bytes(Target target, int width, int height) {
 // formats, RGB565 shifted up, or the decoded JPEG; gray is the luma plane of the YUV formats and
 // the BT.601 luma ((66 R + 129 G + 25 B + 128) >> 8) + 16 of the others.
 //
-// The rows are split into `threads` runs converted side by side (at most one run per row; a
-// JPEG is decoded on the calling thread all the same). `threads` 0 leaves the count to the
-// conversion: one per core, but none for fewer than about 131,000 pixels. The picture is the same
-// whatever the count.
+// The rows are converted by `threads` threads side by side (at most one per row; a JPEG is
+// decoded on the calling thread all the same). `threads` 0 leaves the count to the conversion:
+// one per core, each with at least 131,072 pixels. The picture is the same whatever the count.
 void convert(const lentra_formats::PixelFormat& f, const std::uint8_t* frame, std::size_t size,
              int width, int height, Target target, std::uint8_t* out, int threads);
 
