@@ -26,15 +26,31 @@ A frame is given with its format: the ``LxFormat`` it was captured with, or an
 (``pylentrasdk.stream.Frame``) brings its own.
 """
 
+from __future__ import annotations
+
 import collections
 import fractions
 import operator
+from typing import TYPE_CHECKING, Any, Callable, Optional, SupportsIndex, Tuple, Union
 
 import numpy
+import numpy.typing
 
-from . import _convert
+from . import _convert, _tables
 from . import pyLentraSDK as _binding
-from ._files import write_atomically
+from ._files import PathLike, write_atomically
+
+if TYPE_CHECKING:
+    from .stream import Frame
+
+#: A frame: LxGetImage's flat array, a stream frame's array (uint16 for RGB16), its bytes, or the
+#: stream Frame itself, which brings its format.
+FrameLike = Union["numpy.typing.NDArray[Any]", bytes, bytearray, memoryview, "Frame"]
+#: A frame's format: its LxFormat record, or an LX_IMAGE_FORMAT member given with a size.
+FormatOf = Union[_binding.LxFormat, _binding.LX_IMAGE_FORMAT]
+Picture = numpy.typing.NDArray[numpy.uint8]
+_Size = Optional[SupportsIndex]
+_Converter = Callable[[Any, int, int, int, Optional[Picture], Optional[int]], Picture]
 
 __all__ = ["PixelFormat", "PIXEL_FORMATS", "format_name", "frame_size", "to_rgb", "to_bgr",
            "to_gray", "to_jpeg", "to_png"]
@@ -49,38 +65,35 @@ name: "YUY2", the member's name without the enumeration's prefix; bytes_per_pixe
 (3/2 for NV12), None for MJPG, whose frames vary; width_multiple, height_multiple: a frame's width
 and height are multiples of these (chroma is shared by pixel pairs, or NV12's 2 x 2 blocks)."""
 
-# The nine pixel formats that carry pictures. LX_IMAGE_FORMAT_NONE is not one of them.
+# The pixel formats that carry pictures, from the one C++ table of them (LX_IMAGE_FORMAT_NONE
+# is not one of them).
 PIXEL_FORMATS = {
-    _F.LX_IMAGE_FORMAT_YUY2: PixelFormat("YUY2", fractions.Fraction(2), 2, 1),
-    _F.LX_IMAGE_FORMAT_UYVY: PixelFormat("UYVY", fractions.Fraction(2), 2, 1),
-    _F.LX_IMAGE_FORMAT_NV12: PixelFormat("NV12", fractions.Fraction(3, 2), 2, 2),
-    _F.LX_IMAGE_FORMAT_MJPG: PixelFormat("MJPG", None, 1, 1),
-    _F.LX_IMAGE_FORMAT_BGRA: PixelFormat("BGRA", fractions.Fraction(4), 1, 1),
-    _F.LX_IMAGE_FORMAT_BGRX: PixelFormat("BGRX", fractions.Fraction(4), 1, 1),
-    _F.LX_IMAGE_FORMAT_BGR: PixelFormat("BGR", fractions.Fraction(3), 1, 1),
-    _F.LX_IMAGE_FORMAT_RGB16: PixelFormat("RGB16", fractions.Fraction(2), 1, 1),
-    _F.LX_IMAGE_FORMAT_RGB: PixelFormat("RGB", fractions.Fraction(3), 1, 1),
+    _F(facts.format): PixelFormat(
+        facts.name,
+        None if facts.bytes_per_pixel is None else fractions.Fraction(*facts.bytes_per_pixel),
+        facts.width_multiple, facts.height_multiple)
+    for facts in _tables.pixel_formats
 }
 
 
-def format_name(member):
+def format_name(member: _binding.LX_IMAGE_FORMAT) -> str | None:
     """"YUY2" for LX_IMAGE_FORMAT_YUY2; None for a value that carries no picture."""
     facts = PIXEL_FORMATS.get(member)
-    return facts.name if facts else None
+    return str(facts.name) if facts else None
 
 
 # The largest width or height of a frame (LxFormat holds them in 16 bits).
 _MAX_SIDE = 65535
 
 
-def _integer(value, name):
+def _integer(value: object, name: str) -> int:
     """`value` as an int: a Python or NumPy integer; TypeError for a bool, float, str or other."""
     if isinstance(value, (bool, numpy.bool_)) or not hasattr(type(value), "__index__"):
         raise TypeError("{} must be an int, not {}".format(name, type(value).__name__))
-    return operator.index(value)
+    return operator.index(value)  # type: ignore[arg-type]
 
 
-def _threads(threads):
+def _threads(threads: SupportsIndex | None) -> int | None:
     """None (one thread per core, for frames large enough) or a count of at least 1."""
     if threads is None:
         return None
@@ -90,7 +103,8 @@ def _threads(threads):
     return count
 
 
-def _format_of(fmt, width, height):
+def _format_of(fmt: object, width: _Size,
+               height: _Size) -> Tuple[_binding.LX_IMAGE_FORMAT, int, int]:
     """(LX_IMAGE_FORMAT member, width, height) from an LxFormat or a member and a size."""
     if isinstance(fmt, _binding.LxFormat):
         width = fmt.width if width is None else width
@@ -101,33 +115,33 @@ def _format_of(fmt, width, height):
             type(fmt).__name__))
     if width is None or height is None:
         raise TypeError("width and height are needed with an LX_IMAGE_FORMAT member")
-    width, height = _integer(width, "width"), _integer(height, "height")
-    if width <= 0 or height <= 0:
-        raise ValueError("a frame of {} x {} pixels holds no picture".format(width, height))
-    if width > _MAX_SIDE or height > _MAX_SIDE:
+    columns, rows = _integer(width, "width"), _integer(height, "height")
+    if columns <= 0 or rows <= 0:
+        raise ValueError("a frame of {} x {} pixels holds no picture".format(columns, rows))
+    if columns > _MAX_SIDE or rows > _MAX_SIDE:
         raise ValueError("a frame of {} x {} pixels is larger than {} on a side".format(
-            width, height, _MAX_SIDE))
+            columns, rows, _MAX_SIDE))
     facts = PIXEL_FORMATS.get(fmt)
     if facts is None:
         raise ValueError("{} frames carry no picture".format(fmt.name))
-    if width % facts.width_multiple:
-        raise ValueError("{} frames have an even width, not {}".format(facts.name, width))
-    if height % facts.height_multiple:
-        raise ValueError("{} frames have an even height, not {}".format(facts.name, height))
-    return fmt, width, height
+    if columns % facts.width_multiple:
+        raise ValueError("{} frames have an even width, not {}".format(facts.name, columns))
+    if rows % facts.height_multiple:
+        raise ValueError("{} frames have an even height, not {}".format(facts.name, rows))
+    return fmt, columns, rows
 
 
-def frame_size(fmt, width=None, height=None):
+def frame_size(fmt: FormatOf, width: _Size = None, height: _Size = None) -> int | None:
     """The bytes of one frame of this format and size; None for MJPG, whose frames vary."""
-    fmt, width, height = _format_of(fmt, width, height)
-    per_pixel = PIXEL_FORMATS[fmt].bytes_per_pixel
-    return None if per_pixel is None else int(width * height * per_pixel)
+    member, columns, rows = _format_of(fmt, width, height)
+    per_pixel = PIXEL_FORMATS[member].bytes_per_pixel
+    return None if per_pixel is None else int(columns * rows * per_pixel)
 
 
-_FRAME_TYPE = []
+_FRAME_TYPE: list[type] = []
 
 
-def _stream_frame_type():
+def _stream_frame_type() -> type:
     # The stream module is loaded on first use (most programs never need it), then kept.
     if not _FRAME_TYPE:
         from . import stream
@@ -136,27 +150,33 @@ def _stream_frame_type():
     return _FRAME_TYPE[0]
 
 
-def _frame_and_format(frame, fmt, width, height):
+def _frame_and_format(frame: FrameLike, fmt: FormatOf | None, width: _Size,
+                      height: _Size) -> Tuple[Any, _binding.LX_IMAGE_FORMAT, int, int]:
     """The frame's bytes (an array or bytes-like object) and (member, width, height)."""
+    data: Any = frame
     if isinstance(frame, _stream_frame_type()):
         if fmt is None:
-            fmt = frame.format
-        frame = frame.array
+            fmt = data.format
+        data = data.array
     elif fmt is None:
         raise TypeError("fmt is needed: only a FrameStream frame knows its own format")
-    if not isinstance(frame, (numpy.ndarray, bytes, bytearray, memoryview)):
+    if not isinstance(data, (numpy.ndarray, bytes, bytearray, memoryview)):
         raise TypeError("a frame is a NumPy array of uint8 or bytes, not {}".format(
-            type(frame).__name__))
-    return (frame,) + _format_of(fmt, width, height)
+            type(data).__name__))
+    member, columns, rows = _format_of(fmt, width, height)
+    return data, member, columns, rows
 
 
-def _convert_with(function, frame, fmt, width, height, out, threads):
+def _convert_with(function: _Converter, frame: FrameLike, fmt: FormatOf | None, width: _Size,
+                  height: _Size, out: Picture | None, threads: SupportsIndex | None) -> Picture:
     count = _threads(threads)
-    data, member, width, height = _frame_and_format(frame, fmt, width, height)
-    return function(data, int(member), width, height, out, count)
+    data, member, columns, rows = _frame_and_format(frame, fmt, width, height)
+    return function(data, int(member), columns, rows, out, count)
 
 
-def to_rgb(frame, fmt=None, width=None, height=None, *, out=None, threads=None):
+def to_rgb(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
+           height: _Size = None, *, out: Picture | None = None,
+           threads: SupportsIndex | None = None) -> Picture:
     """The frame as an (height, width, 3) uint8 array of R, G, B; `out` when given.
 
     `frame`: LxGetImage's flat array, a FrameStream frame's array (RGB16's uint16 too), bytes,
@@ -171,28 +191,34 @@ def to_rgb(frame, fmt=None, width=None, height=None, *, out=None, threads=None):
     return _convert_with(_convert.to_rgb, frame, fmt, width, height, out, threads)
 
 
-def to_bgr(frame, fmt=None, width=None, height=None, *, out=None, threads=None):
+def to_bgr(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
+           height: _Size = None, *, out: Picture | None = None,
+           threads: SupportsIndex | None = None) -> Picture:
     """The frame as an (height, width, 3) uint8 array of B, G, R (the order OpenCV uses)."""
     return _convert_with(_convert.to_bgr, frame, fmt, width, height, out, threads)
 
 
-def to_gray(frame, fmt=None, width=None, height=None, *, out=None, threads=None):
+def to_gray(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
+            height: _Size = None, *, out: Picture | None = None,
+            threads: SupportsIndex | None = None) -> Picture:
     """The frame's luma as an (height, width) uint8 array: the Y plane of YUY2, UYVY and NV12,
     the BT.601 luma ((66 R + 129 G + 25 B + 128) >> 8) + 16 of the other formats."""
     return _convert_with(_convert.to_gray, frame, fmt, width, height, out, threads)
 
 
-def to_jpeg(frame, fmt=None, quality=80, width=None, height=None):
+def to_jpeg(frame: FrameLike, fmt: FormatOf | None = None, quality: SupportsIndex = 80,
+            width: _Size = None, height: _Size = None) -> bytes:
     """The frame as the bytes of a JPEG file of this quality (1 to 100).
 
     YUV frames are compressed from their own planes (4:2:2 for YUY2 and UYVY, 4:2:0 for NV12),
     the RGB formats from their pixels (4:2:0); an MJPG frame is returned as it is, once its
     header is read and its size checked. Raises as to_rgb does."""
-    data, member, width, height = _frame_and_format(frame, fmt, width, height)
-    return _convert.to_jpeg(data, int(member), width, height, _integer(quality, "quality"))
+    data, member, columns, rows = _frame_and_format(frame, fmt, width, height)
+    return _convert.to_jpeg(data, int(member), columns, rows, _integer(quality, "quality"))
 
 
-def to_png(frame, fmt, path, width=None, height=None):
+def to_png(frame: FrameLike, fmt: FormatOf | None, path: PathLike, width: _Size = None,
+           height: _Size = None) -> None:
     """Writes the frame as an RGB PNG file at `path` (`fmt` may be None for a stream Frame).
 
     The picture goes to a temporary file beside `path` that is renamed into place, so a failed

@@ -58,14 +58,34 @@ class Frame(metaclass=_Pybind11Type):
         Frames the camera made between the previous frame delivered and this one
         """
     @property
+    def exposure(self) -> int | None:
+        """
+        The exposure the frame was made with (LxGetCurrentExposure); None where the camera reports none
+        """
+    @property
     def format(self) -> LxFormat:
         """
         The LxFormat the frame was captured in
         """
     @property
+    def gain(self) -> int | None:
+        """
+        The gain the frame was made with (LxGetCurrentGain); None where the camera reports none
+        """
+    @property
+    def metadata(self) -> dict[str, typing.Any]:
+        """
+        A new dict of what is known about the frame: number, timestamp, sensor_timestamp, exposure, gain, format (a pylentrasdk.formats.Format) and dropped
+        """
+    @property
     def number(self) -> int:
         """
         The camera's number for the frame (its frame counter's steps since the stream started)
+        """
+    @property
+    def sensor_timestamp(self) -> float | None:
+        """
+        The camera's clock in seconds right after the frame (LxGetTimestamp); None where the camera reports none
         """
     @property
     def timestamp(self) -> float:
@@ -87,6 +107,8 @@ class FrameStream(metaclass=_Pybind11Type):
     def __iter__(self) -> FrameStream:
         ...
     def __next__(self) -> Frame:
+        ...
+    def __repr__(self) -> str:
         ...
     def close(self) -> None:
         """

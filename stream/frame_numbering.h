@@ -22,10 +22,13 @@
 
 namespace lentra_stream {
 
-// What the camera said right after a frame was taken.
+// What the camera said right after a frame was taken. Each is absent where the camera did not
+// answer (a camera without the feature).
 struct CameraReport {
-    std::optional<std::uint8_t> counter;  // LxGetFrameCount, when it answered
-    std::optional<float> timestamp;       // LxGetTimestamp (seconds), when it answered
+    std::optional<std::uint8_t> counter;    // LxGetFrameCount
+    std::optional<float> timestamp;         // LxGetTimestamp (seconds)
+    std::optional<std::uint32_t> exposure;  // LxGetCurrentExposure
+    std::optional<std::uint8_t> gain;       // LxGetCurrentGain
 };
 
 class FrameNumbering {

@@ -87,6 +87,10 @@ def test_expected_frame_refuses_what_it_cannot_know(lentra_camera):
         with pytest.raises(ValueError, match="32-bit"):
             expected_frame(fmt, number)
     assert np.array_equal(expected_frame(fmt, np.uint32(7)), expected_frame(fmt, 7))
+    # A control that answers while its range does not: its default, and so the frame, is unknown.
+    sim.inject("LxGetISPImageProcessingRange", status=-1)
+    with pytest.raises(RuntimeError, match="LxGetISPImageProcessingRange gave no range"):
+        expected_frame(fmt, 0, lentra_camera)
     lx.LxClose(lentra_camera)
     with pytest.raises(RuntimeError, match="LX_STATUS_NOT_OPEN"):
         expected_frame(fmt, 0, lentra_camera)

@@ -2,28 +2,36 @@
 frame, with the adjustments the camera's current controls make (sdk/docs/test-pattern.md and
 sdk/docs/rig-description.md say how controls become adjustments)."""
 
+from __future__ import annotations
+
 import operator
+from typing import Any, SupportsIndex
+
+import numpy
+import numpy.typing
 
 from .. import frames as _frames
 from .. import pyLentraSDK as _binding
 from .. import sim
-from ..status import LxStatus, status_name
+from ..frames import FrameLike
+from ..pyLentraSDK import LX_ISP_IMAGE_PROPERTIES, LX_UVC_IMAGE_PROPERTIES, LxCamera, LxFormat
+from ..status import status_name, status_value
 from . import _pattern
 
 _F = _binding.LX_IMAGE_FORMAT
 _ISP = _binding.LX_ISP_IMAGE_PROPERTIES
 _UVC = _binding.LX_UVC_IMAGE_PROPERTIES
-_NOT_SUPPORTED = int(LxStatus.LX_STATUS_NOT_SUPPORTED)
+_NOT_SUPPORTED = status_value("LX_STATUS_NOT_SUPPORTED")
 
 
-def _checked_format(fmt):
+def _checked_format(fmt: LxFormat) -> LxFormat:
     if not isinstance(fmt, _binding.LxFormat):
         raise TypeError("fmt must be the LxFormat the frame was captured with, not {}".format(
             type(fmt).__name__))
     return fmt
 
 
-def frame_number(frame, fmt):
+def frame_number(frame: FrameLike, fmt: LxFormat) -> int:
     """The frame number stamped into a frame that a simulated camera sent.
 
     `frame` is what LxGetImage returned (a uint8 array), a FrameStream frame (or its array), or
@@ -31,7 +39,7 @@ def frame_number(frame, fmt):
     read: the bytes are not a frame of that format and size, or the frame is too small to carry
     a stamp (under 40 x 40 pixels)."""
     fmt = _checked_format(fmt)
-    data = getattr(frame, "array", frame)
+    data: Any = getattr(frame, "array", frame)
     number = sim.read_frame_number(data, fmt)
     if number is None:
         raise ValueError("no frame number can be read from this frame as {}x{} {}".format(
@@ -39,26 +47,27 @@ def frame_number(frame, fmt):
     return number
 
 
-def _trunc_div(a, b):
+def _trunc_div(a: int, b: int) -> int:
     """a / b rounded toward zero, as the library's integer division does."""
     quotient = abs(a) // abs(b)
     return quotient if (a >= 0) == (b > 0) else -quotient
 
 
-def _clamp(value, low, high):
+def _clamp(value: int, low: int, high: int) -> int:
     return min(max(value, low), high)
 
 
-def _percent_of_default(value, default):
+def _percent_of_default(value: int, default: int) -> int:
     percent = _trunc_div(100 * value, default) if default > 0 else 100 + value - default
     return _clamp(percent, -100000, 100000)
 
 
-def _answer(function, cam, *arguments):
+def _answer(function: str, cam: LxCamera, *arguments: object) -> list[int] | None:
     """The values a getter hands back, None when the camera lacks the control; any other
     failure raises, since the frame cannot be known without it. The binding turns every failure
     of the ISP getters into -1, so for them -1 means a lacking control: the UVC getter or the
     exposure asked next on the same camera says whether it is open."""
+    values: list[int]
     status, *values = getattr(_binding, function)(cam, *arguments)
     if status == (-1 if "ISP" in function else _NOT_SUPPORTED):
         return None
@@ -68,27 +77,34 @@ def _answer(function, cam, *arguments):
     return values
 
 
-def _isp(cam, prop):
+def _isp(cam: LxCamera, prop: LX_ISP_IMAGE_PROPERTIES) -> int | None:
     answer = _answer("LxGetISPImageProcessing", cam, prop)
     return None if answer is None else answer[0]
 
 
-def _quantity(cam, isp, uvc):
+def _quantity(cam: LxCamera, isp: LX_ISP_IMAGE_PROPERTIES,
+              uvc: LX_UVC_IMAGE_PROPERTIES) -> tuple[int, int] | None:
     """(value, default) of an ISP control, or of the UVC control of that kind on a camera
     without the ISP one (a plain webcam); None when the camera has neither."""
     for getter, prop in (("ISP", isp), ("UVC", uvc)):
         answer = _answer("LxGet{}ImageProcessing".format(getter), cam, prop)
         if answer is not None:
-            default = _answer("LxGet{}ImageProcessingRange".format(getter), cam, prop)[3]
-            return answer[0], default
+            function = "LxGet{}ImageProcessingRange".format(getter)
+            limits = _answer(function, cam, prop)
+            if limits is None:
+                # The control is there but its range, and so the default the frame is drawn
+                # against, cannot be read.
+                raise RuntimeError("expected_frame: {} gave no range for {}, which the camera "
+                                   "reads".format(function, prop.name))
+            return answer[0], limits[3]
     return None
 
 
-def camera_adjustments(cam):
+def camera_adjustments(cam: LxCamera) -> dict[str, int]:
     """What the camera's controls, as they are now, do to its frames (the keys of
     _pattern.NEUTRAL). The level follows the sensor's current exposure and gain, which auto
     exposure moves with every frame: it is the level of the frame delivered last."""
-    adjustments = {}
+    adjustments: dict[str, int] = {}
     level = 100
     exposure = _quantity(cam, _ISP.ISP_IMAGE_EXPOSURE_TIME, _UVC.UVC_IMAGE_EXPOSURE)
     current = _answer("LxGetCurrentExposure", cam)
@@ -138,7 +154,8 @@ def camera_adjustments(cam):
     return adjustments
 
 
-def expected_frame(fmt, number, camera=None):
+def expected_frame(fmt: LxFormat, number: SupportsIndex,
+                   camera: LxCamera | None = None) -> numpy.typing.NDArray[numpy.uint8]:
     """The exact bytes a simulated camera sends as frame `number` in the format `fmt` (an
     LxFormat), as a flat uint8 array like LxGetImage's.
 

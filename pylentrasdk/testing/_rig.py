@@ -1,19 +1,27 @@
 """The simulated rig of one test and the faults it injects, kept apart from pytest: the plugin
 (plugin.py) only decides when each step runs."""
 
+from __future__ import annotations
+
 import difflib
+import enum
 import os
+from typing import TYPE_CHECKING, Any, Dict, Iterable, Mapping, SupportsInt, Type, TypedDict, Union
 
 from .. import pyLentraSDK as _binding
 from .. import sim
+from ..pyLentraSDK import LX_CAPTURE_RESULT, LX_UPGRADE_RESULT, LxCamera
 from ..status import LxStatus, status_name
+
+if TYPE_CHECKING:
+    from typing_extensions import Unpack
 
 
 class RigLoadError(Exception):
     """The rig a test asked for could not be set up; the message is the one-line reason."""
 
 
-def _functions():
+def _functions() -> list[str]:
     """The SDK's function names: the binding has one function of each name."""
     return sorted(name for name in dir(_binding)
                   if type(getattr(_binding, name)).__name__ == "builtin_function_or_method")
@@ -22,10 +30,31 @@ def _functions():
 _FUNCTIONS = frozenset(_functions())
 
 # The functions whose answer `result` gives, and the enumeration it is a member of.
-_RESULTS = {
+_RESULTS: dict[str, type[LX_CAPTURE_RESULT] | type[LX_UPGRADE_RESULT]] = {
     "LxGetImage": _binding.LX_CAPTURE_RESULT,
     "LxUpgradeSensorFW": _binding.LX_UPGRADE_RESULT,
 }
+
+
+# What a test's rig is made from: a dict, JSON text, or the path of a JSON file (relative to
+# the test file's folder); None for the built-in default rig.
+RigDescription = Union[Dict[str, Any], str, "os.PathLike[str]"]
+
+
+class FaultArguments(TypedDict, total=False):
+    """What lentra_inject takes besides the function: sim.inject's arguments, with `status` and
+    `result` also by name."""
+
+    status: SupportsInt | str
+    result: SupportsInt | str
+    value: object
+    text: str | bytes | bytearray
+    empty: bool
+    size: SupportsInt
+    progress: Iterable[SupportsInt]
+    throw: str
+    fail_at: str
+    count: int
 
 
 class LentraRig:
@@ -34,20 +63,22 @@ class LentraRig:
     ``cameras`` holds the names discovery gave when the rig was loaded; ``open(index_or_name)``
     opens one of them. Every camera opened here is closed after the test."""
 
-    def __init__(self, description=None, pacing="free-run", folder=None):
+    def __init__(self, description: RigDescription | None = None, pacing: str = "free-run",
+                 folder: str | None = None) -> None:
         self._description = description
         self._pacing = pacing
         self._folder = folder  # where a relative path of a description file starts
-        self._before = None
-        self._opened = []
-        self.cameras = []
+        # How the rig before the test was made, and its pacing (set by _load).
+        self._before: tuple[tuple[str, bytes] | None, str] | None = None
+        self._opened: list[LxCamera] = []
+        self.cameras: list[str] = []
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return "<LentraRig cameras={!r}>".format(self.cameras)
 
     # -- set-up and tear-down (called by the plugin) --------------------------------------------
 
-    def _load(self):
+    def _load(self) -> None:
         """Loads the rig with no faults, call counts at zero and the pacing asked for. On failure
         the rig that was there before is put back and RigLoadError says why."""
         self._before = (sim._made_by, sim.get_pacing())
@@ -65,7 +96,7 @@ class LentraRig:
             raise
         sim.reset_call_counts()
 
-    def _load_description(self):
+    def _load_description(self) -> None:
         description = self._description
         try:
             if description is None:
@@ -90,7 +121,7 @@ class LentraRig:
         except ValueError as error:
             raise RigLoadError(str(error)) from None
 
-    def _close_cameras(self):
+    def _close_cameras(self) -> None:
         """Stops and closes every camera opened through open(); statuses do not matter here
         (the test may have closed a camera itself, or replaced the rig)."""
         sim.clear_faults()  # a fault left on LxClose must not keep a camera open
@@ -99,10 +130,12 @@ class LentraRig:
             _binding.LxStopStreaming(cam)
             _binding.LxClose(cam)
 
-    def _restore(self):
+    def _restore(self) -> None:
         """Makes the rig that was there before the test again, with no faults, call counts at
         zero and the pacing it had. Its cameras start anew: handles to them taken before the
         test answer as invalid, as after any replacement of the rig."""
+        if self._before is None:
+            return  # never loaded: the rig was not touched
         made_by, pacing = self._before
         try:
             if made_by is None:
@@ -120,10 +153,10 @@ class LentraRig:
 
     # -- for the test ---------------------------------------------------------------------------
 
-    def _listing(self):
+    def _listing(self) -> str:
         return ", ".join("{} {!r}".format(i, name) for i, name in enumerate(self.cameras)) or "none"
 
-    def _index_of(self, index_or_name):
+    def _index_of(self, index_or_name: int | str) -> int:
         if isinstance(index_or_name, bool):
             raise TypeError("a camera is chosen by index (int) or name (str), not bool")
         if isinstance(index_or_name, int):
@@ -145,7 +178,7 @@ class LentraRig:
         raise LookupError("{!r} names several cameras ({}); give more of the name or an "
                           "index".format(index_or_name, ", ".join(str(i) for i in found)))
 
-    def open(self, index_or_name):
+    def open(self, index_or_name: int | str) -> LxCamera:
         """Opens the camera at this index, or the one whose name is this or contains it (only
         one may), and returns its LxCamera handle. It is closed after the test (streaming
         stopped first). Opening is exclusive, as on a device: a camera already open raises."""
@@ -161,7 +194,7 @@ class LentraRig:
         return cam
 
 
-def _known_function(function):
+def _known_function(function: str) -> str:
     if function in _FUNCTIONS:
         return function
     close = difflib.get_close_matches(str(function), _FUNCTIONS, n=3)
@@ -170,7 +203,11 @@ def _known_function(function):
         function, hint, ", ".join(sorted(_FUNCTIONS))))
 
 
-def _member(value, enumeration, what):
+# The enumerations a fault's `status` and `result` name members of.
+_Enumeration = Union[Type[enum.IntEnum], Type[LX_CAPTURE_RESULT], Type[LX_UPGRADE_RESULT]]
+
+
+def _member(value: object, enumeration: _Enumeration, what: str) -> object:
     """A member of `enumeration` named by `value`; other values are passed on unchanged."""
     if not isinstance(value, str):
         return value
@@ -181,7 +218,7 @@ def _member(value, enumeration, what):
     return member
 
 
-def _fault_values(function, fault):
+def _fault_values(function: str, fault: Mapping[str, Any]) -> dict[str, Any]:
     """The fault's `result` and `status` with names turned into values, checked against the
     function they are for."""
     fault = dict(fault)
@@ -205,19 +242,20 @@ class Injection:
     """One call of ``lentra_inject``: its fault is pending until used up, withdrawn at the end
     of its ``with`` block or of the test."""
 
-    def __init__(self, injector, function, fault, count):
+    def __init__(self, injector: FaultInjector, function: str, fault: dict[str, Any],
+                 count: int) -> None:
         self._injector = injector
         self.function = function
         self._fault = fault
         self._left = count  # units not yet taken by a call (as far as the injector knows)
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return "<Injection {} {!r}>".format(self.function, self._fault)
 
-    def __enter__(self):
+    def __enter__(self) -> Injection:
         return self
 
-    def __exit__(self, *exc_info):
+    def __exit__(self, *exc_info: object) -> None:
         self._injector._withdraw(self)
 
 
@@ -229,21 +267,23 @@ class FaultInjector:
     ``result`` and ``status`` may be given by name ("LX_BUFFER_CORRUPTED", "LX_STATUS_BUSY").
     An unknown function, result or status name raises ValueError with the known names."""
 
-    def __init__(self):
-        self._queues = {}  # function -> its pending Injections, first injected first
-        self._seen = {}  # function -> its call count when the queue was last brought up to date
+    def __init__(self) -> None:
+        # function -> its pending Injections, first injected first
+        self._queues: dict[str, list[Injection]] = {}
+        # function -> its call count when the queue was last brought up to date
+        self._seen: dict[str, int] = {}
 
-    def __call__(self, function, **fault):
+    def __call__(self, function: str, **fault: Unpack[FaultArguments]) -> Injection:
         function = _known_function(function)
-        fault = _fault_values(function, fault)
-        count = fault.pop("count", 1)
+        values = _fault_values(function, fault)
+        count = values.pop("count", 1)
         self._catch_up(function)
-        sim.inject(function, count=count, **fault)
-        injection = Injection(self, function, fault, count)
+        sim.inject(function, count=count, **values)
+        injection = Injection(self, function, values, count)
         self._queues.setdefault(function, []).append(injection)
         return injection
 
-    def _catch_up(self, function):
+    def _catch_up(self, function: str) -> None:
         """Takes off the faults of `function` that calls since the last look have used: each
         call of a function takes one unit of its oldest pending fault."""
         now = sim.call_count(function)
@@ -257,7 +297,7 @@ class FaultInjector:
             if queue[0]._left == 0:
                 queue.pop(0)
 
-    def _withdraw(self, injection):
+    def _withdraw(self, injection: Injection) -> None:
         """Drops what is left of one injection and keeps every other pending fault. The library
         drops faults only all at once, so the others are injected again with what they have
         left, in their order."""
@@ -275,7 +315,7 @@ class FaultInjector:
             self._queues.setdefault(function, []).append(other)
         injection._left = 0
 
-    def _clear(self):
+    def _clear(self) -> None:
         """Drops every pending fault (the end of the test)."""
         sim.clear_faults()
         self._queues = {}

@@ -14,17 +14,21 @@ installed (disable it with ``-p no:pylentrasdk``). It only offers fixtures and t
 See docs/testing.md.
 """
 
+from __future__ import annotations
+
 import inspect
+from typing import Iterator
 
 import pytest
 
 from .. import sim
-from ._rig import FaultInjector, LentraRig, RigLoadError
+from ..pyLentraSDK import LxCamera
+from ._rig import FaultInjector, LentraRig, RigDescription, RigLoadError
 
 _MARKER = "lentra_rig"
 
 
-def pytest_configure(config):
+def pytest_configure(config: pytest.Config) -> None:
     config.addinivalue_line(
         "markers",
         "lentra_rig(description=None, *, pacing='free-run'): run the test on a fresh simulated "
@@ -34,7 +38,7 @@ def pytest_configure(config):
     )
 
 
-def pytest_collection_modifyitems(items):
+def pytest_collection_modifyitems(items: list[pytest.Item]) -> None:
     # A marked test gets its rig even when it names no fixture of ours (it may drive the SDK
     # through its own code alone).
     for item in items:
@@ -43,27 +47,32 @@ def pytest_collection_modifyitems(items):
             names.append(_MARKER)
 
 
-def _marker_form(description=None, *, pacing="free-run"):
+def _marker_form(description: RigDescription | None = None, *,
+                 pacing: str = "free-run") -> None:
     """What the marker takes."""
 
 
 _MARKER_SIGNATURE = inspect.signature(_marker_form)
+# The marker's form as messages show it: its parameters, without their types.
+_MARKER_FORM = str(_MARKER_SIGNATURE.replace(
+    parameters=[p.replace(annotation=p.empty) for p in _MARKER_SIGNATURE.parameters.values()],
+    return_annotation=_MARKER_SIGNATURE.empty))
 
 
-def _marker_arguments(marker):
+def _marker_arguments(marker: pytest.Mark | None) -> tuple[RigDescription | None, str]:
     """(description, pacing) of the test's marker (the defaults without one)."""
     args, kwargs = (marker.args, marker.kwargs) if marker else ((), {})
     try:
         bound = _MARKER_SIGNATURE.bind(*args, **kwargs)
     except TypeError as error:
-        reason = "@pytest.mark.{}{}: {}".format(_MARKER, _MARKER_SIGNATURE, error)
+        reason = "@pytest.mark.{}{}: {}".format(_MARKER, _MARKER_FORM, error)
         raise RigLoadError(reason) from None
     bound.apply_defaults()
     return bound.arguments["description"], bound.arguments["pacing"]
 
 
 @pytest.fixture
-def lentra_rig(request):
+def lentra_rig(request: pytest.FixtureRequest) -> Iterator[LentraRig]:
     """A fresh simulated rig for this test (see pylentrasdk.testing.LentraRig)."""
     refused = None
     try:
@@ -85,7 +94,7 @@ def lentra_rig(request):
 
 
 @pytest.fixture
-def lentra_camera(lentra_rig):
+def lentra_camera(lentra_rig: LentraRig) -> LxCamera:
     """The first camera of lentra_rig, opened (an LxCamera); closed after the test."""
     if not lentra_rig.cameras:
         pytest.fail("lentra_camera: the rig has no cameras", pytrace=False)
@@ -95,7 +104,7 @@ def lentra_camera(lentra_rig):
 
 
 @pytest.fixture
-def lentra_inject():
+def lentra_inject() -> Iterator[FaultInjector]:
     """Injects a fault into an SDK function (see pylentrasdk.testing.FaultInjector)."""
     injector = FaultInjector()
     try:
