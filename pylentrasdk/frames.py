@@ -32,8 +32,10 @@ from __future__ import annotations
 import collections
 import fractions
 import io
+import operator
 import os
-from typing import TYPE_CHECKING, Any, BinaryIO, Callable, Optional, SupportsInt, Tuple, Union
+from typing import (TYPE_CHECKING, Any, BinaryIO, Callable, Optional, SupportsIndex, SupportsInt,
+                    Tuple, Union)
 
 import numpy
 import numpy.typing
@@ -51,8 +53,8 @@ FrameLike = Union["numpy.typing.NDArray[Any]", bytes, bytearray, memoryview, "Fr
 #: A frame's format: its LxFormat record, or an LX_IMAGE_FORMAT member given with a size.
 FormatOf = Union[_binding.LxFormat, _binding.LX_IMAGE_FORMAT]
 Picture = numpy.typing.NDArray[numpy.uint8]
-_Size = Optional[SupportsInt]
-_Converter = Callable[[Any, int, int, int, Optional[Picture]], Picture]
+_Size = Optional[SupportsIndex]
+_Converter = Callable[[Any, int, int, int, Optional[Picture], Optional[int]], Picture]
 
 __all__ = ["PixelFormat", "PIXEL_FORMATS", "format_name", "frame_size", "to_rgb", "to_bgr",
            "to_gray", "to_jpeg", "to_png", "save"]
@@ -84,6 +86,27 @@ def format_name(member: _binding.LX_IMAGE_FORMAT) -> str | None:
     return str(facts.name) if facts else None
 
 
+# The largest width or height of a frame (LxFormat holds them in 16 bits).
+_MAX_SIDE = 65535
+
+
+def _integer(value: object, name: str) -> int:
+    """`value` as an int: a Python or NumPy integer; TypeError for a bool, float, str or other."""
+    if isinstance(value, (bool, numpy.bool_)) or not hasattr(type(value), "__index__"):
+        raise TypeError("{} must be an int, not {}".format(name, type(value).__name__))
+    return operator.index(value)  # type: ignore[arg-type]
+
+
+def _threads(threads: SupportsIndex | None) -> int | None:
+    """None (one thread per core, for frames large enough) or a count of at least 1."""
+    if threads is None:
+        return None
+    count = _integer(threads, "threads")
+    if count < 1:
+        raise ValueError("threads must be at least 1, not {}".format(count))
+    return count
+
+
 def _format_of(fmt: object, width: _Size,
                height: _Size) -> Tuple[_binding.LX_IMAGE_FORMAT, int, int]:
     """(LX_IMAGE_FORMAT member, width, height) from an LxFormat or a member and a size."""
@@ -96,17 +119,20 @@ def _format_of(fmt: object, width: _Size,
             type(fmt).__name__))
     if width is None or height is None:
         raise TypeError("width and height are needed with an LX_IMAGE_FORMAT member")
-    width, height = int(width), int(height)
-    if width <= 0 or height <= 0:
-        raise ValueError("a frame of {} x {} pixels holds no picture".format(width, height))
+    columns, rows = _integer(width, "width"), _integer(height, "height")
+    if columns <= 0 or rows <= 0:
+        raise ValueError("a frame of {} x {} pixels holds no picture".format(columns, rows))
+    if columns > _MAX_SIDE or rows > _MAX_SIDE:
+        raise ValueError("a frame of {} x {} pixels is larger than {} on a side".format(
+            columns, rows, _MAX_SIDE))
     facts = PIXEL_FORMATS.get(fmt)
     if facts is None:
         raise ValueError("{} frames carry no picture".format(fmt.name))
-    if width % facts.width_multiple:
-        raise ValueError("{} frames have an even width, not {}".format(facts.name, width))
-    if height % facts.height_multiple:
-        raise ValueError("{} frames have an even height, not {}".format(facts.name, height))
-    return fmt, width, height
+    if columns % facts.width_multiple:
+        raise ValueError("{} frames have an even width, not {}".format(facts.name, columns))
+    if rows % facts.height_multiple:
+        raise ValueError("{} frames have an even height, not {}".format(facts.name, rows))
+    return fmt, columns, rows
 
 
 def frame_size(fmt: FormatOf, width: _Size = None, height: _Size = None) -> int | None:
@@ -146,38 +172,45 @@ def _frame_and_format(frame: FrameLike, fmt: FormatOf | None, width: _Size,
 
 
 def _convert_with(function: _Converter, frame: FrameLike, fmt: FormatOf | None, width: _Size,
-                  height: _Size, out: Picture | None) -> Picture:
+                  height: _Size, out: Picture | None, threads: SupportsIndex | None) -> Picture:
+    count = _threads(threads)
     data, member, columns, rows = _frame_and_format(frame, fmt, width, height)
-    return function(data, int(member), columns, rows, out)
+    return function(data, int(member), columns, rows, out, count)
 
 
 def to_rgb(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
-           height: _Size = None, *, out: Picture | None = None) -> Picture:
+           height: _Size = None, *, out: Picture | None = None,
+           threads: SupportsIndex | None = None) -> Picture:
     """The frame as an (height, width, 3) uint8 array of R, G, B; `out` when given.
 
     `frame`: LxGetImage's flat array, a FrameStream frame's array (RGB16's uint16 too), bytes,
     or the stream Frame itself (which brings its format). `out`: a C-contiguous, writeable
-    uint8 array of shape (height, width, 3), written in place.
+    uint8 array of shape (height, width, 3), written in place. `threads`: how many threads share
+    the rows (1: the calling thread alone); None takes one per core for frames large enough to
+    gain from them. The picture is the same whatever the count.
     Raises ValueError naming both sizes when the frame's byte count does not match the format
     (or a JPEG's picture size does not, or it is no whole JPEG), and for an unfit `out` or a
-    frame whose bytes are not contiguous; TypeError for a frame or `out` of another dtype."""
-    return _convert_with(_convert.to_rgb, frame, fmt, width, height, out)
+    frame whose bytes are not contiguous; TypeError for a frame or `out` of another dtype, and
+    for a width, height or `threads` that is not an int."""
+    return _convert_with(_convert.to_rgb, frame, fmt, width, height, out, threads)
 
 
 def to_bgr(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
-           height: _Size = None, *, out: Picture | None = None) -> Picture:
+           height: _Size = None, *, out: Picture | None = None,
+           threads: SupportsIndex | None = None) -> Picture:
     """The frame as an (height, width, 3) uint8 array of B, G, R (the order OpenCV uses)."""
-    return _convert_with(_convert.to_bgr, frame, fmt, width, height, out)
+    return _convert_with(_convert.to_bgr, frame, fmt, width, height, out, threads)
 
 
 def to_gray(frame: FrameLike, fmt: FormatOf | None = None, width: _Size = None,
-            height: _Size = None, *, out: Picture | None = None) -> Picture:
+            height: _Size = None, *, out: Picture | None = None,
+            threads: SupportsIndex | None = None) -> Picture:
     """The frame's luma as an (height, width) uint8 array: the Y plane of YUY2, UYVY and NV12,
     the BT.601 luma ((66 R + 129 G + 25 B + 128) >> 8) + 16 of the other formats."""
-    return _convert_with(_convert.to_gray, frame, fmt, width, height, out)
+    return _convert_with(_convert.to_gray, frame, fmt, width, height, out, threads)
 
 
-def to_jpeg(frame: FrameLike, fmt: FormatOf | None = None, quality: SupportsInt = 80,
+def to_jpeg(frame: FrameLike, fmt: FormatOf | None = None, quality: SupportsIndex = 80,
             width: _Size = None, height: _Size = None) -> bytes:
     """The frame as the bytes of a JPEG file of this quality (1 to 100).
 
@@ -185,7 +218,7 @@ def to_jpeg(frame: FrameLike, fmt: FormatOf | None = None, quality: SupportsInt 
     the RGB formats from their pixels (4:2:0); an MJPG frame is returned as it is, once its
     header is read and its size checked. Raises as to_rgb does."""
     data, member, columns, rows = _frame_and_format(frame, fmt, width, height)
-    return _convert.to_jpeg(data, int(member), columns, rows, int(quality))
+    return _convert.to_jpeg(data, int(member), columns, rows, _integer(quality, "quality"))
 
 
 def to_png(frame: FrameLike, fmt: FormatOf | None, path: PathLike, width: _Size = None,

@@ -49,15 +49,15 @@ class Frame(metaclass=_Pybind11Type):
         """
         Writes the frame to `path` as its extension says: .png a picture, .jpg/.jpeg a JPEG (an MJPG frame's own), .npy a NumPy file of its array, any other its bytes (frames.save); atomically
         """
-    def to_bgr(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def to_bgr(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame as an (height, width, 3) uint8 array of B, G, R (frames.to_bgr)
         """
-    def to_gray(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def to_gray(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame's luma as an (height, width) uint8 array (frames.to_gray)
         """
-    def to_rgb(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def to_rgb(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame as an (height, width, 3) uint8 array of R, G, B (frames.to_rgb)
         """

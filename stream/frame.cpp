@@ -35,10 +35,10 @@ py::object FormatValue::get() {
 namespace {
 
 // The conversion module sits beside this one; it is imported on the first conversion only.
-py::object convert(const Frame& f, const char* function, py::object out) {
+py::object convert(const Frame& f, const char* function, py::object out, py::object threads) {
     return py::module_::import("pylentrasdk._convert")
         .attr(function)(f.array, static_cast<int>(f.format.format), f.format.width,
-                        f.format.height, out);
+                        f.format.height, out, threads);
 }
 
 py::dict metadata(const Frame& f) {
@@ -92,14 +92,17 @@ void init_frame(py::module_& m) {
                                "sensor_timestamp, exposure, gain, format (a "
                                "pylentrasdk.formats.Format) and dropped")
         // The conversions of pylentrasdk.frames, with the frame's own format.
-        .def("to_rgb", [](const Frame& f, py::object out) { return convert(f, "to_rgb", out); },
-             py::arg("out") = py::none(),
+        .def("to_rgb", [](const Frame& f, py::object out, py::object threads) {
+                 return convert(f, "to_rgb", out, threads);
+             }, py::arg("out") = py::none(), py::arg("threads") = py::none(),
              "The frame as an (height, width, 3) uint8 array of R, G, B (frames.to_rgb)")
-        .def("to_bgr", [](const Frame& f, py::object out) { return convert(f, "to_bgr", out); },
-             py::arg("out") = py::none(),
+        .def("to_bgr", [](const Frame& f, py::object out, py::object threads) {
+                 return convert(f, "to_bgr", out, threads);
+             }, py::arg("out") = py::none(), py::arg("threads") = py::none(),
              "The frame as an (height, width, 3) uint8 array of B, G, R (frames.to_bgr)")
-        .def("to_gray", [](const Frame& f, py::object out) { return convert(f, "to_gray", out); },
-             py::arg("out") = py::none(),
+        .def("to_gray", [](const Frame& f, py::object out, py::object threads) {
+                 return convert(f, "to_gray", out, threads);
+             }, py::arg("out") = py::none(), py::arg("threads") = py::none(),
              "The frame's luma as an (height, width) uint8 array (frames.to_gray)")
         // Files and notebook pictures are made by pylentrasdk.frames, where the file handling
         // lives once.
