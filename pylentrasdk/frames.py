@@ -34,8 +34,7 @@ import fractions
 import io
 import operator
 import os
-from typing import (TYPE_CHECKING, Any, BinaryIO, Callable, Optional, SupportsIndex, SupportsInt,
-                    Tuple, Union)
+from typing import TYPE_CHECKING, Any, BinaryIO, Callable, Optional, SupportsIndex, Tuple, Union
 
 import numpy
 import numpy.typing
@@ -263,7 +262,7 @@ def _array_of(frame: FrameLike) -> numpy.typing.NDArray[Any]:
 
 
 def save(frame: FrameLike, path: PathLike, fmt: FormatOf | None = None, width: _Size = None,
-         height: _Size = None, *, quality: SupportsInt = 90) -> None:
+         height: _Size = None, *, quality: SupportsIndex = 90) -> None:
     """Writes the frame to `path`, as the file's extension (in any case) says:
 
     - ``.png``: an RGB PNG picture (as to_png);
