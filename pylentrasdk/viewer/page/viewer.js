@@ -298,11 +298,10 @@ function ticks(low, high) {
   const rough = (high - low) / 4;
   const power = Math.pow(10, Math.floor(Math.log10(rough)));
   const step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= rough);
+  // Counted in steps, not summed: far from zero a sum may stop growing.
+  const first = Math.floor(low / step), last = Math.max(first + 1, Math.ceil(high / step));
   const values = [];
-  for (let v = Math.floor(low / step) * step; v < high + step; v += step) {
-    values.push(Math.round(v / step) * step);
-    if (v >= high) break;
-  }
+  for (let i = first; i <= last && values.length < 12; i++) values.push(i * step);
   return { values, step };
 }
 
