@@ -78,12 +78,14 @@ class RedirectFile:
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
-def _open_browser(uri: str) -> None:
+def _has_display() -> bool:
     # A console browser would take over the terminal the viewer's line is on: on a machine
     # without a graphical display there is no browser to open.
-    if sys.platform.startswith("linux") and not (os.environ.get("DISPLAY")
-                                                 or os.environ.get("WAYLAND_DISPLAY")):
-        return
+    return not sys.platform.startswith("linux") or bool(
+        os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY"))
+
+
+def _open_browser(uri: str) -> None:
     try:
         webbrowser.open(uri)
     except webbrowser.Error:
@@ -136,7 +138,7 @@ def run(host: str, port: int, open_browser: bool = True) -> None:
                 sys.stderr.write(
                     "lxctl: warning: listening on {}: anyone who can reach this address and "
                     "has the token can watch and change the cameras\n".format(host))
-            if open_browser:
+            if open_browser and _has_display():
                 redirect = RedirectFile(url)
                 redirects.append(redirect)
                 loop.call_later(REDIRECT_KEPT_S, redirect.remove)
