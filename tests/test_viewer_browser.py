@@ -321,30 +321,40 @@ class _ForeignPage(http.server.BaseHTTPRequestHandler):
 
 
 def test_a_page_of_another_local_port_can_neither_show_nor_switch_a_camera(page, viewer):
+    # The viewer's page shows the KAVL in its first format; the webcam it has stopped.
     for index in CAMERAS:
         picture(page, viewer, index)
-    page.get("about:blank")  # the viewer's page was open in this browser just now
-    every_camera_closes(viewer)
-    base = "http://127.0.0.1:{}/api/cameras/0".format(viewer.port)
-    # Without the token, and even with it (a page that learnt it): neither gets in.
+    tile(page, WEBCAM).find_element(By.CSS_SELECTOR, "button.stop").click()
+    wait_for(lambda: closed(viewer, WEBCAM), "the webcam closed")
+    viewer_tab = page.current_window_handle
+    # Another local program's page tries to switch the one and start the other, without the
+    # token and even with it (a page that learnt it), by picture, fetch and live connection.
+    api = "http://127.0.0.1:{}/api".format(viewer.port)
     _ForeignPage.page = """<!DOCTYPE html>
-        <img id="plain" src="{0}/stream.mjpg?format=3">
-        <img id="token" src="{0}/stream.mjpg?format=3&token={1}">
+        <img id="switch" src="{0}/cameras/0/stream.mjpg?format=3">
+        <img id="switch-token" src="{0}/cameras/0/stream.mjpg?format=3&token={1}">
+        <img id="start" src="{0}/cameras/2/stream.mjpg?format=1">
         <script>
-        fetch("{0}/status", {{credentials: "include"}}).then(
-          (r) => {{ document.title = "read " + r.status; }},
-          () => {{ document.title = "refused"; }});
+        fetch("{0}/cameras/0/status", {{credentials: "include"}}).then(
+          (r) => {{ document.title += " read " + r.status; }},
+          () => {{ document.title += " fetch refused"; }});
+        const live = new WebSocket("{2}/live?token={1}");
+        live.onopen = () => {{ live.send('{{"watch": 0, "format": 3}}'); document.title += " open"; }};
+        live.onclose = () => {{ document.title += " live refused"; }};
         new Image().src = "/beacon?cookie=" + encodeURIComponent(document.cookie);
-        </script>""".format(base, viewer.token).encode()
+        </script>""".format(api, viewer.token, api.replace("http:", "ws:")).encode()
     _ForeignPage.seen = []
     started = viewer.sim("call_count", "LxStartStreaming")
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _ForeignPage)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     try:
+        page.switch_to.new_window("tab")
         page.get("http://127.0.0.1:{}/".format(server.server_address[1]))
-        wait_for(lambda: page.title == "refused", "the page's fetch refused")
+        wait_for(lambda: "fetch refused" in page.title and "live refused" in page.title,
+                 "the page's fetch and live connection refused")
+        assert "open" not in page.title.split()
         wait_for(lambda: len(_ForeignPage.seen) >= 2, "the page's own requests")
-        for name in ("plain", "token"):
+        for name in ("switch", "switch-token", "start"):
             image = page.find_element(By.ID, name)
             wait_for(lambda image=image: page.execute_script("return arguments[0].complete",
                                                              image), "the image's load")
@@ -353,7 +363,10 @@ def test_a_page_of_another_local_port_can_neither_show_nor_switch_a_camera(page,
         server.shutdown()
         server.server_close()
     assert viewer.sim("call_count", "LxStartStreaming") == started
-    assert closed(viewer, KAVL) and status(viewer, KAVL)["format"] != 3
+    assert (status(viewer, KAVL)["format"], status(viewer, KAVL)["viewers"]) == (0, 1)
+    assert closed(viewer, WEBCAM)
+    page.switch_to.window(viewer_tab)
+    assert picture(page, viewer, KAVL).get_property("naturalWidth") == 640
     # That server got nothing the viewer takes for a credential: no cookie, no token.
     for headers in _ForeignPage.seen:
         assert "Cookie" not in headers and viewer.token not in str(headers), headers
