@@ -8,6 +8,8 @@ camera layer (pylentrasdk.Camera), and through it lxctl, the viewer and settings
 in lower case (`snake_name`: "White_Balance_Mode" is "white_balance_mode"), reaches the UVC image
 properties too (UVC_CONTROLS) and the ISP controls the console tool does not show
 (FURTHER_ISP_CONTROLS). Both show the labels of the choice controls' values (CHOICE_LABELS).
+Where a control is named for a person to read, as the viewer's labels, it is in words
+(`words_of`: "white_balance_temperature" is "White balance temperature").
 """
 
 from __future__ import annotations
@@ -126,3 +128,21 @@ def labels_text_of(labels: Mapping[Any, str]) -> str:
 def snake_name(name: str) -> str:
     """The camera layer's name of a control: its display name in lower case."""
     return name.lower()
+
+
+def words(name: str) -> str:
+    """A display name in words: "White_Balance_Temperature" is "White balance temperature";
+    a part in capitals stays so ("Max_FPS" is "Max FPS", "eHDR_Mode" "eHDR mode")."""
+    first, *rest = name.split("_")
+    return " ".join([first] + [part if part.isupper() else part.lower() for part in rest])
+
+
+# The camera layer's name of every control -> its display name in words.
+_WORDS = {snake_name(display): words(display) for display, *_ in (
+    ISP_CONTROLS + STREAM_SETTINGS + OPTIONAL_CONTROLS + FURTHER_ISP_CONTROLS + UVC_CONTROLS)}
+
+
+def words_of(name: str) -> str:
+    """The camera layer's name of a control ("white_balance_temperature", "max_fps") in words,
+    from its display name ("White balance temperature", "Max FPS")."""
+    return _WORDS.get(name.strip().lower(), name.replace("_", " ").capitalize())

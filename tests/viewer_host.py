@@ -5,6 +5,8 @@ request, answered with one JSON line on standard output after the viewer's own l
     {"do": "inject", "args": ["LxGetImage"], "kwargs": {"result": -3}}
     {"do": "state", "args": [1]}     -> {"open": bool, "mode": "WORK" | "STANDBY" | null}
     {"do": "call_count", "args": ["LxStartStreaming"]}
+    {"do": "hold", "args": [2]}      keeps the camera open here, so the viewer finds it busy
+    {"do": "release", "args": [2]}
 
 The environment variable VIEWER_HOST_FAULTS may hold a JSON list of sim.inject keyword
 arguments (with "function"), injected before the viewer starts. When the viewer has ended, one last line tells the state of every camera, and the process ends
@@ -33,8 +35,24 @@ def cameras():
     return len(lx.LxDiscoverCameraDevices()[1])
 
 
+held = {}
+
+
+def hold(index):
+    cam = lx.LxInitialCameraDevice(index)
+    status = lx.LxOpen(cam)
+    if status == 0:
+        held[index] = cam
+    return status
+
+
+def release(index):
+    return lx.LxClose(held.pop(index))
+
+
 REQUESTS = {"inject": sim.inject, "clear_faults": sim.clear_faults, "state": state,
-            "call_count": sim.call_count, "set_pacing": sim.set_pacing}
+            "call_count": sim.call_count, "set_pacing": sim.set_pacing, "hold": hold,
+            "release": release}
 lock = threading.Lock()
 
 

@@ -16,19 +16,23 @@ LINE = re.compile(r"^Viewer at (http://(127\.0\.0\.1|\[::1\]):(\d+)/\?token=([A-
 
 
 class ViewerProcess:
-    def __init__(self, *arguments, env=None):
+    def __init__(self, *arguments, env=None, browser=False):
         self.process = subprocess.Popen(
-            [sys.executable, HOST, "view", "--port", "0", "--no-browser"] + list(arguments),
+            [sys.executable, HOST, "view", "--port", "0"] + ([] if browser else ["--no-browser"])
+            + list(arguments),
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
             universal_newlines=True, env=env)
         self.lines = queue.Queue()
+        self.errors = []  # standard error's lines so far
         threading.Thread(target=self._read, daemon=True).start()
+        self._errors_read = threading.Thread(target=self._read_errors, daemon=True)
+        self._errors_read.start()
         self.first_line = self.next_line(30)
         match = LINE.match(self.first_line or "")
         if not match:
             self.stop()
             raise AssertionError("lxctl view said {!r}; standard error: {}".format(
-                self.first_line, self.process.stderr.read()))
+                self.first_line, self.stderr))
         self.url, self.host = match.group(1), match.group(2)
         self.port, self.token = int(match.group(3)), match.group(4)
         self.origin = "http://{}:{}".format(self.host, self.port)
@@ -38,6 +42,10 @@ class ViewerProcess:
         for line in self.process.stdout:
             self.lines.put(line.rstrip("\n"))
         self.lines.put(None)
+
+    def _read_errors(self):
+        for line in self.process.stderr:
+            self.errors.append(line)
 
     def next_line(self, timeout=10):
         try:
@@ -96,7 +104,8 @@ class ViewerProcess:
         last, line = None, self.next_line(5)
         while line is not None:
             last, line = line, self.next_line(5)
-        self.stderr = self.process.stderr.read()
+        self._errors_read.join(5)
+        self.stderr = "".join(self.errors)
         for pipe in (self.process.stdin, self.process.stdout, self.process.stderr):
             pipe.close()
         return status, json.loads(last) if last else None

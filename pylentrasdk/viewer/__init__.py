@@ -13,17 +13,26 @@ The page and the HTTP interface are described in docs/viewer.md; the command lin
 from __future__ import annotations
 
 import asyncio
+import html
 import ipaddress
 import os
+import pathlib
 import secrets
+import shutil
 import signal
 import socket
 import sys
+import tempfile
 import threading
 import webbrowser
 from typing import Callable
 
 __all__ = ["ViewerError", "is_loopback", "run", "serve"]
+
+
+# How long the file that opens the page in the browser is kept: long enough for a browser that
+# has to start first to read it.
+REDIRECT_KEPT_S = 30.0
 
 
 class ViewerError(Exception):
@@ -48,14 +57,37 @@ def _url_host(host: str) -> str:
     return "[{}]".format(host) if ":" in host else host
 
 
-def _open_browser(url: str) -> None:
+class RedirectFile:
+    """A page that sends the browser on to `url`, in a file only this user can read (mode 0600,
+    in a new folder of mode 0700). The browser is opened on this file: its command line, which
+    every local user can read (ps), then names the file and not the token."""
+
+    def __init__(self, url: str) -> None:
+        self.folder = tempfile.mkdtemp(prefix="lxctl-view-")  # made with mode 0700
+        path = os.path.join(self.folder, "viewer.html")
+        shown = html.escape(url, quote=True)
+        descriptor = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
+        with os.fdopen(descriptor, "w", encoding="utf-8") as page:
+            page.write('<!DOCTYPE html>\n<meta charset="utf-8">\n<meta name="referrer" '
+                       'content="no-referrer">\n<meta http-equiv="refresh" content="0; url={0}">'
+                       '\n<title>Camera viewer</title>\n<a href="{0}">Camera viewer</a>\n'.format(
+                           shown))
+        self.uri = pathlib.Path(path).as_uri()
+
+    def remove(self) -> None:
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def _has_display() -> bool:
     # A console browser would take over the terminal the viewer's line is on: on a machine
     # without a graphical display there is no browser to open.
-    if sys.platform.startswith("linux") and not (os.environ.get("DISPLAY")
-                                                 or os.environ.get("WAYLAND_DISPLAY")):
-        return
+    return not sys.platform.startswith("linux") or bool(
+        os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY"))
+
+
+def _open_browser(uri: str) -> None:
     try:
-        webbrowser.open(url)
+        webbrowser.open(uri)
     except webbrowser.Error:
         pass
 
@@ -67,12 +99,14 @@ async def serve(host: str, port: int, token: str, ready: Callable[[str], None],
     when it cannot listen there."""
     from aiohttp import web
 
-    from .server import Viewer
+    from .server import Viewer, server_log
 
     viewer = Viewer(token, host, port)
     runner = web.AppRunner(viewer.app, access_log=None, handle_signals=False,
-                           shutdown_timeout=2.0)
+                           shutdown_timeout=2.0, logger=server_log())
     await runner.setup()
+    assert runner.server is not None
+    stalled = asyncio.ensure_future(viewer.close_stalled(runner.server))
     try:
         site = web.TCPSite(runner, host, port, reuse_address=True)
         await site.start()
@@ -81,6 +115,7 @@ async def serve(host: str, port: int, token: str, ready: Callable[[str], None],
         ready("http://{}:{}/?token={}".format(_url_host(host), bound, token))
         await stop.wait()
     finally:
+        stalled.cancel()
         await runner.cleanup()
 
 
@@ -88,6 +123,7 @@ def run(host: str, port: int, open_browser: bool = True) -> None:
     """Serves the viewer until Ctrl-C or SIGTERM. Raises ViewerError when it cannot listen on
     `host`:`port`, and the camera layer's LentraError when the cameras cannot be listed."""
     token = secrets.token_urlsafe(32)
+    redirects: list[RedirectFile] = []
 
     async def main() -> None:
         stop = asyncio.Event()
@@ -102,8 +138,12 @@ def run(host: str, port: int, open_browser: bool = True) -> None:
                 sys.stderr.write(
                     "lxctl: warning: listening on {}: anyone who can reach this address and "
                     "has the token can watch and change the cameras\n".format(host))
-            if open_browser:
-                threading.Thread(target=_open_browser, args=(url,), daemon=True).start()
+            if open_browser and _has_display():
+                redirect = RedirectFile(url)
+                redirects.append(redirect)
+                loop.call_later(REDIRECT_KEPT_S, redirect.remove)
+                threading.Thread(target=_open_browser, args=(redirect.uri,),
+                                 daemon=True).start()
 
         await serve(host, port, token, ready, stop)
 
@@ -113,3 +153,6 @@ def run(host: str, port: int, open_browser: bool = True) -> None:
         # aiohttp's text is "error while attempting to bind on address (...): <the reason>".
         raise ViewerError("cannot listen on {}:{}: {}".format(
             host, port, str(error.strerror or error).rsplit(": ", 1)[-1])) from None
+    finally:
+        for redirect in redirects:
+            redirect.remove()

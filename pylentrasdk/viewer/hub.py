@@ -21,7 +21,7 @@ import threading
 import time
 from typing import Any, Callable, TypeVar
 
-from .. import frames
+from .. import control_names, frames
 from ..camera import Camera, CameraStream, cameras
 from ..errors import ControlValueError, LentraError, NotSupportedError, StreamClosedError, \
     UnknownControlError
@@ -152,10 +152,14 @@ class Device:
 
     # -- controls ------------------------------------------------------------------------------
     def controls(self) -> list[dict[str, Any]]:
+        """The controls as Controls.listing gives them, each with its `label` in words."""
         try:
-            return self.open().controls.listing()
+            listed = self.open().controls.listing()
         except LentraError as error:
             raise _camera_error(error) from None
+        for entry in listed:
+            entry["label"] = control_names.words_of(entry["name"])
+        return listed
 
     def set_control(self, name: str, value: int) -> int:
         """Checks `value` against the control's range and sets it; the value read back (the
@@ -214,7 +218,8 @@ class Hub:
         self._raw: Frame | None = None  # the newest captured Frame, for snapshots
         self._stream: CameraStream | None = None
         self._reader: threading.Thread | None = None
-        self._changed = asyncio.Event()
+        # Done when a frame comes or the capture stops; then replaced by a new one.
+        self._changed: asyncio.Future[None] = loop.create_future()
         self._lock = asyncio.Lock()
         self._idle: asyncio.TimerHandle | None = None  # closes a camera no one watches
         self._published: collections.deque[float] = collections.deque(maxlen=64)
@@ -244,11 +249,16 @@ class Hub:
     # -- viewers ---------------------------------------------------------------------------------
     async def join(self, format_index: int) -> None:
         """A viewer arrives: the camera streams `format_index` (switching to it when it
-        streamed another, so every viewer sees the newest choice)."""
+        streamed another, so every viewer sees the newest choice). Once the hub has shut down
+        nothing starts any more: CameraError."""
         self.viewers += 1
         self._cancel_idle()
         try:
             async with self._lock:  # one start, switch or stop at a time
+                if self.closed:
+                    # A request on a connection kept open while the server stops: a camera
+                    # started now would stay open, its capture thread running, after the end.
+                    raise CameraError("the viewer is stopping", "stopping")
                 if self._stream is None:
                     await self._start(format_index)
                 elif self.format_index != format_index:
@@ -272,18 +282,17 @@ class Hub:
                 return self.latest
             if self._stream is None or self.closed:
                 return None
-            changed = self._changed
             remaining = deadline - self.loop.time()
             if remaining <= 0:
                 return None
-            try:
-                await asyncio.wait_for(changed.wait(), remaining)
-            except asyncio.TimeoutError:
-                return None
+            # Not asyncio.wait_for: when the wait ends as the waiting task is cancelled, it
+            # may return and drop the cancellation, and a viewer that left would go on.
+            # asyncio.wait leaves the shared future alone and lets a cancellation through.
+            await asyncio.wait({self._changed}, timeout=remaining)
 
     def _notify(self) -> None:
-        changed, self._changed = self._changed, asyncio.Event()
-        changed.set()
+        changed, self._changed = self._changed, self.loop.create_future()
+        changed.set_result(None)
 
     # -- capture ---------------------------------------------------------------------------------
     async def _start(self, format_index: int) -> None:
@@ -298,19 +307,26 @@ class Hub:
             raise
         self._stream = stream
         self._published.clear()
+        # Not a daemon: a daemon thread still inside the stream's C++ code when the interpreter
+        # finalises is ended under that code, and the process aborts. This one is joined when
+        # its stream stops, and the interpreter waits for it at exit should that not happen.
         self._reader = threading.Thread(target=self._read, args=(stream,),
-                                        name="viewer-capture-{}".format(self.device.index),
-                                        daemon=True)
+                                        name="viewer-capture-{}".format(self.device.index))
         self._reader.start()
         self._notify()
 
     async def _switch(self, format_index: int) -> None:
+        earlier = self.format_index
+        # From here on a frame of the earlier format is no longer handed to viewers: one who
+        # chose the new format gets it from its first frame on.
+        self.format_index = format_index
+        self.latest = None
         try:
             await self.call(self.device.switch, format_index)
         except CameraError as error:
+            self.format_index = earlier
             self.error = error.status_name
             raise
-        self.format_index = format_index
 
     def _read(self, stream: CameraStream) -> None:
         """The capture thread: the newest frame, encoded once, handed to the loop."""
@@ -326,9 +342,7 @@ class Hub:
             except ValueError as error:  # a frame that does not decode (a broken JPEG)
                 self._call_soon(self._failed, stream, "bad frame: {}".format(error))
                 return
-            self._raw = frame
-            self._call_soon(self._publish, stream, jpeg, frame.number, frame.timestamp,
-                            stream.dropped)
+            self._call_soon(self._publish, stream, frame, jpeg, stream.dropped)
             del frame
 
     def _call_soon(self, function: Callable[..., Any], *args: Any) -> None:
@@ -337,12 +351,15 @@ class Hub:
         except RuntimeError:  # the loop has ended (the server stopped under the thread)
             pass
 
-    def _publish(self, stream: CameraStream, jpeg: bytes, number: int, timestamp: float,
-                 dropped: int) -> None:
+    def _publish(self, stream: CameraStream, frame: Frame, jpeg: bytes, dropped: int) -> None:
         if stream is not self._stream:
             return  # a frame of a stream stopped since
+        if self.format_index is None or \
+                Format.from_record(frame.format) != self.device.formats[self.format_index]:
+            return  # a frame captured before the format changed
+        self._raw = frame
         self._seq += 1
-        self.latest = Encoded(self._seq, jpeg, number, timestamp)
+        self.latest = Encoded(self._seq, jpeg, frame.number, frame.timestamp)
         self.dropped = dropped
         self._published.append(time.monotonic())
         self._notify()
@@ -381,11 +398,17 @@ class Hub:
                 raise CameraError("no frame came", self.error or "LX_TIMEOUT")
         else:
             frame = await self.query(self.device.snapshot, format_index)
-        return await self.loop.run_in_executor(None, encode_png, frame)
+        try:
+            return await self.loop.run_in_executor(None, encode_png, frame)
+        except ValueError as error:  # a frame that does not decode (a broken JPEG)
+            raise CameraError("bad frame: {}".format(error), "bad frame") from None
 
     async def query(self, function: Callable[..., _T], *args: Any) -> _T:
         """Calls a Device method that needs the camera open; when nobody watches the camera it
-        is closed again IDLE_CLOSE_S after the last such call."""
+        is closed again IDLE_CLOSE_S after the last such call. Once the hub has shut down it
+        opens nothing: CameraError."""
+        if self.closed:
+            raise CameraError("the viewer is stopping", "stopping")
         self._cancel_idle()
         try:
             return await self.call(function, *args)
@@ -414,8 +437,11 @@ class Hub:
         self._cancel_idle()
         await self.stop()
 
-    def release(self) -> None:
-        """Ends the camera's SDK thread, once no handler can call it any more."""
+    async def release(self) -> None:
+        """Ends the camera's SDK thread once no handler can call it any more, the camera
+        closed and its capture thread ended first."""
+        self.closed = True
+        await self.stop()
         self.sdk.shutdown(wait=True)
 
 
