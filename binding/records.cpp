@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include <pybind11/numpy.h>
 
@@ -54,6 +55,63 @@ const unsigned char* at(const Record& r, const Field& f) {
     return reinterpret_cast<const unsigned char*>(&r) + f.offset;
 }
 
+// Byte fields longer than this are shortened in a repr (a header's 16-byte IDs).
+constexpr py::ssize_t kReprBytes = 8;
+
+// A value as a repr shows it: enumeration members by their member name, floats (the SDK's are
+// 32-bit) to the seven digits they hold, long byte strings abridged, arrays as lists.
+std::string value_text(py::object value) {
+    if (py::hasattr(py::type::of(value), "__members__")) return value.attr("name").cast<std::string>();
+    if (py::isinstance<py::bytes>(value) && py::len(value) > static_cast<std::size_t>(kReprBytes)) {
+        const std::string head = value[py::slice(0, kReprBytes, 1)].attr("hex")().cast<std::string>();
+        return "<" + std::to_string(py::len(value)) + " bytes " + head + "...>";
+    }
+    if (py::isinstance<py::float_>(value)) {
+        std::string text = py::str("{:.7g}").format(value).cast<std::string>();
+        if (text.find_first_of(".eni") == std::string::npos) text += ".0";  // 0.0, not 0
+        return text;
+    }
+    if (py::hasattr(value, "tolist")) value = value.attr("tolist")();  // coeffs, a NumPy array
+    if (py::isinstance<py::list>(value)) {
+        std::string text = "[";
+        for (const py::handle item : value) {
+            if (text.size() > 1) text += ", ";
+            text += value_text(py::reinterpret_borrow<py::object>(item));
+        }
+        return text + "]";
+    }
+    return py::repr(value).cast<std::string>();
+}
+
+// One field's value as a repr shows it.
+std::string field_text(const py::handle& self, const char* name) {
+    py::object value;
+    try {
+        value = self.attr(name);
+    } catch (py::error_already_set& e) {
+        // A text field whose bytes are not UTF-8 reads as an error; a repr still prints.
+        if (!e.matches(PyExc_UnicodeDecodeError)) throw;
+        return "<not UTF-8>";
+    }
+    return value_text(value);
+}
+
+// Gives a record's class a repr that shows its fields in this order:
+// "LxFormat(format=LX_IMAGE_FORMAT_YUY2, width=1280, height=720, framerate=30)". The fields are
+// read as Python reads them, so the repr shows what the attributes hold.
+template <typename Class>
+void def_fields_repr(Class& cls, std::vector<const char*> fields) {
+    const std::string name = py::str(cls.attr("__name__"));
+    cls.def("__repr__", [name, fields](const py::handle& self) {
+        std::string text = name + "(";
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i) text += ", ";
+            text += std::string(fields[i]) + "=" + field_text(self, fields[i]);
+        }
+        return text + ")";
+    });
+}
+
 template <typename Record>
 void def_packed_fields(py::class_<Record, std::unique_ptr<Record>>& cls,
                        std::initializer_list<Field> fields) {
@@ -91,6 +149,9 @@ void def_packed_fields(py::class_<Record, std::unique_ptr<Record>>& cls,
             break;
         }
     }
+    std::vector<const char*> names;
+    for (const Field& f : fields) names.push_back(f.name);
+    def_fields_repr(cls, names);
 }
 
 // An enumeration field is read as a member object that refers to the field inside the record
@@ -112,11 +173,12 @@ py::cpp_function enum_field_getter(E Record::*field) {
 
 void init_format_record(py::module_& m) {
     // The leading index is the SDK's own and stays hidden; copies carry it along untouched.
-    py::class_<LxFormat>(m, "LxFormat")
-        .def_readonly("width", &LxFormat::width)
+    py::class_<LxFormat> cls(m, "LxFormat");
+    cls.def_readonly("width", &LxFormat::width)
         .def_readonly("height", &LxFormat::height)
         .def_readonly("framerate", &LxFormat::framerate)
         .def_property_readonly("format", enum_field_getter(&LxFormat::format));
+    def_fields_repr(cls, {"format", "width", "height", "framerate"});
 }
 
 void init_header_records(py::module_& m) {
@@ -156,14 +218,15 @@ void init_header_records(py::module_& m) {
 #undef LX_PACKED_FIELD
 
 void init_imu_ispu_record(py::module_& m) {
-    py::class_<LxImuIspu>(m, "LxImuIspu")
-        .def_readonly("x", &LxImuIspu::x)
+    py::class_<LxImuIspu> cls(m, "LxImuIspu");
+    cls.def_readonly("x", &LxImuIspu::x)
         .def_readonly("y", &LxImuIspu::y)
         .def_readonly("z", &LxImuIspu::z)
         .def_readonly("w", &LxImuIspu::w)
         .def_readonly("yaw", &LxImuIspu::yaw)
         .def_readonly("pitch", &LxImuIspu::pitch)
         .def_readonly("roll", &LxImuIspu::roll);
+    def_fields_repr(cls, {"x", "y", "z", "w", "yaw", "pitch", "roll"});
 }
 
 namespace {
@@ -192,8 +255,8 @@ void init_intrinsics_record(py::module_& m) {
     constexpr std::size_t kCoeffs = std::extent<decltype(LxIntrinsics::coeffs)>::value;
     using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>;
 
-    py::class_<LxIntrinsics>(m, "LxIntrinsics")
-        .def(py::init([]() { return LxIntrinsics{}; }))  // every byte zero
+    py::class_<LxIntrinsics> cls(m, "LxIntrinsics");
+    cls.def(py::init([]() { return LxIntrinsics{}; }))  // every byte zero
         .def_readwrite("w", &LxIntrinsics::w)
         .def_readwrite("h", &LxIntrinsics::h)
         .def_readwrite("fx", &LxIntrinsics::fx)
@@ -213,6 +276,7 @@ void init_intrinsics_record(py::module_& m) {
                 }
                 std::memcpy(r.coeffs, a.data(), sizeof r.coeffs);
             });
+    def_fields_repr(cls, {"w", "h", "fx", "fy", "cx", "cy", "model", "coeffs"});
 }
 
 }  // namespace lentra_binding

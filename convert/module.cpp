@@ -5,13 +5,21 @@
 // A frame is any C-contiguous buffer of uint8 (uint16 too for RGB16, as a stream frame is
 // shaped); it is checked whole against the format before a byte is read. `out`, when given, is a
 // NumPy array the picture is written into: uint8, C-contiguous, writeable, of the picture's shape,
-// and not sharing memory with the frame.
+// and not sharing memory with the frame. `threads` is how many threads share the rows (None:
+// one per core, for frames large enough to gain from them).
+//
+// The numbers (format, width, height, quality, threads) are taken as Python objects and checked
+// here: an int (not a bool, float or str) or TypeError, in its range or ValueError, whatever its
+// size, before pybind11 would turn a too large one into a confusing "incompatible arguments".
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
+#include "kernels.h"
 #include "pixel_convert.h"
 
 namespace py = pybind11;
@@ -19,6 +27,55 @@ using lentra_convert::FrameError;
 using lentra_convert::Target;
 
 namespace {
+
+// An int argument as a C++ number: TypeError for a bool or anything without __index__ (float,
+// str); a value beyond long long comes back as LLONG_MIN or LLONG_MAX, out of every range here.
+long long integer(const py::handle& value, const char* name) {
+    if (PyBool_Check(value.ptr()) || !PyIndex_Check(value.ptr())) {
+        throw py::type_error(std::string(name) + " must be an int, not " +
+                             std::string(py::str(py::type::of(value).attr("__name__"))));
+    }
+    const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+    if (!number) throw py::error_already_set();
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+    if (overflow) return overflow > 0 ? LLONG_MAX : LLONG_MIN;
+    if (v == -1 && PyErr_Occurred()) throw py::error_already_set();
+    return v;
+}
+
+struct Picture {
+    const lentra_formats::PixelFormat* format;
+    int width;
+    int height;
+};
+
+// The format and size, checked as lentra_convert::checked_format checks them; a side beyond int
+// is refused here with the same words, the number written as Python writes it.
+Picture checked(const py::handle& format, const py::handle& width, const py::handle& height) {
+    const long long f = integer(format, "format"), w = integer(width, "width"), h = integer(height, "height");
+    if (f < INT_MIN || f > INT_MAX) {
+        throw py::value_error("format " + std::string(py::str(format)) + " carries no picture");
+    }
+    if (w < INT_MIN || w > INT_MAX || h < INT_MIN || h > INT_MAX) {
+        const std::string size = std::string(py::str(width)) + " x " + std::string(py::str(height));
+        throw py::value_error("a frame of " + size + " pixels " +
+                              (w <= 0 || h <= 0 ? std::string("holds no picture")
+                                                : "is larger than " + std::to_string(lentra_convert::kMaxSide) +
+                                                      " on a side"));
+    }
+    const int iw = static_cast<int>(w), ih = static_cast<int>(h);
+    return {&lentra_convert::checked_format(static_cast<int>(f), iw, ih), iw, ih};
+}
+
+// None: 0, the conversion's own choice; else a count of at least 1 (a huge one is as many as
+// the rows).
+int thread_count(const py::handle& threads) {
+    if (threads.is_none()) return 0;
+    const long long n = integer(threads, "threads");
+    if (n < 1) throw py::value_error("threads must be at least 1, not " + std::string(py::str(threads)));
+    return static_cast<int>(std::min<long long>(n, INT_MAX));
+}
 
 struct FrameBytes {
     py::buffer_info info;
@@ -40,8 +97,8 @@ bool c_contiguous(const py::buffer_info& info) {
 FrameBytes frame_bytes(const py::buffer& frame, const lentra_formats::PixelFormat& f) {
     FrameBytes bytes{frame.request(), nullptr, 0};
     const std::string& kind = bytes.info.format;
-    const bool byte_items = bytes.info.itemsize == 1 && (kind == "B" || kind == "=B" || kind == "<B" ||
-                                                         kind == "c" || kind == "b");
+    // Unsigned bytes only: int8 ("b") and char ("c") items are other data.
+    const bool byte_items = bytes.info.itemsize == 1 && (kind == "B" || kind == "=B" || kind == "<B");
     const bool word_items = bytes.info.itemsize == 2 && (kind == "<H" || kind == "=H" || kind == "H") &&
                             f.format == LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_RGB16;
     if (!byte_items && !word_items) {
@@ -99,27 +156,34 @@ py::array_t<std::uint8_t> picture_array(py::object out, Target target, int width
     return py::reinterpret_borrow<py::array_t<std::uint8_t>>(array);
 }
 
-py::array_t<std::uint8_t> picture(const py::buffer& frame, int format, int width, int height,
-                                  py::object out, Target target) {
-    const lentra_formats::PixelFormat& f = lentra_convert::checked_format(format, width, height);
-    FrameBytes bytes = frame_bytes(frame, f);
-    lentra_convert::check_frame(f, bytes.size, width, height);
-    py::array_t<std::uint8_t> result = picture_array(std::move(out), target, width, height, bytes);
+py::array_t<std::uint8_t> picture(const py::buffer& frame, const py::handle& format, const py::handle& width,
+                                  const py::handle& height, py::object out, const py::handle& threads,
+                                  Target target) {
+    const Picture p = checked(format, width, height);
+    const int count = thread_count(threads);
+    FrameBytes bytes = frame_bytes(frame, *p.format);
+    lentra_convert::check_frame(*p.format, bytes.size, p.width, p.height);
+    py::array_t<std::uint8_t> result = picture_array(std::move(out), target, p.width, p.height, bytes);
     std::uint8_t* destination = result.mutable_data();
     {
         py::gil_scoped_release unlocked;
-        lentra_convert::convert(f, bytes.data, bytes.size, width, height, target, destination);
+        lentra_convert::convert(*p.format, bytes.data, bytes.size, p.width, p.height, target, destination, count);
     }
     return result;
 }
 
-py::bytes jpeg(const py::buffer& frame, int format, int width, int height, int quality) {
-    const lentra_formats::PixelFormat& f = lentra_convert::checked_format(format, width, height);
-    FrameBytes bytes = frame_bytes(frame, f);
+py::bytes jpeg(const py::buffer& frame, const py::handle& format, const py::handle& width,
+               const py::handle& height, const py::handle& quality) {
+    const Picture p = checked(format, width, height);
+    const long long q = integer(quality, "quality");
+    if (q < 1 || q > 100) {
+        throw py::value_error("the JPEG quality is 1 to 100, not " + std::string(py::str(quality)));
+    }
+    FrameBytes bytes = frame_bytes(frame, *p.format);
     std::vector<std::uint8_t> encoded;
     {
         py::gil_scoped_release unlocked;
-        encoded = lentra_convert::to_jpeg(f, bytes.data, bytes.size, width, height, quality);
+        encoded = lentra_convert::to_jpeg(*p.format, bytes.data, bytes.size, p.width, p.height, static_cast<int>(q));
     }
     return py::bytes(reinterpret_cast<const char*>(encoded.data()), encoded.size());
 }
@@ -129,24 +193,38 @@ py::bytes jpeg(const py::buffer& frame, int format, int width, int height, int q
 PYBIND11_MODULE(_convert, m) {
     m.doc() = "Frames as pictures and JPEG files, converted in C++ without the interpreter lock";
 
-    m.def("to_rgb", [](const py::buffer& frame, int format, int width, int height, py::object out) {
-        return picture(frame, format, width, height, std::move(out), Target::rgb);
-    }, py::arg("frame"), py::arg("format"), py::arg("width"), py::arg("height"), py::arg("out") = py::none(),
-          "The frame as a (height, width, 3) uint8 array of R, G, B, written into `out` when given");
-    m.def("to_bgr", [](const py::buffer& frame, int format, int width, int height, py::object out) {
-        return picture(frame, format, width, height, std::move(out), Target::bgr);
-    }, py::arg("frame"), py::arg("format"), py::arg("width"), py::arg("height"), py::arg("out") = py::none(),
-          "The frame as a (height, width, 3) uint8 array of B, G, R, written into `out` when given");
-    m.def("to_gray", [](const py::buffer& frame, int format, int width, int height, py::object out) {
-        return picture(frame, format, width, height, std::move(out), Target::gray);
-    }, py::arg("frame"), py::arg("format"), py::arg("width"), py::arg("height"), py::arg("out") = py::none(),
-          "The frame's BT.601 luma as a (height, width) uint8 array, written into `out` when given");
+    using Arg = const py::handle&;
+    const auto picture_def = [&m](const char* name, Target target, const char* doc) {
+        m.def(name, [target](const py::buffer& frame, Arg format, Arg width, Arg height, py::object out,
+                             Arg threads) {
+            return picture(frame, format, width, height, std::move(out), threads, target);
+        }, py::arg("frame"), py::arg("format"), py::arg("width"), py::arg("height"),
+              py::arg("out") = py::none(), py::arg("threads") = py::none(), doc);
+    };
+    picture_def("to_rgb", Target::rgb,
+                "The frame as a (height, width, 3) uint8 array of R, G, B, written into `out` when given");
+    picture_def("to_bgr", Target::bgr,
+                "The frame as a (height, width, 3) uint8 array of B, G, R, written into `out` when given");
+    picture_def("to_gray", Target::gray,
+                "The frame's BT.601 luma as a (height, width) uint8 array, written into `out` when given");
     m.def("to_jpeg", &jpeg, py::arg("frame"), py::arg("format"), py::arg("width"), py::arg("height"),
           py::arg("quality") = 80, "The frame as the bytes of a JPEG file of this quality (1 to 100)");
-    m.def("frame_bytes", [](int format, int width, int height) -> py::object {
-        const lentra_formats::PixelFormat& f = lentra_convert::checked_format(format, width, height);
-        if (f.compressed) return py::none();
-        return py::int_(lentra_formats::frame_bytes(f, std::uint64_t(width), std::uint64_t(height)));
+    m.def("frame_bytes", [](Arg format, Arg width, Arg height) -> py::object {
+        const Picture p = checked(format, width, height);
+        if (p.format->compressed) return py::none();
+        return py::int_(lentra_formats::frame_bytes(*p.format, std::uint64_t(p.width), std::uint64_t(p.height)));
     }, py::arg("format"), py::arg("width"), py::arg("height"),
           "The bytes of one raw frame of this format and size; None for MJPG");
+
+    // For tests and benchmarks: the instruction sets of the pixel kernels.
+    m.def("_simd_targets", &lentra_convert::kernels::targets,
+          "The instruction sets the pixel kernels were compiled for that this processor runs, best first");
+    m.def("_simd_target", &lentra_convert::kernels::target_in_use,
+          "The instruction set the pixel kernels run with now");
+    m.def("_use_simd_target", [](const std::string& name) {
+        if (!lentra_convert::kernels::use_target(name)) {
+            throw py::value_error("no instruction set " + name + " here; there are " +
+                                  std::string(py::str(py::cast(lentra_convert::kernels::targets()))));
+        }
+    }, py::arg("name"), "Runs the pixel kernels with this instruction set only; \"\" for the best again");
 }

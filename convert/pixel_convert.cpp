@@ -9,189 +9,54 @@
 #include "libyuv/convert_argb.h"
 #include "libyuv/convert_from_argb.h"
 #include "libyuv/planar_functions.h"
+#include "kernels.h"
+#include "row_threads.h"
 
 namespace lentra_convert {
 namespace {
 
 using lentra_formats::PixelFormat;
 using F = LX_IMAGE_FORMAT;
+using kernels::Order;
+
+inline std::uint8_t clip(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 std::string size_text(int width, int height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
-// ---- YUV to RGB -------------------------------------------------------------------------------
-// BT.601 limited range, in the integer arithmetic of the frames' documentation: with C = Y - 16,
-// D = U - 128, E = V - 128, R = (298 C + 409 E + 128) >> 8, G = (298 C - 100 D - 208 E + 128) >> 8,
-// B = (298 C + 516 D + 128) >> 8, each clipped to 0..255. libyuv's kernels round their
-// coefficients to 6 bits and miss this by up to two levels, so these are plain loops the compiler
-// vectorises, and they give exactly the documented result.
-//
-// The sums need 18 bits, but splitting 298 = 256 + 42, 409 = 256 + 153, 208 = 256 - 48 and
-// 516 = 512 + 4 takes the multiples of 256 out of the shift exactly:
-//   R = C + E + ((42 C + 153 E + 128) >> 8)
-//   G = C - E + ((42 C - 100 D + 48 E + 128) >> 8)
-//   B = C + 2 D + ((42 C + 4 D + 128) >> 8)
-// and every term stays within 16 bits (|42 C + 153 E + 128| < 29600), so the loops run on 16-bit
-// lanes, twice as many per instruction. Rows are converted in chunks: the chroma terms spread to
-// each pixel, then the arithmetic on contiguous arrays, then the RGB interleave.
+// ---- Rows over threads --------------------------------------------------------------------------
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
-// One copy for AVX2 and one for any x86-64, chosen when the library loads. The row kernels are
-// forced inline, so that each copy gets them compiled for its own instructions. (Not under
-// AddressSanitizer: the choice runs while the library is relocated, before the sanitizer is set
-// up.)
-#define LENTRA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#define LENTRA_KERNEL __attribute__((always_inline)) inline
-#else
-#define LENTRA_VECTOR_CLONES
-#define LENTRA_KERNEL inline
-#endif
+// Left to choose, a conversion takes a thread per core but gives each at least this many pixels:
+// waking a worker costs some tens of microseconds, which a smaller part would not win back.
+constexpr std::size_t kMinPixelsPerPart = std::size_t(1) << 17;
 
-inline std::uint8_t clip(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
-inline std::uint8_t clip16(std::int16_t v) {
-    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
+// Each thread's share is cut into this many runs of rows, taken in turn by whichever thread is
+// free: a worker that starts late, or loses its core a while, leaves its runs to the others.
+constexpr int kRunsPerThread = 4;
 
-constexpr int kChunk = 256;  // pixel pairs per chunk
-
-// Interleaves planes of red, green and blue into pixels of three bytes (R and B are the byte
-// positions of red and blue).
-template <int R, int B>
-LENTRA_KERNEL void store_rgb(const std::uint8_t* red, const std::uint8_t* green,
-                             const std::uint8_t* blue, int n, std::uint8_t* out) {
-    for (int i = 0; i < n; ++i) {
-        out[3 * i + R] = red[i];
-        out[3 * i + 1] = green[i];
-        out[3 * i + B] = blue[i];
+// The threads a conversion uses (at most one per row).
+int threads_for(int threads, int height, int width) {
+    if (threads <= 0) {
+        const std::size_t pixels = std::size_t(width) * std::size_t(height);
+        threads = static_cast<int>(std::min<std::size_t>(std::size_t(usable_cores()),
+                                                         std::max<std::size_t>(1, pixels / kMinPixelsPerPart)));
     }
+    return std::max(1, std::min(threads, height));
 }
 
-// Where a row's bytes lie: luma of pixel i at y[i * YStep], chroma of pair k at u[k * CStep]
-// and v[k * CStep].
-template <int YStep, int CStep, int R, int B>
-LENTRA_KERNEL void yuv_row(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int pairs,
-                    std::uint8_t* out) {
-    alignas(64) std::int16_t c[2 * kChunk], kr[2 * kChunk], kg[2 * kChunk], kb[2 * kChunk];
-    alignas(64) std::int16_t er[2 * kChunk], eg[2 * kChunk], eb[2 * kChunk];
-    alignas(64) std::uint8_t red[2 * kChunk], green[2 * kChunk], blue[2 * kChunk];
-    for (int k0 = 0; k0 < pairs; k0 += kChunk) {
-        const int n = std::min(kChunk, pairs - k0);
-        const std::uint8_t* yy = y + std::size_t(2 * k0) * YStep;
-        const std::uint8_t* uu = u + std::size_t(k0) * CStep;
-        const std::uint8_t* vv = v + std::size_t(k0) * CStep;
-        for (int k = 0; k < n; ++k) {
-            const auto d = static_cast<std::int16_t>(uu[k * CStep] - 128);
-            const auto e = static_cast<std::int16_t>(vv[k * CStep] - 128);
-            c[2 * k] = static_cast<std::int16_t>(yy[2 * k * YStep] - 16);
-            c[2 * k + 1] = static_cast<std::int16_t>(yy[(2 * k + 1) * YStep] - 16);
-            kr[2 * k] = kr[2 * k + 1] = static_cast<std::int16_t>(153 * e + 128);
-            kg[2 * k] = kg[2 * k + 1] = static_cast<std::int16_t>(-100 * d + 48 * e + 128);
-            kb[2 * k] = kb[2 * k + 1] = static_cast<std::int16_t>(4 * d + 128);
-            er[2 * k] = er[2 * k + 1] = e;
-            eg[2 * k] = eg[2 * k + 1] = static_cast<std::int16_t>(-e);
-            eb[2 * k] = eb[2 * k + 1] = static_cast<std::int16_t>(2 * d);
-        }
-        // Every sum is cast back to 16 bits (where it fits), so the compiler keeps 16-bit lanes.
-        const auto s16 = [](int v) { return static_cast<std::int16_t>(v); };
-        for (int i = 0; i < 2 * n; ++i) {
-            const std::int16_t cc = c[i];
-            const std::int16_t t = s16(42 * cc);
-            red[i] = clip16(s16(cc + er[i] + s16(s16(t + kr[i]) >> 8)));
-            green[i] = clip16(s16(cc + eg[i] + s16(s16(t + kg[i]) >> 8)));
-            blue[i] = clip16(s16(cc + eb[i] + s16(s16(t + kb[i]) >> 8)));
-        }
-        store_rgb<R, B>(red, green, blue, 2 * n, out + std::size_t(6) * k0);
+// rows(first, last) for runs of rows that together cover 0 .. height, on `threads` threads.
+template <class Rows>
+void for_rows(int height, int threads, const Rows& rows) {
+    if (threads <= 1) {
+        rows(0, height);
+        return;
     }
-}
-
-// Packed 4:2:2, YUY2 (Y0 U Y1 V) or UYVY (U Y0 V Y1), to RGB or BGR.
-LENTRA_VECTOR_CLONES
-void packed422_to_rgb(const std::uint8_t* src, int width, int height, bool yuy2, bool rgb,
-                      std::uint8_t* out) {
-    const std::size_t row = std::size_t(width) * 2;
-    const int y_at = yuy2 ? 0 : 1, u_at = yuy2 ? 1 : 0, v_at = yuy2 ? 3 : 2;
-    for (int j = 0; j < height; ++j) {
-        const std::uint8_t* s = src + j * row;
-        std::uint8_t* o = out + j * std::size_t(width) * 3;
-        if (rgb) {
-            yuv_row<2, 4, 0, 2>(s + y_at, s + u_at, s + v_at, width / 2, o);
-        } else {
-            yuv_row<2, 4, 2, 0>(s + y_at, s + u_at, s + v_at, width / 2, o);
-        }
-    }
-}
-
-// NV12: the luma plane, then rows of interleaved U and V, one per two frame rows.
-LENTRA_VECTOR_CLONES
-void nv12_to_rgb(const std::uint8_t* src, int width, int height, bool rgb, std::uint8_t* out) {
-    const std::uint8_t* chroma = src + std::size_t(width) * height;
-    for (int j = 0; j < height; ++j) {
-        const std::uint8_t* uv = chroma + std::size_t(j / 2) * width;
-        const std::uint8_t* y = src + std::size_t(j) * width;
-        std::uint8_t* o = out + std::size_t(j) * width * 3;
-        if (rgb) {
-            yuv_row<1, 2, 0, 2>(y, uv, uv + 1, width / 2, o);
-        } else {
-            yuv_row<1, 2, 2, 0>(y, uv, uv + 1, width / 2, o);
-        }
-    }
-}
-
-// ---- RGB formats ------------------------------------------------------------------------------
-
-// BT.601 limited-range luma, as the SDK's encoder computes Y from RGB (libyuv's ARGBToI400 is the
-// same formula).
-inline std::uint8_t luma(int r, int g, int b) {
-    return static_cast<std::uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
-}
-
-template <int Size, int R, int G, int B>
-void rgb_to_gray(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out) {
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const std::uint8_t* p = src + i * Size;
-        out[i] = luma(p[R], p[G], p[B]);
-    }
-}
-
-// RGB565, low byte first: each channel shifted up (R = R5 << 3, G = G6 << 2, B = B5 << 3).
-// libyuv's RGB565ToARGB fills the low bits by replication, which is a different picture.
-template <int R, int B>
-LENTRA_KERNEL void rgb565_pixels(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out) {
-    alignas(64) std::uint8_t red[2 * kChunk], green[2 * kChunk], blue[2 * kChunk];
-    for (std::size_t i0 = 0; i0 < pixels; i0 += 2 * kChunk) {
-        const int n = static_cast<int>(std::min<std::size_t>(2 * kChunk, pixels - i0));
-        const std::uint8_t* s = src + 2 * i0;
-        for (int i = 0; i < n; ++i) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-            std::uint16_t w;  // one load of the word, which the compiler vectorises
-            std::memcpy(&w, s + 2 * i, 2);
-#else
-            const auto w = static_cast<std::uint16_t>(s[2 * i] | (s[2 * i + 1] << 8));
-#endif
-            red[i] = static_cast<std::uint8_t>((w >> 11) << 3);
-            green[i] = static_cast<std::uint8_t>(((w >> 5) & 0x3F) << 2);
-            blue[i] = static_cast<std::uint8_t>((w & 0x1F) << 3);
-        }
-        store_rgb<R, B>(red, green, blue, n, out + 3 * i0);
-    }
-}
-
-LENTRA_VECTOR_CLONES
-void rgb565_to_rgb(const std::uint8_t* src, std::size_t pixels, bool rgb, std::uint8_t* out) {
-    if (rgb) {
-        rgb565_pixels<0, 2>(src, pixels, out);
-    } else {
-        rgb565_pixels<2, 0>(src, pixels, out);
-    }
-}
-
-LENTRA_VECTOR_CLONES
-void rgb565_to_gray(const std::uint8_t* src, std::size_t pixels, std::uint8_t* out) {
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const unsigned w = src[2 * i] | (unsigned(src[2 * i + 1]) << 8);
-        out[i] = luma(int((w >> 11) << 3), int(((w >> 5) & 0x3F) << 2), int((w & 0x1F) << 3));
-    }
+    const int runs = static_cast<int>(std::min<std::int64_t>(height, std::int64_t(threads) * kRunsPerThread));
+    run_parts(runs, threads, [&](int run) {
+        const auto bound = [&](int r) { return static_cast<int>(std::int64_t(height) * r / runs); };
+        rows(bound(run), bound(run + 1));
+    });
 }
 
 // ---- libjpeg-turbo ----------------------------------------------------------------------------
@@ -361,68 +226,96 @@ void check_frame(const PixelFormat& f, std::size_t size, int width, int height) 
 }
 
 void convert(const PixelFormat& f, const std::uint8_t* frame, std::size_t size, int width,
-             int height, Target target, std::uint8_t* out) {
+             int height, Target target, std::uint8_t* out, int threads) {
     check_frame(f, size, width, height);
-    const std::size_t pixels = std::size_t(width) * height;
-    const int w = width, h = height;
-    const bool rgb = target == Target::rgb;
+    const std::size_t w = std::size_t(width);
+    const int iw = width;
+    const Order order = target == Target::bgr ? Order::bgr : Order::rgb;
+    const bool gray = target == Target::gray;
+    const std::size_t out_pixel = gray ? 1 : 3;
+    const int used = threads_for(threads, height, width);
+    // Each run converts rows first .. last - 1: the frame's bytes from `in_pixel * w * first`,
+    // the picture's from `out_pixel * w * first`.
+    const auto rows = [&](std::size_t in_pixel, auto&& convert_rows) {
+        for_rows(height, used, [&](int first, int last) {
+            convert_rows(frame + in_pixel * w * std::size_t(first), out + out_pixel * w * std::size_t(first),
+                         std::size_t(last - first), last - first);
+        });
+    };
     switch (f.format) {
         case F::LX_IMAGE_FORMAT_YUY2:
         case F::LX_IMAGE_FORMAT_UYVY: {
             const bool yuy2 = f.format == F::LX_IMAGE_FORMAT_YUY2;
-            if (target == Target::gray) {
-                (yuy2 ? libyuv::YUY2ToY : libyuv::UYVYToY)(frame, 2 * w, out, w, w, h);
-            } else {
-                packed422_to_rgb(frame, w, h, yuy2, rgb, out);
-            }
+            rows(2, [&](const std::uint8_t* in, std::uint8_t* o, std::size_t n, int h) {
+                if (gray) {
+                    (yuy2 ? libyuv::YUY2ToY : libyuv::UYVYToY)(in, 2 * iw, o, iw, iw, h);
+                } else {
+                    (yuy2 ? kernels::yuy2_to_rgb : kernels::uyvy_to_rgb)(in, n * w, order, o);
+                }
+            });
             return;
         }
-        case F::LX_IMAGE_FORMAT_NV12:
-            if (target == Target::gray) {
-                std::memcpy(out, frame, pixels);
-            } else {
-                nv12_to_rgb(frame, w, h, rgb, out);
-            }
+        case F::LX_IMAGE_FORMAT_NV12: {
+            // Luma rows, then one row of (U, V) pairs for every two.
+            const std::uint8_t* chroma = frame + w * std::size_t(height);
+            for_rows(height, used, [&](int first, int last) {
+                if (gray) {
+                    std::memcpy(out + w * std::size_t(first), frame + w * std::size_t(first),
+                                w * std::size_t(last - first));
+                    return;
+                }
+                for (int j = first; j < last; ++j) {
+                    kernels::nv12_row_to_rgb(frame + w * std::size_t(j), chroma + w * std::size_t(j / 2), w,
+                                             order, out + 3 * w * std::size_t(j));
+                }
+            });
             return;
+        }
         case F::LX_IMAGE_FORMAT_BGRA:
         case F::LX_IMAGE_FORMAT_BGRX:
             // libyuv's ARGB is B, G, R, A in memory; its RAW is R, G, B and its RGB24 B, G, R.
-            if (target == Target::gray) {
-                libyuv::ARGBToI400(frame, 4 * w, out, w, w, h);
-            } else {
-                (rgb ? libyuv::ARGBToRAW : libyuv::ARGBToRGB24)(frame, 4 * w, out, 3 * w, w, h);
-            }
+            rows(4, [&](const std::uint8_t* in, std::uint8_t* o, std::size_t, int h) {
+                if (gray) {
+                    libyuv::ARGBToI400(in, 4 * iw, o, iw, iw, h);
+                } else {
+                    (order == Order::rgb ? libyuv::ARGBToRAW : libyuv::ARGBToRGB24)(in, 4 * iw, o, 3 * iw, iw, h);
+                }
+            });
             return;
         case F::LX_IMAGE_FORMAT_BGR:
         case F::LX_IMAGE_FORMAT_RGB: {
-            const bool same = (f.format == F::LX_IMAGE_FORMAT_RGB) == rgb;
-            if (target == Target::gray) {
-                if (f.format == F::LX_IMAGE_FORMAT_RGB) {
-                    rgb_to_gray<3, 0, 1, 2>(frame, pixels, out);
+            const Order frame_order = f.format == F::LX_IMAGE_FORMAT_RGB ? Order::rgb : Order::bgr;
+            rows(3, [&](const std::uint8_t* in, std::uint8_t* o, std::size_t n, int h) {
+                if (gray) {
+                    kernels::rgb_to_gray(in, n * w, frame_order, o);
+                } else if (frame_order == order) {
+                    std::memcpy(o, in, 3 * n * w);
                 } else {
-                    rgb_to_gray<3, 2, 1, 0>(frame, pixels, out);
+                    libyuv::RAWToRGB24(in, 3 * iw, o, 3 * iw, iw, h);  // swaps the first and third byte
                 }
-            } else if (same) {
-                std::memcpy(out, frame, pixels * 3);
-            } else {
-                libyuv::RAWToRGB24(frame, 3 * w, out, 3 * w, w, h);  // swaps the first and third byte
-            }
+            });
             return;
         }
         case F::LX_IMAGE_FORMAT_RGB16:
-            if (target == Target::gray) {
-                rgb565_to_gray(frame, pixels, out);
-            } else {
-                rgb565_to_rgb(frame, pixels, rgb, out);
-            }
+            rows(2, [&](const std::uint8_t* in, std::uint8_t* o, std::size_t n, int) {
+                if (gray) {
+                    kernels::rgb565_to_gray(in, n * w, o);
+                } else {
+                    kernels::rgb565_to_rgb(in, n * w, order, o);
+                }
+            });
             return;
         case F::LX_IMAGE_FORMAT_MJPG:
-            if (target == Target::gray) {
-                std::vector<std::uint8_t> decoded(pixels * 3);
-                decode_jpeg(frame, size, w, h, TJPF_RGB, decoded.data());
-                rgb_to_gray<3, 0, 1, 2>(decoded.data(), pixels, out);
+            // libjpeg-turbo decodes on the calling thread; the luma of the decoded picture is split.
+            if (gray) {
+                std::vector<std::uint8_t> decoded(w * std::size_t(height) * 3);
+                decode_jpeg(frame, size, iw, height, TJPF_RGB, decoded.data());
+                for_rows(height, used, [&](int first, int last) {
+                    kernels::rgb_to_gray(decoded.data() + 3 * w * std::size_t(first), w * std::size_t(last - first),
+                                         Order::rgb, out + w * std::size_t(first));
+                });
             } else {
-                decode_jpeg(frame, size, w, h, rgb ? TJPF_RGB : TJPF_BGR, out);
+                decode_jpeg(frame, size, iw, height, order == Order::rgb ? TJPF_RGB : TJPF_BGR, out);
             }
             return;
         default:
@@ -470,7 +363,7 @@ std::vector<std::uint8_t> to_jpeg(const PixelFormat& f, const std::uint8_t* fram
             return compress_rgb(frame, w, h, TJPF_RGB, quality);
         case F::LX_IMAGE_FORMAT_RGB16: {
             std::vector<std::uint8_t> rgb(pixels * 3);
-            rgb565_to_rgb(frame, pixels, true, rgb.data());
+            kernels::rgb565_to_rgb(frame, pixels, Order::rgb, rgb.data());
             return compress_rgb(rgb.data(), w, h, TJPF_RGB, quality);
         }
         default:

@@ -43,8 +43,12 @@ inline std::size_t picture_bytes(Target target, int width, int height) {
 // RGB and BGR are the BT.601 limited-range inverse of the YUV formats, the channels of the RGB
 // formats, RGB565 shifted up, or the decoded JPEG; gray is the luma plane of the YUV formats and
 // the BT.601 luma ((66 R + 129 G + 25 B + 128) >> 8) + 16 of the others.
+//
+// The rows are converted by `threads` threads side by side (at most one per row; a JPEG is
+// decoded on the calling thread all the same). `threads` 0 leaves the count to the conversion:
+// one per core, each with at least 131,072 pixels. The picture is the same whatever the count.
 void convert(const lentra_formats::PixelFormat& f, const std::uint8_t* frame, std::size_t size,
-             int width, int height, Target target, std::uint8_t* out);
+             int width, int height, Target target, std::uint8_t* out, int threads);
 
 // The frame as a JPEG file of the given quality (1 to 100). YUV frames are compressed from their
 // planes (4:2:2 or 4:2:0, brought to the full range JPEG's YCbCr uses); RGB formats through

@@ -1,9 +1,9 @@
 // Rig descriptions (LENTRASDK_SIM files, lxsim_load_description): any bytes give a rig or one
 // error message, and the message is one printable line of bounded length. A rig that is accepted
 // is then built and used: every camera is opened and run through a short sequence of calls
-// (formats and a captured frame, controls, IMU, registers, boot data, intrinsics, profiles, the
-// sensor-config export), so that a value the parser accepts but the models cannot handle is
-// found. No call may crash or answer a status the header does not define, and a capture never
+// (formats and a captured frame, controls, IMU, registers, boot data, intrinsics and a frame
+// drawn through a written calibration, profiles, the sensor-config export), so that a value the
+// parser accepts but the models cannot handle is found. No call may crash or answer a status the header does not define, and a capture never
 // writes past its buffer.
 #include <algorithm>
 #include <cstddef>
@@ -123,7 +123,13 @@ void useCamera(LxCameraHandle cam) {
     check(LxGetBootdataHeaderV2(cam, v2));
     check(LxGetBootdataHeaderV3(cam, v3));
     LxIntrinsics k;
-    check(LxGetIntrinsics(cam, k));
+    if (LxGetIntrinsics(cam, k) == LX_STATUS_OK && !formats.empty()) {
+        // A written calibration is the lens of the next frames (lens_distortion): the opposite
+        // distortion, drawn again.
+        for (float& c : k.coeffs) c = -c;
+        check(LxWriteIntrinsics(cam, k));
+        if (formats.front().format != LX_IMAGE_FORMAT::LX_IMAGE_FORMAT_NONE) capture(cam, formats.front());
+    }
     LX_SENSOR_MODE mode;
     check(LxGetSensorWorkMode(cam, mode));
     std::string text;

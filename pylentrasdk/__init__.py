@@ -5,11 +5,15 @@ handles and functions) is an attribute of this package, so ``pylentrasdk.LxOpen(
 Status codes have names in ``LxStatus`` and ``status_name``. Control of the simulated camera
 rig is in ``pylentrasdk.sim``; frames become pictures with ``pylentrasdk.frames`` and come
 continuously from ``pylentrasdk.stream``; ``pylentrasdk.testing`` is a pytest plugin. ``Camera``,
-``cameras()`` and ``Format`` are the object-style layer over all of it (docs/camera.md).
+``cameras()`` and ``Format`` are the object-style layer over all of it (docs/camera.md);
+``CameraGroup`` reads several cameras' frames as matched sets (docs/camera-groups.md).
 """
 
 
-def _load_failure(error):
+from __future__ import annotations
+
+
+def _load_failure(error: ImportError) -> str:
     """Why the compiled module could not be loaded, and what to do about it."""
     import importlib.machinery
     import os
@@ -39,39 +43,34 @@ def _load_failure(error):
 
 try:
     from . import pyLentraSDK as _binding
-except ImportError as error:
-    raise ImportError(_load_failure(error)) from error
+except ImportError as _error:
+    raise ImportError(_load_failure(_error)) from _error
 
 
-def _export_binding_names():
-    # Taken from the module at import time rather than listed by hand, so every name the
-    # binding registers is exported.
-    names = [name for name in dir(_binding) if not name.startswith("_")]
-    globals().update((name, getattr(_binding, name)) for name in names)
-    return names
+from .pyLentraSDK import *  # noqa: E402,F401,F403 (every name of the binding, at the top)
 
-
-__all__ = _export_binding_names()
+# Taken from the module at import time rather than listed by hand, so every name the binding
+# registers is exported.
+__all__ = [name for name in dir(_binding) if not name.startswith("_")]
 
 from .status import LxStatus, status_name  # noqa: E402 (after the binding it names statuses of)
 
-__all__ += ["LxStatus", "status_name"]
-
-# The object-style camera layer beside the binding (docs/camera.md), and its exceptions, of which
-# the stream module's are part.
+# The camera layer beside the binding (docs/camera.md), and the package's exceptions.
 from .errors import (  # noqa: E402
-    CameraBusyError, CameraClosedError, CameraNotFoundError, ControlValueError, LentraError,
-    NotSupportedError)
-from .stream import CaptureTimeoutError, StreamError  # noqa: E402
+    CameraBusyError, CameraClosedError, CameraNotFoundError, CaptureTimeoutError,
+    ControlTypeError, ControlValueError, LentraError, NotSupportedError, RecordingError,
+    StreamClosedError, StreamError, UnknownControlError)
 from .formats import Format  # noqa: E402
-from .camera import Camera, CameraInfo, cameras  # noqa: E402
+from .camera import Camera, CameraGroup, CameraInfo, FrameSet, Intrinsics, cameras  # noqa: E402
 
-__all__ += ["Camera", "CameraInfo", "cameras", "Format", "LentraError", "CameraNotFoundError",
-            "CameraBusyError", "CameraClosedError", "NotSupportedError", "ControlValueError",
-            "StreamError", "CaptureTimeoutError"]
+__all__ += ["LxStatus", "status_name", "Camera", "CameraGroup", "FrameSet", "CameraInfo",
+            "cameras", "Format", "Intrinsics",
+            "LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
+            "NotSupportedError", "ControlValueError", "UnknownControlError", "ControlTypeError",
+            "StreamError", "StreamClosedError", "CaptureTimeoutError", "RecordingError"]
 
 
-def __getattr__(name):
+def __getattr__(name: str) -> str:
     # The version is looked up on first use: reading distribution metadata is the slowest part
     # of importing the package, and most programs never ask.
     if name == "__version__":

@@ -19,6 +19,8 @@ follows the same rules:
   holds.
 """
 
+from __future__ import annotations
+
 import contextlib
 import errno
 import fcntl
@@ -26,6 +28,26 @@ import os
 import secrets
 import stat
 import threading
+from typing import BinaryIO, Callable, Union
+
+from .errors import FileWriteError, NotAFileError
+
+#: A file's name as the package takes it.
+PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+
+def sdk_path(path: PathLike) -> Union[str, bytes]:
+    """`path` as the SDK's functions take it: the text itself, or its bytes when the name is not
+    UTF-8 (a name read from the command line keeps such bytes as surrogates, which do not
+    encode)."""
+    name = os.fspath(path)
+    if isinstance(name, bytes):
+        return name
+    try:
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        return os.fsencode(name)
+    return name
 
 # The end of every temporary file's name, the SDK's included: how a stale one is recognised.
 TEMPORARY_MARKER = b".lxpart"
@@ -38,23 +60,10 @@ _ATTEMPTS = 100  # fresh random names tried before giving up on a folder
 _FOLDER = getattr(os, "O_PATH", os.O_RDONLY) | os.O_DIRECTORY | os.O_CLOEXEC
 
 _cleaned_lock = threading.Lock()
-_cleaned: "set[bytes]" = set()  # folders whose stale temporary files this process has removed
+_cleaned: set[str] = set()  # folders whose stale temporary files this process has removed
 
 
-class FileWriteError(OSError):
-    """A write that was refused, or that failed with no operating-system error number.
-    `strerror` says why; str() is "<path>: <why>"."""
-
-    def __str__(self):
-        return "{}: {}".format(self.filename, self.strerror)
-
-
-class NotAFileError(FileWriteError):
-    """The path names a symbolic link, a FIFO, a socket, a folder or a device: nothing was
-    written and it is left as it was."""
-
-
-def _kind(mode):
+def _kind(mode: int) -> str:
     """What a non-regular file is, as the refusal says it."""
     for test, text in ((stat.S_ISLNK, "a symbolic link"), (stat.S_ISDIR, "a folder"),
                        (stat.S_ISFIFO, "a FIFO"), (stat.S_ISSOCK, "a socket")):
@@ -63,7 +72,7 @@ def _kind(mode):
     return "a device"
 
 
-def check_destination(path):
+def check_destination(path: PathLike) -> os.stat_result | None:
     """The status of the regular file at `path`, or None when nothing is there (or the path
     cannot be examined: making the file then says why). Raises NotAFileError when `path`
     names anything but a regular file."""
@@ -77,16 +86,16 @@ def check_destination(path):
     return info
 
 
-def _temporary_name(base):
+def _temporary_name(base: bytes) -> bytes:
     # A long base would make the name too long for the folder; 64 bytes are plenty to tell.
     return b"." + base[:64] + b"." + secrets.token_hex(8).encode() + TEMPORARY_MARKER
 
 
-def _remove_stale(folder_fd, folder):
+def _remove_stale(folder_fd: int, folder: bytes) -> None:
     """Removes the temporary files in the folder that no live writer holds: those of writers
     that were killed before their rename."""
-    for name in os.listdir(folder):
-        name = os.fsencode(name)
+    for entry in os.listdir(folder):
+        name = os.fsencode(entry)
         if not (name.startswith(b".") and name.endswith(TEMPORARY_MARKER)):
             continue
         try:
@@ -108,8 +117,8 @@ def _remove_stale(folder_fd, folder):
             os.close(fd)
 
 
-def _clean_once(folder_fd, folder):
-    key = os.path.abspath(folder)
+def _clean_once(folder_fd: int, folder: bytes) -> None:
+    key = os.fsdecode(os.path.abspath(folder))
     with _cleaned_lock:
         if key in _cleaned:
             return
@@ -118,13 +127,13 @@ def _clean_once(folder_fd, folder):
         _remove_stale(folder_fd, folder)
 
 
-def _lock_new(fd):
+def _lock_new(fd: int) -> bool:
     """Locks a temporary file just made; False when a cleaner removed its name meanwhile."""
     fcntl.flock(fd, fcntl.LOCK_EX)
     return os.fstat(fd).st_nlink > 0
 
 
-def _create(folder_fd, base, mode):
+def _create(folder_fd: int, base: bytes, mode: int) -> tuple[int, bytes | None]:
     """A new temporary file in the folder, locked: (descriptor, its name or None if it has
     none yet)."""
     if _UNNAMED and os.path.isdir(_PROC_FD):
@@ -148,7 +157,7 @@ def _create(folder_fd, base, mode):
     raise OSError(errno.EEXIST, "no free temporary file name")
 
 
-def _name(fd, folder_fd, base):
+def _name(fd: int, folder_fd: int, base: bytes) -> bytes:
     """Gives the unnamed temporary file a name in its folder."""
     source = _PROC_FD + b"/" + str(fd).encode()
     for _ in range(_ATTEMPTS):
@@ -161,7 +170,7 @@ def _name(fd, folder_fd, base):
     raise OSError(errno.EEXIST, "no free temporary file name")
 
 
-def _keep_owner_and_mode(fd, was):
+def _keep_owner_and_mode(fd: int, was: os.stat_result) -> None:
     now = os.fstat(fd)
     if (now.st_uid, now.st_gid) != (was.st_uid, was.st_gid):
         try:
@@ -175,7 +184,7 @@ def _keep_owner_and_mode(fd, was):
         os.fchmod(fd, stat.S_IMODE(was.st_mode) & 0o777)
 
 
-def _failure(error, target):
+def _failure(error: OSError, target: str | bytes) -> OSError:
     """The error to raise for an OSError met while writing `target`: it names `target` (not the
     temporary file) and says what failed, never "[Errno None] None"."""
     if isinstance(error, FileWriteError):
@@ -186,7 +195,7 @@ def _failure(error, target):
         error.strerror or str(error) or type(error).__name__), target)
 
 
-def write_atomically(path, write):
+def write_atomically(path: PathLike, write: Callable[[BinaryIO], object]) -> None:
     """Calls write(binary file) on a temporary file beside `path`, then renames it into place.
 
     A write that fails (an exception from `write`, a full disk, a kill) leaves no partial file and
@@ -212,7 +221,8 @@ def write_atomically(path, write):
         os.close(folder_fd)
 
 
-def _write_in(folder_fd, name, base, was, write, target):
+def _write_in(folder_fd: int, name: bytes, base: bytes, was: os.stat_result | None,
+              write: Callable[[BinaryIO], object], target: str | bytes) -> None:
     try:
         # A file that was there is kept private until it has its own mode back.
         fd, temporary = _create(folder_fd, base, 0o666 if was is None else 0o600)

@@ -1,16 +1,18 @@
-"""The camera controls by the names the console tool shows them, in its order.
+"""The one table of camera controls: their display names, in the console tool's order, and the
+labels of choice controls.
 
-The console tool (pylentractl), the command line (lxctl) and the camera layer
-(pylentrasdk.Camera) offer the same controls under the same names: the ISP image properties, then
-the two stream settings, then the entries only some cameras have (a trigger mode on MIPI cameras,
-seven eHDR controls on the AR0821/AR0822 cameras of three product families). The camera layer
-names each control in lower case (`snake_name`: "White_Balance_Mode" is "white_balance_mode").
-lxctl and the camera layer also reach the UVC image properties (UVC_CONTROLS), and show the labels
-of the choice controls' values (CHOICE_LABELS) as the tool does; the camera layer adds the ISP
-controls the console tool does not show (FURTHER_ISP_CONTROLS).
+The console tool (pylentractl) shows the controls by these display names: the ISP image
+properties, then the two stream settings, then the entries only some cameras have (a trigger mode
+on MIPI cameras, seven eHDR controls on the AR0821/AR0822 cameras of three product families). The
+camera layer (pylentrasdk.Camera), and through it lxctl, the viewer and settings files, names each
+in lower case (`snake_name`: "White_Balance_Mode" is "white_balance_mode"), reaches the UVC image
+properties too (UVC_CONTROLS) and the ISP controls the console tool does not show
+(FURTHER_ISP_CONTROLS). Both show the labels of the choice controls' values (CHOICE_LABELS).
 """
 
-import pylentrasdk
+from __future__ import annotations
+
+from typing import Any, Mapping
 
 # Display name -> member name of LX_ISP_IMAGE_PROPERTIES, in listing order.
 ISP_CONTROLS = (
@@ -44,8 +46,8 @@ STREAM_SETTINGS = (
     ("Max_FPS", 1, 120),
 )
 
-_TRIGGER_CONTROL = ("Trigger_mode", "ISP_IMAGE_TRIGGER_MODE")
-_EHDR_CONTROLS = (
+TRIGGER_CONTROL = ("Trigger_mode", "ISP_IMAGE_TRIGGER_MODE")
+EHDR_CONTROLS = (
     ("eHDR_Mode", "ISP_IMAGE_EHDR_MODE"),
     ("eHDR_Exposure_Min_Number", "ISP_EHDR_EXPOSURE_MIN_NUMBER"),
     ("eHDR_Exposure_Max_Number", "ISP_EHDR_EXPOSURE_MAX_NUMBER"),
@@ -55,28 +57,12 @@ _EHDR_CONTROLS = (
     ("eHDR_Atm_Max", "ISP_EHDR_ATM_MAX"),
 )
 # The entries some cameras add after the stream settings, in their order.
-OPTIONAL_CONTROLS = (_TRIGGER_CONTROL,) + _EHDR_CONTROLS
+OPTIONAL_CONTROLS = (TRIGGER_CONTROL,) + EHDR_CONTROLS
 
-_EHDR_FAMILIES = ("LXCAM_PRODUCT_TYPE_KAVL", "LXCAM_PRODUCT_TYPE_KAVR", "LXCAM_PRODUCT_TYPE_KAVN")
-_EHDR_SENSORS = ("AR0821", "AR0822")
-
-
-def optional_controls(cam):
-    """The (display name, ISP member name) entries this camera adds after the stream settings.
-
-    An identity query that fails leaves out the entries that depend on it. The binding's
-    functions are looked up on the package at each call, as the tool does."""
-    optional = []
-    status, interface = pylentrasdk.LxGetDeviceInterfaceType(cam)
-    if status == 0 and interface == pylentrasdk.LX_CAMERA_INTERFACE_TYPE.INTERFACE_MIPI_CSI2:
-        optional.append(_TRIGGER_CONTROL)
-    typeStatus, camtype = pylentrasdk.LxGetDeviceProductType(cam)
-    nameStatus, name = pylentrasdk.LxGetDeviceName(cam)
-    families = [getattr(pylentrasdk.LX_CAMERA_PRODUCT_TYPE, family) for family in _EHDR_FAMILIES]
-    if typeStatus == 0 and nameStatus == 0 and camtype in families \
-            and any(sensor in name for sensor in _EHDR_SENSORS):
-        optional.extend(_EHDR_CONTROLS)
-    return optional
+# The cameras that have the eHDR controls: of these product families, with one of these sensors
+# in their names; the trigger mode is on MIPI cameras (the console tool decides with these).
+EHDR_FAMILIES = ("LXCAM_PRODUCT_TYPE_KAVL", "LXCAM_PRODUCT_TYPE_KAVR", "LXCAM_PRODUCT_TYPE_KAVN")
+EHDR_SENSORS = ("AR0821", "AR0822")
 
 
 # ISP controls the console tool does not show, which some cameras have.
@@ -125,12 +111,18 @@ CHOICE_LABELS = {
 }
 
 
-def labels_text(name):
-    """The labels of a choice control as one text, "Normal(0), H-Mirror(1), ..." ("" for a
-    control without labels)."""
-    return ", ".join("{}({})".format(label, value) for value, label in CHOICE_LABELS.get(name, ()))
+def labels_text(name: str) -> str:
+    """The labels of a choice control, by its display name, as one text: "Normal(0),
+    H-Mirror(1), ..." ("" for a control without labels)."""
+    return labels_text_of(dict(CHOICE_LABELS.get(name, ())))
 
 
-def snake_name(name):
+def labels_text_of(labels: Mapping[Any, str]) -> str:
+    """Labels by value ({0: "Normal", ...}, the values as numbers or text) as one text:
+    "Normal(0), H-Mirror(1), ..."."""
+    return ", ".join("{}({})".format(label, value) for value, label in labels.items())
+
+
+def snake_name(name: str) -> str:
     """The camera layer's name of a control: its display name in lower case."""
     return name.lower()

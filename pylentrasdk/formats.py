@@ -9,25 +9,29 @@ of the same size, pixel format and frame rate; one without a frame rate stands f
 (``matches``).
 """
 
+from __future__ import annotations
+
 import re
+from typing import Any, Union
 
+from . import _tables
 from . import pyLentraSDK as _binding
-from .frames import PIXEL_FORMATS
+from .errors import FormatTextError
 
-__all__ = ["Format", "FormatTextError"]
+__all__ = ["Format", "FormatLike", "FormatTextError"]
 
-# FOURCC -> LX_IMAGE_FORMAT member, from the one table of pixel formats.
-_PIXEL_FORMATS = {facts.name: member for member, facts in PIXEL_FORMATS.items()}
+# FOURCC -> LX_IMAGE_FORMAT member and back, from the one table of pixel formats.
+_PIXEL_FORMATS = {facts.name: _binding.LX_IMAGE_FORMAT(facts.format)
+                  for facts in _tables.pixel_formats}
+_FOURCCS = {member: name for name, member in _PIXEL_FORMATS.items()}
 _PATTERN = re.compile(r"^\s*(\d+)\s*x\s*(\d+)\s*:\s*([A-Za-z0-9]+)\s*(?:@\s*(\d+)\s*)?$")
 _MOST = 65535  # widths, heights and rates are 16-bit in the SDK's record
 
-
-class FormatTextError(ValueError):
-    """A text that is not of the form WIDTHxHEIGHT:FOURCC[@FPS] at all (a well-formed text that
-    names no pixel format, or a size out of bounds, is a plain ValueError)."""
+#: What names a format: a Format, the SDK's LxFormat record, or a text "1280x720:YUY2@30".
+FormatLike = Union["Format", _binding.LxFormat, str]
 
 
-def _bounded(value, what, least):
+def _bounded(value: object, what: str, least: int) -> int:
     if isinstance(value, bool) or not isinstance(value, int):
         raise TypeError("{} must be an int, not {}".format(what, type(value).__name__))
     if not least <= value <= _MOST:
@@ -41,7 +45,7 @@ class Format:
 
     __slots__ = ("_width", "_height", "_fourcc", "_fps")
 
-    def __init__(self, width, height, fourcc, fps=None):
+    def __init__(self, width: int, height: int, fourcc: str, fps: int | None = None) -> None:
         self._width = _bounded(width, "width", 1)
         self._height = _bounded(height, "height", 1)
         if not isinstance(fourcc, str):
@@ -53,7 +57,7 @@ class Format:
         self._fps = None if fps is None else _bounded(fps, "fps", 1)
 
     @classmethod
-    def parse(cls, text):
+    def parse(cls, text: str) -> Format:
         """The Format that `text` names: "1920x1080:YUY2" or "1920x1080:YUY2@30"."""
         if not isinstance(text, str):
             raise TypeError("a format is a str such as '1920x1080:YUY2@30', not {}".format(
@@ -69,31 +73,52 @@ class Format:
             raise ValueError("format {!r}: {}".format(text, error)) from None
 
     @classmethod
-    def from_record(cls, record):
+    def from_record(cls, record: _binding.LxFormat) -> Format:
         """The Format of an ``LxFormat`` record (one that carries frames)."""
         if not isinstance(record, _binding.LxFormat):
             raise TypeError("expected an LxFormat, not {}".format(type(record).__name__))
-        facts = PIXEL_FORMATS.get(record.format)
-        if facts is None:
+        fourcc = _FOURCCS.get(record.format)
+        if fourcc is None:
             raise ValueError("an {} entry is no format".format(record.format.name))
         fps = record.framerate or None
-        return cls(record.width, record.height, facts.name, fps)
-
-    width = property(lambda self: self._width, doc="Width in pixels")
-    height = property(lambda self: self._height, doc="Height in pixels")
-    fourcc = property(lambda self: self._fourcc, doc='The pixel format\'s name: "YUY2"')
-    fps = property(lambda self: self._fps, doc="Frames per second (None: any rate)")
+        return cls(record.width, record.height, fourcc, fps)
 
     @property
-    def pixel_format(self):
+    def width(self) -> int:
+        """Width in pixels"""
+        return self._width
+
+    @property
+    def height(self) -> int:
+        """Height in pixels"""
+        return self._height
+
+    @property
+    def fourcc(self) -> str:
+        """The pixel format's name, such as "YUY2"."""
+        return self._fourcc
+
+    @property
+    def fps(self) -> int | None:
+        """Frames per second (None: any rate)"""
+        return self._fps
+
+    @property
+    def pixel_format(self) -> _binding.LX_IMAGE_FORMAT:
         """The pixel format as an ``LX_IMAGE_FORMAT`` member."""
         return _PIXEL_FORMATS[self._fourcc]
 
-    def _key(self):
+    def as_dict(self) -> dict[str, Any]:
+        """{"width", "height", "fourcc", "fps"}: the format as lxctl's and the viewer's JSON
+        give it."""
+        return {"width": self._width, "height": self._height, "fourcc": self._fourcc,
+                "fps": self._fps}
+
+    def _key(self) -> tuple[int, int, str, int | None]:
         return (self._width, self._height, self._fourcc, self._fps)
 
     @staticmethod
-    def _coerce(other):
+    def _coerce(other: object) -> Format | None:
         """`other` as a Format, or None when it is no format (a text that does not parse)."""
         if isinstance(other, Format):
             return other
@@ -106,36 +131,38 @@ class Format:
             return None
         return None
 
-    def matches(self, other):
+    def matches(self, other: FormatLike) -> bool:
         """Whether `other` (a Format, an LxFormat or a format text) has this size and pixel
         format, and this frame rate unless this one has none."""
-        other = self._coerce(other)
-        if other is None:
-            return False
-        return self._key()[:3] == other._key()[:3] and self._fps in (None, other._fps)
-
-    def __eq__(self, other):
         coerced = self._coerce(other)
         if coerced is None:
-            return NotImplemented if not isinstance(other, (str, _binding.LxFormat)) else False
+            return False
+        return self._key()[:3] == coerced._key()[:3] and self._fps in (None, coerced._fps)
+
+    def __eq__(self, other: object) -> bool:
+        coerced = self._coerce(other)
+        if coerced is None:
+            if isinstance(other, (str, _binding.LxFormat)):
+                return False
+            return NotImplemented
         return self._key() == coerced._key()
 
-    def __ne__(self, other):
+    def __ne__(self, other: object) -> bool:
         equal = self.__eq__(other)
         return equal if equal is NotImplemented else not equal
 
-    def __hash__(self):
+    def __hash__(self) -> int:
         return hash(self._key())
 
-    def __str__(self):
+    def __str__(self) -> str:
         text = "{}x{}:{}".format(self._width, self._height, self._fourcc)
         return text if self._fps is None else "{}@{}".format(text, self._fps)
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         text = "Format({}x{} {}".format(self._width, self._height, self._fourcc)
         return text + (")" if self._fps is None else " @{})".format(self._fps))
 
-    def __setattr__(self, name, value):
+    def __setattr__(self, name: str, value: object) -> None:
         if name in Format.__slots__ and not hasattr(self, name):
             object.__setattr__(self, name, value)
             return

@@ -6,12 +6,14 @@ clears the screen before its first menu and the line is gone. The launcher says 
 error before the tool starts, and again after it ends when standard error is a terminal, where
 the cleared screen would otherwise have wiped it. The tool itself is not changed.
 """
+from __future__ import annotations
+
 import sys
 
 from pylentrasdk import pylentractl
 
 
-def load_failure():
+def load_failure() -> str | None:
     """Why the simulated rig has no cameras, or None when its description loaded (or when the
     package is built against a library without simulation control)."""
     try:
@@ -21,14 +23,14 @@ def load_failure():
     return sim.load_error()
 
 
-def _say(reason):
+def _say(reason: str) -> None:
     sys.stderr.write(
         "pylentractl: the simulated rig's description did not load, so there are no cameras: "
         "{}\n".format(reason))
     sys.stderr.flush()
 
 
-def main():
+def main() -> None:
     reason = load_failure()
     if reason is None:
         return pylentractl.main()

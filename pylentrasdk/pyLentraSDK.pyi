@@ -54,7 +54,7 @@ class LxStringList(metaclass=_Pybind11Type):
         Copy constructor
         """
     @typing.overload
-    def __init__(self, arg0: collections.abc.Iterable) -> None:
+    def __init__(self, arg0: collections.abc.Iterable[str]) -> None:
         ...
     def __iter__(self) -> collections.abc.Iterator[str]:
         ...
@@ -92,7 +92,7 @@ class LxStringList(metaclass=_Pybind11Type):
         Extend the list by appending all the items in the given list
         """
     @typing.overload
-    def extend(self, L: collections.abc.Iterable) -> None:
+    def extend(self, L: collections.abc.Iterable[str]) -> None:
         """
         Extend the list by appending all the items in the given list
         """
@@ -1174,7 +1174,7 @@ def LxClose(arg0: LxCamera | None, /) -> int:
     """
     Close camera device
     """
-def LxDecodeSensorConfig(arg0: str, arg1: str, /) -> int:
+def LxDecodeSensorConfig(arg0: str | bytes, arg1: str | bytes, /) -> int:
     """
     Decode sensor binary file to json format
     """
@@ -1186,11 +1186,11 @@ def LxEnableIMUMode(arg0: LxCamera | None, arg1: LX_IMU_MODE, /) -> int:
     """
     Enable IMU mode
     """
-def LxExportSensorConfig(arg0: LxCamera | None, arg1: str, /) -> int:
+def LxExportSensorConfig(arg0: LxCamera | None, arg1: str | bytes, /) -> int:
     """
     Save sensor config to binary file
     """
-def LxFlashProductInfo(arg0: LxCamera | None, arg1: str, /) -> int:
+def LxFlashProductInfo(arg0: LxCamera | None, arg1: str | bytes, /) -> int:
     """
     Flash product info from image file
     """
@@ -1206,7 +1206,7 @@ def LxGetBootdataHeaderV2(arg0: LxCamera | None, /) -> tuple[int, LxHeaderV2 | N
     """
     Get bootdata header v2
     """
-def LxGetBootdataHeaderV2FromFile(path: str = '', /) -> tuple[int, str, LxHeaderV2 | None]:
+def LxGetBootdataHeaderV2FromFile(path: str | bytes = '', /) -> tuple[int, str, LxHeaderV2 | None]:
     """
     Get bootdata header v2 from file
     """
@@ -1214,7 +1214,7 @@ def LxGetBootdataHeaderV3(arg0: LxCamera | None, /) -> tuple[int, LxHeaderV3 | N
     """
     Get bootdata header v3
     """
-def LxGetBootdataHeaderV3FromFile(path: str = '', /) -> tuple[int, str, LxHeaderV3 | None]:
+def LxGetBootdataHeaderV3FromFile(path: str | bytes = '', /) -> tuple[int, str, LxHeaderV3 | None]:
     """
     Get bootdata header v3 from file
     """
@@ -1358,11 +1358,11 @@ def LxIsLentraCamera(arg0: LxCamera | None, /) -> int:
     """
     Check if camera is Lentra camera
     """
-def LxLoadProfileConfig(arg0: LxCamera | None, arg1: str, /) -> int:
+def LxLoadProfileConfig(arg0: LxCamera | None, arg1: str | bytes, /) -> int:
     """
     Load profile config
     """
-def LxLoadRouteYaml(arg0: str, /) -> LxRoute | None:
+def LxLoadRouteYaml(arg0: str | bytes, /) -> LxRoute | None:
     """
     Load the routes from yaml file
     """
@@ -1402,7 +1402,7 @@ def LxSetISPImageProcessingDefault(arg0: LxCamera | None, /) -> int:
     """
     Set ISP image processing to default
     """
-def LxSetLogFile(arg0: str, /) -> int:
+def LxSetLogFile(arg0: str | bytes, /) -> int:
     """
     Set log file path
     """
@@ -1434,11 +1434,11 @@ def LxStopStreaming(arg0: LxCamera | None, /) -> int:
     """
     Stop camera streaming
     """
-def LxUpgradeFX3FW(arg0: LX_FX3_FW_TARGET, arg1: str, arg2: collections.abc.Callable[[int], None] | None, /) -> int:
+def LxUpgradeFX3FW(arg0: LX_FX3_FW_TARGET, arg1: str | bytes, arg2: collections.abc.Callable[[int], None] | None, /) -> int:
     """
     Upgrade FX3 firmware
     """
-def LxUpgradeSensorFW(arg0: LxCamera | None, arg1: str, arg2: collections.abc.Callable[[int], None] | None, /) -> LX_UPGRADE_RESULT:
+def LxUpgradeSensorFW(arg0: LxCamera | None, arg1: str | bytes, arg2: collections.abc.Callable[[int], None] | None, /) -> LX_UPGRADE_RESULT:
     """
     Upgrade sensor firmware
     """

@@ -144,6 +144,24 @@ _STREAM_SETTINGS = {
 # The labels of choice controls, shown under their rows (the table is shared with lxctl).
 _MODE_TEXTS = {name: " " + control_names.labels_text(name) for name in control_names.CHOICE_LABELS}
 
+def _OptionalControls(cam):
+    """The (display name, ISP member name) entries this camera adds after the stream settings.
+
+    An identity query that fails leaves out the entries that depend on it. The binding's
+    functions are looked up on the package at each call."""
+    optional = []
+    status, interface = pylentrasdk.LxGetDeviceInterfaceType(cam)
+    if status == 0 and interface == pylentrasdk.LX_CAMERA_INTERFACE_TYPE.INTERFACE_MIPI_CSI2:
+        optional.append(control_names.TRIGGER_CONTROL)
+    typeStatus, camtype = pylentrasdk.LxGetDeviceProductType(cam)
+    nameStatus, name = pylentrasdk.LxGetDeviceName(cam)
+    families = [getattr(pylentrasdk.LX_CAMERA_PRODUCT_TYPE, family) for family in control_names.EHDR_FAMILIES]
+    if typeStatus == 0 and nameStatus == 0 and camtype in families \
+            and any(sensor in name for sensor in control_names.EHDR_SENSORS):
+        optional.extend(control_names.EHDR_CONTROLS)
+    return optional
+
+
 _CAMERA_CONTROL_MENU = (
     ("Get Controls", "GetControl"),
     ("Set Controls", "_ClearThenSetControl"),
@@ -628,7 +646,7 @@ class pyLentraCtl:
             controls[name] = getattr(LX_ISP_IMAGE_PROPERTIES, member)
         controls["Throughput"] = pylentrasdk.LxGetThroughPut(cam)
         controls["Max_FPS"] = pylentrasdk.LxGetMaxFPS(cam)
-        for name, member in control_names.optional_controls(cam):
+        for name, member in _OptionalControls(cam):
             controls[name] = getattr(LX_ISP_IMAGE_PROPERTIES, member)
         return controls
 

@@ -10,15 +10,21 @@ It talks to the very library instance that the binding uses (the library file be
 binding module), so a fault injected here is what the next ``pylentrasdk`` call meets.
 """
 
+from __future__ import annotations
+
 import contextlib
 import ctypes
 import glob
 import json
 import os
+from typing import Any, Iterable, Iterator, Mapping, SupportsInt, Tuple, Union
 
 import numpy
+import numpy.typing
 
 from . import pyLentraSDK as _binding
+from ._files import PathLike
+from .errors import SimError
 from .sim_images import boot_data_image, firmware_image, write_boot_data_image, write_firmware_image
 
 __all__ = [
@@ -29,11 +35,13 @@ __all__ = [
     "default_description",
     "load_error",
     "inject",
+    "withdraw",
     "clear_faults",
     "fail_file_writes",
     "set_pacing",
     "get_pacing",
     "free_run",
+    "trigger",
     "call_count",
     "reset_call_counts",
     "read_frame_number",
@@ -46,10 +54,6 @@ __all__ = [
 ]
 
 
-class SimError(RuntimeError):
-    """A simulation control call was refused; the message says why."""
-
-
 _PACING_MODES = {"realtime": 0, "free-run": 1}
 # The sample route, profile and rig files, installed with the package.
 _SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "samples")
@@ -58,13 +62,20 @@ _INT_MAX = 2**31 - 1  # the library's counts are C ints
 # How the current rig was made, so that pylentrasdk.testing can make it again after a test that
 # loaded its own: None for the start-up rig, ("text", description) or ("file", path). A load that
 # failed counts too: making it again leaves no cameras and the same reason, as it did.
-_made_by = None
+_made_by: tuple[str, bytes] | None = None
 
 # File names the SDK library can have beside the binding module, per platform.
 _LIBRARY_PATTERNS = ("libLentraSDK.so*", "libLentraSDK*.dylib", "LentraSDK*.dll")
 
+# A rig description: a dict (JSON's structure), or JSON text.
+Description = Union[Mapping[str, Any], str, bytes]
+# What frame data read_frame_number reads: LxGetImage's array, any array of its bytes, or bytes.
+FrameData = Union["numpy.typing.NDArray[Any]", bytes, bytearray, memoryview]
+# One active link of the media graph: (source entity, source pad, sink entity, sink pad).
+Route = Tuple[str, int, str, int]
 
-def _find_library():
+
+def _find_library() -> str:
     folder = os.path.dirname(os.path.abspath(_binding.__file__))
     for pattern in _LIBRARY_PATTERNS:
         found = sorted(glob.glob(os.path.join(folder, pattern)))
@@ -75,7 +86,7 @@ def _find_library():
     )
 
 
-def _load_library():
+def _load_library() -> ctypes.CDLL:
     path = _find_library()
     # Loading by path yields the instance the binding already has in memory (the binding module
     # finds its library in its own folder), so both share one simulated rig.
@@ -88,7 +99,7 @@ def _load_library():
     return library
 
 
-def _declare(library):
+def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
     c_char_p, c_int, c_long = ctypes.c_char_p, ctypes.c_int, ctypes.c_long
     signatures = {
         "lxsim_load_description": (c_int, [c_char_p]),
@@ -97,11 +108,14 @@ def _declare(library):
         "lxsim_default_description": (c_char_p, []),
         "lxsim_last_error": (c_char_p, []),
         "lxsim_load_error": (c_char_p, []),
-        "lxsim_inject": (c_int, [c_char_p, c_int, c_char_p]),
+        "lxsim_inject_fault": (c_long, [c_char_p, c_int, c_char_p]),
+        "lxsim_withdraw_fault": (None, [c_long]),
         "lxsim_clear_faults": (None, []),
+        "lxsim_camera_names": (c_char_p, []),
         "lxsim_fail_file_writes": (c_int, [c_int]),
         "lxsim_set_pacing": (c_int, [c_int]),
         "lxsim_get_pacing": (c_int, []),
+        "lxsim_trigger": (c_int, []),
         "lxsim_call_count": (c_long, [c_char_p]),
         "lxsim_reset_call_counts": (None, []),
         "lxsim_active_routes": (c_char_p, []),
@@ -121,14 +135,14 @@ def _declare(library):
 _lib = _declare(_load_library())
 
 
-def _check(status, what):
+def _check(status: int, what: str) -> int:
     if status < 0:
-        message = (_lib.lxsim_last_error() or b"").decode("utf-8", "replace")
+        message: str = (_lib.lxsim_last_error() or b"").decode("utf-8", "replace")
         raise SimError(message or "{} failed with status {}".format(what, status))
     return status
 
 
-def _text(value, what):
+def _text(value: str | bytes, what: str) -> bytes:
     """`value` as the bytes of a C string. A NUL byte would end the text early (the library
     would see another name, path or description than the one given), so it is refused."""
     if isinstance(value, str):
@@ -140,20 +154,20 @@ def _text(value, what):
     return value
 
 
-def _plain(value):
+def _plain(value: object) -> object:
     """The JSON form of a fault value: enumeration members become their int, arrays lists."""
     if isinstance(value, dict):
         return {str(k): _plain(v) for k, v in value.items()}
     if isinstance(value, (list, tuple)):
         return [_plain(v) for v in value]
-    if hasattr(type(value), "__members__") and hasattr(value, "value"):
+    if hasattr(type(value), "__members__") and isinstance(value, SupportsInt):
         return int(value)  # a binding enumeration member
     if hasattr(value, "tolist"):
         return _plain(value.tolist())  # NumPy arrays and scalars
     return value
 
 
-def load(description):
+def load(description: Description) -> None:
     """Replace the rig with a description (a dict, or JSON text). Cameras of the old rig are
     closed and their handles answer with an invalid-handle status. On failure SimError says what
     is wrong with the description, and the rig has no cameras (see load_error)."""
@@ -165,7 +179,7 @@ def load(description):
     _check(_lib.lxsim_load_description(text), "load")
 
 
-def load_file(path):
+def load_file(path: PathLike) -> None:
     """Replace the rig with the description in a JSON file (see load)."""
     global _made_by
     path = _text(os.fsencode(path), "path")
@@ -173,13 +187,13 @@ def load_file(path):
     _check(_lib.lxsim_load_description_file(path), "load_file")
 
 
-def load_error():
+def load_error() -> str | None:
     """Why the current rig's description failed to load (given to load or load_file, or named
     in LENTRASDK_SIM), or None when it loaded."""
     return _lib.lxsim_load_error().decode("utf-8", "replace") or None
 
 
-def reset():
+def reset() -> None:
     """Back to the start-up rig (LENTRASDK_SIM's file, or the built-in default) with no faults,
     call counts at zero and real-time pacing."""
     global _made_by
@@ -187,27 +201,28 @@ def reset():
     _check(_lib.lxsim_reset(), "reset")
 
 
-def default_description():
+def default_description() -> dict[str, Any]:
     """The built-in default rig's description, as a dict (a fresh copy each call)."""
-    return json.loads(_lib.lxsim_default_description().decode("utf-8"))
+    description: dict[str, Any] = json.loads(_lib.lxsim_default_description().decode("utf-8"))
+    return description
 
 
 def inject(
-    function,
+    function: str,
     *,
-    status=None,
-    result=None,
-    value=None,
-    text=None,
-    empty=None,
-    size=None,
-    progress=None,
-    throw=None,
-    fail_at=None,
-    count=1
-):
+    status: SupportsInt | None = None,
+    result: SupportsInt | None = None,
+    value: object = None,
+    text: str | bytes | bytearray | None = None,
+    empty: bool | None = None,
+    size: SupportsInt | None = None,
+    progress: Iterable[SupportsInt] | None = None,
+    throw: str | None = None,
+    fail_at: str | None = None,
+    count: int = 1
+) -> int:
     """Make the next `count` calls of the SDK function `function` skip their work and answer as
-    given:
+    given; returns the fault's id, for withdraw():
 
     status    the int the function returns
     result    the LX_CAPTURE_RESULT of LxGetImage or the LX_UPGRADE_RESULT of LxUpgradeSensorFW
@@ -225,7 +240,7 @@ def inject(
               ("read", "compare", "switch", "init", "erase", "program", "verify", "reset",
               "start"), as a device would
     """
-    fault = {}
+    fault: dict[str, object] = {}
     for key, given in (("status", status), ("result", result), ("size", size)):
         if given is not None:
             if isinstance(given, float):
@@ -251,18 +266,33 @@ def inject(
         raise ValueError("count must be from 1 to {}, not {}".format(_INT_MAX, count))
     if fail_at is not None:
         fault["fail_at"] = str(fail_at)
-    _check(
-        _lib.lxsim_inject(_text(function, "function"), count, json.dumps(fault).encode()),
-        "inject",
-    )
+    fault_id: int = _lib.lxsim_inject_fault(_text(function, "function"), count,
+                                            json.dumps(fault).encode())
+    return _check(fault_id, "inject")
 
 
-def clear_faults():
+def withdraw(fault_id: int) -> None:
+    """Drop what is left of the fault that inject() returned this id for; other faults stay
+    pending, in their order. A fault used up or cleared already leaves nothing to drop."""
+    if isinstance(fault_id, bool) or not isinstance(fault_id, int):
+        raise TypeError("a fault id is the int inject() returned, not {}".format(
+            type(fault_id).__name__))
+    _lib.lxsim_withdraw_fault(fault_id)
+
+
+def clear_faults() -> None:
     """Drop every injected fault that has not been used up."""
     _lib.lxsim_clear_faults()
 
 
-def fail_file_writes(count=1):
+def _camera_names() -> list[str]:
+    """The current rig's camera names, as discovery gives them, without an SDK call (nothing
+    counted, no fault taken): what pylentrasdk.testing lists when it loads a rig."""
+    names: list[str] = json.loads(_lib.lxsim_camera_names().decode("utf-8"))
+    return names
+
+
+def fail_file_writes(count: int = 1) -> None:
     """Make the next `count` files the library writes fail just before they are put in place
     (as on a full disk): the file that was there stays as it was and no temporary file is left.
     0 cancels; reset() cancels too."""
@@ -273,7 +303,7 @@ def fail_file_writes(count=1):
     _check(_lib.lxsim_fail_file_writes(count), "fail_file_writes")
 
 
-def set_pacing(mode):
+def set_pacing(mode: str) -> None:
     """"realtime": frames come at the format's rate (capped by the maximum-FPS setting);
     "free-run": each frame as fast as it can be made (benchmarks, fast tests)."""
     try:
@@ -285,7 +315,7 @@ def set_pacing(mode):
     _check(_lib.lxsim_set_pacing(code), "set_pacing")
 
 
-def get_pacing():
+def get_pacing() -> str:
     """The current pacing mode, "realtime" or "free-run"."""
     code = _lib.lxsim_get_pacing()
     for name, known in _PACING_MODES.items():
@@ -295,7 +325,7 @@ def get_pacing():
 
 
 @contextlib.contextmanager
-def free_run():
+def free_run() -> Iterator[None]:
     """Free-run pacing inside a with block; the previous pacing comes back afterwards."""
     previous = get_pacing()
     set_pacing("free-run")
@@ -305,20 +335,29 @@ def free_run():
         set_pacing(previous)
 
 
-def call_count(function):
+def trigger() -> None:
+    """Fire one pulse on the rig's trigger line, as a hardware trigger would: every streaming
+    camera in Non Periodic trigger mode ("trigger_mode" 3) makes one frame. Pulses fired
+    before a camera streams in that mode make no frame for it."""
+    _check(_lib.lxsim_trigger(), "trigger")
+
+
+def call_count(function: str) -> int:
     """How many times the SDK function `function` has been called since the last reset."""
-    count = _lib.lxsim_call_count(_text(function, "function"))
+    count: int = _lib.lxsim_call_count(_text(function, "function"))
     if count < 0:
         raise SimError("no SDK function is named {!r}".format(function))
     return count
 
 
-def reset_call_counts():
+def reset_call_counts() -> None:
     """Set every function's call count back to zero."""
     _lib.lxsim_reset_call_counts()
 
 
-def read_frame_number(frame, fmt, width=None, height=None):
+def read_frame_number(frame: FrameData, fmt: _binding.LxFormat | _binding.LX_IMAGE_FORMAT,
+                      width: SupportsInt | None = None,
+                      height: SupportsInt | None = None) -> int | None:
     """The frame number stamped into a captured frame, or None when none can be read.
 
     `frame` is the array (or bytes) from LxGetImage; `fmt` is the LxFormat it was captured
@@ -337,22 +376,24 @@ def read_frame_number(frame, fmt, width=None, height=None):
     else:
         data = numpy.ascontiguousarray(frame).reshape(-1).view(numpy.uint8)
     pointer = data.ctypes.data if data.size else None
-    number = _lib.lxsim_read_frame_number(pointer, data.size, int(fmt), int(width), int(height))
+    number: int = _lib.lxsim_read_frame_number(pointer, data.size, int(fmt), int(width),
+                                               int(height))
     return None if number < 0 else number
 
 
-def active_routes():
+def active_routes() -> list[Route]:
     """The active links of the platform's media graph, in the graph's order, each a tuple
     (source entity, source pad, sink entity, sink pad)."""
-    links = json.loads(_lib.lxsim_active_routes().decode("utf-8"))
+    links: list[dict[str, Any]] = json.loads(_lib.lxsim_active_routes().decode("utf-8"))
     return [(link["source"], link["source_pad"], link["sink"], link["sink_pad"]) for link in links]
 
 
-def sample_path(name):
+def sample_path(name: str) -> str:
     """The installed path of a sample file for the simulated rig, by its file name:
     "second_camera.yaml" (a media route file), "kavl_yuy2_1080p.yaml" (an OSP profile for the
-    default rig's KAVL camera) or "default_rig.json" (the default rig's description). An unknown
-    name raises ValueError listing the samples there are."""
+    default rig's KAVL camera), "default_rig.json" (the default rig's description) or
+    "stereo.json" (a rig of two MIPI cameras of one model, for camera groups). An unknown name
+    raises ValueError listing the samples there are."""
     names = sorted(os.listdir(_SAMPLES)) if os.path.isdir(_SAMPLES) else []
     if name not in names:
         raise ValueError("no sample file {!r}; the samples are: {}".format(

@@ -5,10 +5,13 @@ sdk/docs/boot-data-image.md. ``pylentrasdk.sim`` exports these functions; see
 docs/registers-and-firmware.md for examples.
 """
 
+from __future__ import annotations
+
 import struct
 import zlib
+from typing import Any, Iterable, Sequence, TypeVar, Union
 
-from ._files import write_atomically
+from ._files import PathLike, write_atomically
 
 __all__ = [
     "firmware_image",
@@ -29,17 +32,23 @@ _V3_HEADER = struct.Struct("<BHH16s64s16sH2sHH6BHIHH")
 _V3_SIZE = 125
 _BOOT_BREAKS = ("version", "offset", "truncated", "trailing", "header", "content", "empty")
 
+# The bytes of a payload or content: bytes, or anything bytes() makes them of.
+Data = Union[bytes, bytearray, memoryview, Iterable[int]]
+# The writers give back the path they were given, as it was given.
+_Path = TypeVar("_Path", bound=PathLike)
 
-def _crc(data):
+
+def _crc(data: bytes) -> int:
     return zlib.crc32(data) & 0xFFFFFFFF
 
 
-def _check_broken(broken, allowed):
+def _check_broken(broken: str | None, allowed: Sequence[str]) -> None:
     if broken is not None and broken not in allowed:
         raise ValueError("broken must be None or one of {}, not {!r}".format(", ".join(allowed), broken))
 
 
-def firmware_image(target="sensor", version="1.5.0", payload=None, device=0, broken=None):
+def firmware_image(target: str = "sensor", version: str = "1.5.0", payload: Data | None = None,
+                   device: int = 0, broken: str | None = None) -> bytes:
     """The bytes of a firmware image.
 
     target   "usb" (the USB controller, for LxUpgradeFX3FW) or "sensor" (LxUpgradeSensorFW)
@@ -82,8 +91,9 @@ def firmware_image(target="sensor", version="1.5.0", payload=None, device=0, bro
     return image
 
 
-def write_firmware_image(path, target="sensor", version="1.5.0", payload=None, device=0,
-                         broken=None):
+def write_firmware_image(path: _Path, target: str = "sensor", version: str = "1.5.0",
+                         payload: Data | None = None, device: int = 0,
+                         broken: str | None = None) -> _Path:
     """Write firmware_image(...) to the file at `path` (as every writer of the package does:
     atomically, refusing a link, FIFO, folder or device there); returns the path."""
     image = firmware_image(target, version, payload, device, broken)
@@ -91,18 +101,20 @@ def write_firmware_image(path, target="sensor", version="1.5.0", payload=None, d
     return path
 
 
-def _text(value, size):
+def _text(value: str | Data, size: int) -> bytes:
     data = value.encode("utf-8") if isinstance(value, str) else bytes(value)
     if len(data) > size:
         raise ValueError("{!r} is longer than {} bytes".format(value, size))
     return data
 
 
-def boot_data_image(header_version=3, product_name="Flashed Camera", content=None,
-                    product_version=1, sensor_type=0, sensor_fuse_id=b"", lens_id=b"",
-                    qr_fw_version=(1, 0), vendor_fw_version=0, custom_number=0,
-                    record_time=(24, 1, 1, 0, 0, 0), mipi_datarate=0, content_offset=None,
-                    broken=None):
+def boot_data_image(header_version: int = 3, product_name: str | bytes = "Flashed Camera",
+                    content: Data | None = None, product_version: int = 1, sensor_type: int = 0,
+                    sensor_fuse_id: Data = b"", lens_id: Data = b"",
+                    qr_fw_version: Data = (1, 0), vendor_fw_version: int = 0,
+                    custom_number: int = 0, record_time: Iterable[int] = (24, 1, 1, 0, 0, 0),
+                    mipi_datarate: int = 0, content_offset: int | None = None,
+                    broken: str | None = None) -> bytes:
     """The bytes of a boot-data image: a version 2 or 3 header followed by its content, with the
     checksums the header carries (LxFlashProductInfo, LxGetBootdataHeaderV2FromFile,
     LxGetBootdataHeaderV3FromFile).
@@ -141,11 +153,11 @@ def boot_data_image(header_version=3, product_name="Flashed Camera", content=Non
             3, offset, sensor_type, _text(sensor_fuse_id, 16), name, _text(lens_id, 16), 0,
             bytes(qr_fw_version), vendor_fw_version, custom_number,
         ] + list(record_time) + [mipi_datarate, len(content), 0, 0]
-        header = bytearray(_V3_HEADER.pack(*fields))
-        struct.pack_into("<H", header, 101, _crc(bytes(header[:101])) & 0xFFFF)
-        struct.pack_into("<H", header, 121, _crc(content) & 0xFFFF)
-        struct.pack_into("<H", header, 123, _crc(bytes(header[:123]) + content) & 0xFFFF)
-        header = bytes(header)
+        record = bytearray(_V3_HEADER.pack(*fields))
+        struct.pack_into("<H", record, 101, _crc(bytes(record[:101])) & 0xFFFF)
+        struct.pack_into("<H", record, 121, _crc(content) & 0xFFFF)
+        struct.pack_into("<H", record, 123, _crc(bytes(record[:123]) + content) & 0xFFFF)
+        header = bytes(record)
 
     if broken == "version":
         header = b"\x07" + header[1:]
@@ -161,7 +173,7 @@ def boot_data_image(header_version=3, product_name="Flashed Camera", content=Non
     return bytes(image)
 
 
-def write_boot_data_image(path, header_version=3, **fields):
+def write_boot_data_image(path: _Path, header_version: int = 3, **fields: Any) -> _Path:
     """Write boot_data_image(header_version, **fields) to the file at `path` (atomically, as
     write_firmware_image); returns the path."""
     image = boot_data_image(header_version, **fields)

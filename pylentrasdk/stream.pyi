@@ -1,11 +1,12 @@
 """
 Streaming capture: frames into reused buffers, waits without the interpreter lock
 """
-# Made with pybind11-stubgen from the built module, then given the frame array's element types
-# and the attributes of StreamError. tests/test_stubs.py checks it against the module.
+# Made with pybind11-stubgen from the built module, then given the frame array's element types,
+# the attributes of StreamError and the path types of Frame.save. tests/test_stubs.py checks it against the module.
 from __future__ import annotations
 import numpy
 import numpy.typing
+import os
 import typing
 
 from .errors import LentraError
@@ -35,20 +36,28 @@ class Frame(metaclass=_Pybind11Type):
     """
     def __repr__(self) -> str:
         ...
+    def _repr_png_(self) -> bytes | None:
+        """
+        The frame as PNG bytes, for notebooks (None when it holds no picture)
+        """
     @property
     def array(self) -> numpy.typing.NDArray[typing.Union[numpy.uint8, numpy.uint16]]:
         """
         The frame as a NumPy array shaped for its format; it lives in a buffer of the stream's pool, which no later frame reuses while the array exists
         """
-    def to_bgr(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def save(self, path: str | bytes | os.PathLike[str] | os.PathLike[bytes], *, quality: typing.SupportsInt | typing.SupportsIndex = 90) -> None:
+        """
+        Writes the frame to `path` as its extension says: .png a picture, .jpg/.jpeg a JPEG (an MJPG frame's own), .npy a NumPy file of its array, any other its bytes (frames.save); atomically
+        """
+    def to_bgr(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame as an (height, width, 3) uint8 array of B, G, R (frames.to_bgr)
         """
-    def to_gray(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def to_gray(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame's luma as an (height, width) uint8 array (frames.to_gray)
         """
-    def to_rgb(self, out: numpy.typing.NDArray[numpy.uint8] | None = None) -> numpy.typing.NDArray[numpy.uint8]:
+    def to_rgb(self, out: numpy.typing.NDArray[numpy.uint8] | None = None, threads: typing.SupportsIndex | None = None) -> numpy.typing.NDArray[numpy.uint8]:
         """
         The frame as an (height, width, 3) uint8 array of R, G, B (frames.to_rgb)
         """
@@ -58,14 +67,34 @@ class Frame(metaclass=_Pybind11Type):
         Frames the camera made between the previous frame delivered and this one
         """
     @property
+    def exposure(self) -> int | None:
+        """
+        The exposure the frame was made with (LxGetCurrentExposure); None where the camera reports none
+        """
+    @property
     def format(self) -> LxFormat:
         """
         The LxFormat the frame was captured in
         """
     @property
+    def gain(self) -> int | None:
+        """
+        The gain the frame was made with (LxGetCurrentGain); None where the camera reports none
+        """
+    @property
+    def metadata(self) -> dict[str, typing.Any]:
+        """
+        A new dict of what is known about the frame: number, timestamp, sensor_timestamp, exposure, gain, format (a pylentrasdk.formats.Format) and dropped
+        """
+    @property
     def number(self) -> int:
         """
         The camera's number for the frame (its frame counter's steps since the stream started)
+        """
+    @property
+    def sensor_timestamp(self) -> float | None:
+        """
+        The camera's clock in seconds right after the frame (LxGetTimestamp); None where the camera reports none
         """
     @property
     def timestamp(self) -> float:
@@ -87,6 +116,8 @@ class FrameStream(metaclass=_Pybind11Type):
     def __iter__(self) -> FrameStream:
         ...
     def __next__(self) -> Frame:
+        ...
+    def __repr__(self) -> str:
         ...
     def close(self) -> None:
         """

@@ -5,24 +5,19 @@
 namespace lentra_stream {
 namespace {
 
-// The classes live as attributes of the module, which is never unloaded; these pointers only
-// refer to them.
+// The classes live in pylentrasdk.errors and as attributes of this module, which is never
+// unloaded; these pointers only refer to them.
 PyObject* stream_error = nullptr;
 PyObject* timeout_error = nullptr;
 PyObject* closed_error = nullptr;
 PyObject* pool_error = nullptr;
 
-PyObject* new_class(py::module_& m, const char* name, const char* doc, py::object bases) {
-    const std::string qualified = std::string("pylentrasdk.stream.") + name;
-    // Class defaults, so that every instance has the attributes even when raised from Python.
-    py::dict defaults;
-    defaults["function"] = py::none();
-    defaults["status_name"] = py::none();
-    defaults["status"] = py::none();
-    PyObject* cls = PyErr_NewExceptionWithDoc(qualified.c_str(), doc, bases.ptr(), defaults.ptr());
-    if (!cls) throw py::error_already_set();
-    m.add_object(name, py::reinterpret_steal<py::object>(cls));
-    return cls;
+// The class `name` of pylentrasdk.errors, where every exception of the package is defined, made an
+// attribute of this module too (pylentrasdk.stream.StreamError is pylentrasdk.errors.StreamError).
+PyObject* shared_class(py::module_& m, const py::module_& errors, const char* name) {
+    py::object cls = errors.attr(name);
+    m.add_object(name, cls);
+    return cls.ptr();
 }
 
 [[noreturn]] void raise(PyObject* cls, const std::string& message, const char* function,
@@ -37,32 +32,22 @@ PyObject* new_class(py::module_& m, const char* name, const char* doc, py::objec
     throw py::error_already_set();
 }
 
-std::string described(const char* function, const std::string& name, int value,
-                      const std::string& detail) {
-    std::string message = std::string(function) + " failed: " + name + " (" + std::to_string(value) + ")";
-    if (!detail.empty()) message += ": " + detail;
-    return message;
+// "LxSetFormat failed: LX_STATUS_STREAMING (-11): detail", made where the package's other
+// failures are made (pylentrasdk.errors.failure_message), so the text is written once.
+std::string described(const char* function, py::object status, const std::string& detail) {
+    return py::module_::import("pylentrasdk.errors")
+        .attr("failure_message")(function, status, py::none(), detail)
+        .cast<std::string>();
 }
 
 }  // namespace
 
 void init_errors(py::module_& m) {
-    // A StreamError is one of the package's LentraErrors (pylentrasdk.errors), and stays a
-    // RuntimeError as it always was.
-    py::object lentra_error = py::module_::import("pylentrasdk.errors").attr("LentraError");
-    stream_error = new_class(m, "StreamError",
-                             "A streaming call failed. `function` names the SDK function that "
-                             "failed and `status_name` / `status` give its status or capture "
-                             "result (all None when the failure was found by the stream itself).",
-                             py::make_tuple(lentra_error,
-                                            py::reinterpret_borrow<py::object>(PyExc_RuntimeError)));
-    py::object base = py::reinterpret_borrow<py::object>(stream_error);
-    timeout_error = new_class(m, "CaptureTimeoutError", "No frame came within the time-out.",
-                              py::make_tuple(base, py::reinterpret_borrow<py::object>(PyExc_TimeoutError)));
-    closed_error = new_class(m, "StreamClosedError",
-                             "The stream is closed, or was closed while the call waited.", base);
-    pool_error = new_class(m, "PoolExhaustedError",
-                           "Every buffer of a fixed pool is held by frames the caller keeps.", base);
+    const py::module_ errors = py::module_::import("pylentrasdk.errors");
+    stream_error = shared_class(m, errors, "StreamError");
+    timeout_error = shared_class(m, errors, "CaptureTimeoutError");
+    closed_error = shared_class(m, errors, "StreamClosedError");
+    pool_error = shared_class(m, errors, "PoolExhaustedError");
 }
 
 std::string status_name(int status) {
@@ -75,14 +60,14 @@ std::string capture_result_name(LX_CAPTURE_RESULT result) {
 
 void raise_status(const char* function, int status, const std::string& detail) {
     const std::string name = status_name(status);
-    raise(stream_error, described(function, name, status, detail), function, name, status, true);
+    raise(stream_error, described(function, py::int_(status), detail), function, name, status, true);
 }
 
 void raise_capture(LX_CAPTURE_RESULT result, const std::string& detail) {
     const std::string name = capture_result_name(result);
     const int value = static_cast<int>(result);
     PyObject* cls = result == LX_CAPTURE_RESULT::LX_TIMEOUT ? timeout_error : stream_error;
-    raise(cls, described("LxGetImage", name, value, detail), "LxGetImage", name, value, true);
+    raise(cls, described("LxGetImage", py::cast(result), detail), "LxGetImage", name, value, true);
 }
 
 void raise_closed(const std::string& message) { raise(closed_error, message, nullptr, "", 0, false); }

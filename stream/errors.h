@@ -1,15 +1,17 @@
-// The module's exception classes and the helpers that raise them.
+// The module's exception classes (defined in pylentrasdk.errors) and the helpers that raise them.
 //
 // Every SDK failure becomes an exception that names the SDK function, the status (or capture
 // result) by its SDK name and carries its value:
 //
 //   StreamError (pylentrasdk.errors.LentraError, RuntimeError)   any failure; attributes
 //                                     function, status_name, status
-//     CaptureTimeoutError (+ TimeoutError)   no frame within the time-out
+//     CaptureTimeoutError (+ TimeoutError)   no frame within the time-out, or LxGetImage
+//                                      answered LX_TIMEOUT well before its wait passed
 //     StreamClosedError                the stream was closed (before or during the call)
 //     PoolExhaustedError               a fixed pool whose buffers the caller all holds
 //
-// The raise helpers need the interpreter lock.
+// The text of an SDK failure is pylentrasdk.errors.failure_message's, as for the package's other
+// failures. The raise helpers need the interpreter lock.
 #pragma once
 
 #include <string>

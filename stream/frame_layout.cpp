@@ -9,10 +9,23 @@ namespace lentra_stream {
 
 using lentra_formats::PixelFormat;
 
+namespace {
+std::string pixel_format_name(LX_IMAGE_FORMAT format) {
+    const PixelFormat* p = lentra_formats::find(format);
+    return p ? p->name : "format " + std::to_string(static_cast<int>(format));
+}
+}  // namespace
+
 std::string describe(const LxFormat& format) {
-    const PixelFormat* p = lentra_formats::find(format.format);
     return std::to_string(format.width) + "x" + std::to_string(format.height) + " " +
-           (p ? p->name : "format " + std::to_string(static_cast<int>(format.format)));
+           pixel_format_name(format.format);
+}
+
+std::string format_text(const LxFormat& format) {
+    std::string text = std::to_string(format.width) + "x" + std::to_string(format.height) + ":" +
+                       pixel_format_name(format.format);
+    if (format.framerate) text += "@" + std::to_string(format.framerate);
+    return text;
 }
 
 FrameLayout layout_for(const LxFormat& format) {

@@ -29,5 +29,8 @@ FrameLayout layout_for(const LxFormat& format);
 
 // "1920x1080 YUY2", for messages.
 std::string describe(const LxFormat& format);
+// "1920x1080:YUY2@30" (without "@..." for a record of no rate), as pylentrasdk.formats writes a
+// format, for reprs.
+std::string format_text(const LxFormat& format);
 
 }  // namespace lentra_stream

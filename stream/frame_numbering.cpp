@@ -12,8 +12,9 @@ constexpr double kRestartSlack = 0.25;
 constexpr double kClockError = 0.01;
 }  // namespace
 
-FrameNumbering::FrameNumbering(std::optional<std::uint8_t> counter_at_start)
-    : last_counter_(counter_at_start) {}
+FrameNumbering::FrameNumbering(std::optional<std::uint8_t> counter_at_start, double frames_per_second)
+    : shortest_interval_(frames_per_second > 0.0 ? 1.0 / frames_per_second : 0.0),
+      last_counter_(counter_at_start) {}
 
 FrameNumbering::Numbered FrameNumbering::next(const CameraReport& report, double arrival) {
     Numbered out;
@@ -26,8 +27,15 @@ FrameNumbering::Numbered FrameNumbering::next(const CameraReport& report, double
             const double interval = (last_arrival_ - first_arrival_) /
                                     static_cast<double>(last_number_ - *first_number_);
             if (interval > 0.0) {
-                const double frames = (arrival - last_arrival_) / interval;
-                const double wraps = std::round((frames - static_cast<double>(step)) / 256.0);
+                const double elapsed = arrival - last_arrival_;
+                const double frames = elapsed / interval;
+                double wraps = std::round((frames - static_cast<double>(step)) / 256.0);
+                if (shortest_interval_ > 0.0) {
+                    // At most the frames the format's rate makes in that time (and a frame more,
+                    // for the delivery delay), give or take a camera clock 5 % fast.
+                    const double most = elapsed / shortest_interval_ * 1.05 + 1.0;
+                    wraps = std::min(wraps, std::floor((most - static_cast<double>(step)) / 256.0));
+                }
                 if (wraps > 0.0) step += 256 * static_cast<std::int64_t>(std::min(wraps, 1e12));
             }
         }

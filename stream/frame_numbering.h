@@ -8,7 +8,9 @@
 //   so the frames between are the ones nobody took. Whatever paces the camera (its format's rate,
 //   a frame-rate cap, a throughput limit, a long exposure), the count follows it: nothing here
 //   recomputes the pacing. The counter wraps at 256; a step that may have wrapped is told by the
-//   time it took, at the stream's own average frame interval so far.
+//   time it took, at the stream's own average frame interval so far, and never taken for more
+//   frames than the format's rate can make in that time (an average taken over frames that came
+//   close together, as the first ones may, would otherwise see wraps in every ordinary gap).
 // - The timestamp counts from the start of streaming. If it falls behind the time that passed on
 //   this side, streaming was stopped and started again under the stream (or the timestamp was
 //   reset), and the frame may be of another format: the frame is refused.
@@ -22,16 +24,20 @@
 
 namespace lentra_stream {
 
-// What the camera said right after a frame was taken.
+// What the camera said right after a frame was taken. Each is absent where the camera did not
+// answer (a camera without the feature).
 struct CameraReport {
-    std::optional<std::uint8_t> counter;  // LxGetFrameCount, when it answered
-    std::optional<float> timestamp;       // LxGetTimestamp (seconds), when it answered
+    std::optional<std::uint8_t> counter;    // LxGetFrameCount
+    std::optional<float> timestamp;         // LxGetTimestamp (seconds)
+    std::optional<std::uint32_t> exposure;  // LxGetCurrentExposure
+    std::optional<std::uint8_t> gain;       // LxGetCurrentGain
 };
 
 class FrameNumbering {
 public:
-    // `counter_at_start`: the camera's counter read right after streaming started.
-    explicit FrameNumbering(std::optional<std::uint8_t> counter_at_start);
+    // `counter_at_start`: the camera's counter read right after streaming started;
+    // `frames_per_second`: the format's rate, the fastest the camera makes frames (0: unknown).
+    FrameNumbering(std::optional<std::uint8_t> counter_at_start, double frames_per_second);
 
     struct Numbered {
         std::uint64_t number = 0;  // 0 for the first frame the camera made
@@ -42,6 +48,9 @@ public:
     Numbered next(const CameraReport& report, double arrival);
 
 private:
+    // The fewest seconds between two frames the camera makes (0: unknown): a counter step of
+    // 256 frames more than that time allows is no wrap, whatever the average interval says.
+    double shortest_interval_ = 0.0;
     std::optional<std::uint8_t> last_counter_;
     std::int64_t last_number_ = -1;
     double last_arrival_ = 0.0;

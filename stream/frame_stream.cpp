@@ -14,8 +14,6 @@
 namespace lentra_stream {
 namespace {
 
-using Clock = FrameStream::Clock;
-
 // The longest a read waits without looking at signals and at a close from another thread.
 constexpr long long kStepMs = 100;
 // A pool this large is a mistake rather than a plan.
@@ -64,7 +62,11 @@ private:
 
 FrameStream::FrameStream(LxCameraHandle cam, const LxFormat& format, int buffers, bool fixed,
                          bool latest, Timeout timeout_ms)
-    : cam_(std::move(cam)), format_(format), layout_(layout_for(format)), timeout_ms_(timeout_ms) {
+    : cam_(std::move(cam)),
+      format_(format),
+      layout_(layout_for(format)),
+      format_value_(std::make_shared<FormatValue>(format)),
+      timeout_ms_(timeout_ms) {
     if (!cam_) throw py::type_error("cam must be an LxCamera, not None");
     if (buffers < 1 || buffers > kMostBuffers) {
         throw std::invalid_argument("buffers must be from 1 to " + std::to_string(kMostBuffers) +
@@ -87,10 +89,11 @@ FrameStream::FrameStream(LxCameraHandle cam, const LxFormat& format, int buffers
         std::uint8_t counter = 0;
         std::optional<std::uint8_t> counter_at_start;
         if (LxGetFrameCount(cam_, counter) == LX_STATUS_OK) counter_at_start = counter;
+        const FrameNumbering numbering(counter_at_start, format_.framerate);
         if (latest) {
-            grabber_ = std::make_unique<Grabber>(cam_, pool_, FrameNumbering(counter_at_start));
+            grabber_ = std::make_unique<Grabber>(cam_, pool_, numbering);
         } else {
-            numbering_.emplace(counter_at_start);
+            numbering_.emplace(numbering);
         }
     } catch (...) {
         LxStopStreaming(cam_);
@@ -153,24 +156,19 @@ Frame FrameStream::read_direct(std::optional<Clock::time_point> deadline, bool i
                              "drop a frame (and its arrays) or make the pool larger");
     }
     for (;;) {
-        int size = static_cast<int>(layout_.buffer_bytes);
-        const std::uint16_t step = step_ms(deadline);
-        LX_CAPTURE_RESULT result;
-        Clock::time_point arrival;
-        CameraReport report;
+        CaptureStep step;
         {
             py::gil_scoped_release nogil;
-            result = LxGetImage(cam_, lease->data(), size, step);
-            arrival = Clock::now();
-            if (result == LX_CAPTURE_RESULT::LX_SUCCESS) report = camera_report(cam_);
+            step = capture_step(cam_, lease->data(), layout_.buffer_bytes, step_ms(deadline));
         }
-        if (result == LX_CAPTURE_RESULT::LX_SUCCESS) {
-            const FrameNumbering::Numbered numbered = numbering_->next(report, seconds_of(arrival));
+        if (step.result == LX_CAPTURE_RESULT::LX_SUCCESS) {
+            const FrameNumbering::Numbered numbered = numbering_->next(step.report, seconds_of(step.arrival));
             if (numbered.restarted) restarted_under_stream();
-            return deliver(std::move(lease), size, arrival, numbered.number);
+            return deliver(std::move(lease), step.size, step.arrival, numbered.number, step.report);
         }
         if (closed_.load()) closed_during_wait(iterating);
-        if (result != LX_CAPTURE_RESULT::LX_TIMEOUT) capture_failed(result);
+        if (step.early_timeout) raise_capture(step.result, early_timeout_detail(step));
+        if (step.result != LX_CAPTURE_RESULT::LX_TIMEOUT) capture_failed(step.result);
         after_empty_step(deadline, iterating);
     }
 }
@@ -181,14 +179,19 @@ Frame FrameStream::read_latest(std::optional<Clock::time_point> deadline, bool i
         if (deadline) until = std::min(until, *deadline);
         Grabber::Captured frame;
         Grabber::Failure failure;
+        CaptureStep verdict;
         Grabber::Outcome outcome;
         {
             py::gil_scoped_release nogil;
-            outcome = grabber_->take(until, frame, failure);
+            outcome = grabber_->take(until, frame, failure, verdict);
         }
         switch (outcome) {
             case Grabber::Outcome::Frame:
-                return deliver(std::move(frame.lease), frame.size, frame.arrival, frame.number);
+                return deliver(std::move(frame.lease), frame.size, frame.arrival, frame.number,
+                               frame.report);
+            case Grabber::Outcome::Verdict:
+                if (closed_.load()) closed_during_wait(iterating);
+                raise_capture(verdict.result, early_timeout_detail(verdict));
             case Grabber::Outcome::Failed:
                 if (closed_.load()) closed_during_wait(iterating);
                 switch (failure.kind) {
@@ -225,7 +228,7 @@ void FrameStream::after_empty_step(std::optional<Clock::time_point> deadline, bo
 }
 
 Frame FrameStream::deliver(std::unique_ptr<Lease> lease, int size, Clock::time_point arrival,
-                           std::uint64_t number) {
+                           std::uint64_t number, const CameraReport& report) {
     const bool fits = size > 0 && static_cast<std::size_t>(size) <= layout_.buffer_bytes &&
                       (!layout_.frame_bytes || static_cast<std::size_t>(size) == layout_.frame_bytes);
     if (!fits) {
@@ -239,7 +242,11 @@ Frame FrameStream::deliver(std::unique_ptr<Lease> lease, int size, Clock::time_p
     frame.array = frame_array(layout_, std::move(lease), static_cast<std::size_t>(size));
     frame.number = number;
     frame.format = format_;
+    frame.format_value = format_value_;
     frame.timestamp = seconds_of(arrival);
+    if (report.timestamp) frame.sensor_timestamp = static_cast<double>(*report.timestamp);
+    frame.exposure = report.exposure;
+    frame.gain = report.gain;
     frame.dropped = static_cast<std::uint64_t>(static_cast<std::int64_t>(number) - last_number_ - 1);
     last_number_ = static_cast<std::int64_t>(number);
     ++frames_;
@@ -281,6 +288,19 @@ void FrameStream::capture_failed(LX_CAPTURE_RESULT result) {
     raise_capture(result, detail);
 }
 
+namespace {
+
+// "<FrameStream 1280x720:YUY2@30 open latest fixed buffers=4 frames=12 dropped=0>"
+std::string repr(const FrameStream& s) {
+    std::string text = "<FrameStream " + format_text(s.format()) + (s.closed() ? " closed" : " open");
+    if (s.latest()) text += " latest";
+    if (s.pool().fixed()) text += " fixed";
+    return text + " buffers=" + std::to_string(s.pool().keep()) + " frames=" +
+           std::to_string(s.frames()) + " dropped=" + std::to_string(s.dropped()) + ">";
+}
+
+}  // namespace
+
 void init_frame_stream(py::module_& m) {
     py::class_<FrameStream>(m, "FrameStream",
                             "Frames from a camera into a pool of reused buffers; the wait for a "
@@ -307,6 +327,7 @@ void init_frame_stream(py::module_& m) {
         .def("__iter__", [](FrameStream& s) -> FrameStream& { return s; },
              py::return_value_policy::reference_internal)
         .def("__next__", &FrameStream::next)
+        .def("__repr__", &repr)
         .def_property_readonly("format", &FrameStream::format, "The LxFormat being captured")
         .def_property_readonly("latest", &FrameStream::latest, "Whether this is a latest-frame stream")
         .def_property_readonly("closed", &FrameStream::closed, "Whether the stream is closed")

@@ -5,7 +5,9 @@
 // (close(), the end of a with block, or the object's end). A read waits for the next frame in
 // steps of at most 100 ms with the interpreter lock released, and between steps checks for
 // signals (Ctrl-C) and for a close from another thread. In latest-frame mode a background thread
-// (grabber.h) captures all the time, and a read takes the newest frame it has.
+// (grabber.h) captures all the time, and a read takes the newest frame it has. A read ends with
+// CaptureTimeoutError when its deadline passes, or at once when the SDK answers LX_TIMEOUT well
+// before a wait step has passed (capture_step.h).
 //
 // One thread reads at a time; any thread may close. Only the public SDK API is called.
 #pragma once
@@ -18,6 +20,7 @@
 
 #include "LentraSDK.h"
 #include "buffer_pool.h"
+#include "capture_step.h"
 #include "frame.h"
 #include "frame_layout.h"
 #include "frame_numbering.h"
@@ -27,7 +30,6 @@ namespace lentra_stream {
 
 class FrameStream {
 public:
-    using Clock = std::chrono::steady_clock;
     using Timeout = std::optional<long long>;  // milliseconds; none: no limit
 
     FrameStream(LxCameraHandle cam, const LxFormat& format, int buffers, bool fixed, bool latest,
@@ -56,7 +58,7 @@ private:
     Frame read_direct(std::optional<Clock::time_point> deadline, bool iterating);
     Frame read_latest(std::optional<Clock::time_point> deadline, bool iterating);
     Frame deliver(std::unique_ptr<Lease> lease, int size, Clock::time_point arrival,
-                  std::uint64_t number);
+                  std::uint64_t number, const CameraReport& report);
     // After a wait step ended without a frame: signals, a close, the deadline.
     void after_empty_step(std::optional<Clock::time_point> deadline, bool iterating);
     [[noreturn]] void closed_during_wait(bool iterating);
@@ -67,6 +69,7 @@ private:
     const LxCameraHandle cam_;
     const LxFormat format_;
     const FrameLayout layout_;
+    const std::shared_ptr<FormatValue> format_value_;
     const Timeout timeout_ms_;
     std::shared_ptr<BufferPool> pool_;
     std::optional<FrameNumbering> numbering_;  // direct reads only; the grabber has its own

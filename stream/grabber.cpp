@@ -1,6 +1,5 @@
 #include "grabber.h"
 
-#include <cmath>
 #include <new>
 
 namespace lentra_stream {
@@ -9,19 +8,10 @@ namespace {
 // end a capture wait when streaming stops.
 constexpr std::uint16_t kStepMs = 100;
 
-double seconds_of(Grabber::Clock::time_point t) {
+double seconds_of(Clock::time_point t) {
     return std::chrono::duration<double>(t.time_since_epoch()).count();
 }
 }  // namespace
-
-CameraReport camera_report(const LxCameraHandle& cam) {
-    CameraReport report;
-    std::uint8_t counter = 0;
-    if (LxGetFrameCount(cam, counter) == LX_STATUS_OK) report.counter = counter;
-    float stamp = 0.0f;
-    if (LxGetTimestamp(cam, stamp) == LX_STATUS_OK && std::isfinite(stamp)) report.timestamp = stamp;
-    return report;
-}
 
 Grabber::Grabber(LxCameraHandle cam, std::shared_ptr<BufferPool> pool, FrameNumbering numbering)
     : cam_(std::move(cam)), pool_(std::move(pool)), numbering_(numbering), thread_([this] { run(); }) {}
@@ -34,6 +24,8 @@ Grabber::~Grabber() {
 void Grabber::request_stop() {
     stop_.store(true);
     pool_->wake();
+    { std::lock_guard<std::mutex> lock(mutex_); }
+    changed_.notify_all();  // ends the wait after an early time-out
 }
 
 void Grabber::join() {
@@ -57,21 +49,23 @@ void Grabber::capture() {
         if (!buffer) break;
         auto lease = std::make_unique<Lease>(pool_, std::move(buffer));
         for (;;) {
-            int size = static_cast<int>(pool_->buffer_bytes());
-            const LX_CAPTURE_RESULT result = LxGetImage(cam_, lease->data(), size, kStepMs);
+            const CaptureStep step = capture_step(cam_, lease->data(), pool_->buffer_bytes(), kStepMs);
             if (stop_.load()) break;
-            if (result == LX_CAPTURE_RESULT::LX_TIMEOUT) continue;
-            if (result != LX_CAPTURE_RESULT::LX_SUCCESS) {
-                finish(Failure{Failure::Kind::Capture, result});
+            if (step.early_timeout) {
+                early_timeout(step);
+                continue;
+            }
+            if (step.result == LX_CAPTURE_RESULT::LX_TIMEOUT) continue;
+            if (step.result != LX_CAPTURE_RESULT::LX_SUCCESS) {
+                finish(Failure{Failure::Kind::Capture, step.result});
                 return;
             }
-            const Clock::time_point arrival = Clock::now();
-            const FrameNumbering::Numbered numbered = numbering_.next(camera_report(cam_), seconds_of(arrival));
+            const FrameNumbering::Numbered numbered = numbering_.next(step.report, seconds_of(step.arrival));
             if (numbered.restarted) {
                 finish(Failure{Failure::Kind::Restarted});
                 return;
             }
-            Captured frame{std::move(lease), size, arrival, numbered.number};
+            Captured frame{std::move(lease), step.size, step.arrival, numbered.number, step.report};
             std::optional<Captured> skipped;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -94,9 +88,23 @@ void Grabber::finish(std::optional<Failure> failure) {
     changed_.notify_all();
 }
 
-Grabber::Outcome Grabber::take(Clock::time_point until, Captured& out, Failure& failure) {
+void Grabber::early_timeout(const CaptureStep& step) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_until(lock, until, [this] { return newest_.has_value() || ended_; });
+    verdict_ = step;
+    changed_.notify_all();
+    const Clock::time_point until = step.arrival - step.waited + std::chrono::milliseconds(step.step_ms);
+    changed_.wait_until(lock, until, [this] { return stop_.load(); });
+}
+
+Grabber::Outcome Grabber::take(Clock::time_point until, Captured& out, Failure& failure,
+                               CaptureStep& verdict) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_until(lock, until, [this] { return newest_.has_value() || verdict_ || ended_; });
+    if (verdict_) {
+        verdict = *verdict_;
+        verdict_.reset();
+        return Outcome::Verdict;
+    }
     if (newest_) {
         out = std::move(*newest_);
         newest_.reset();

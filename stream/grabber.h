@@ -5,7 +5,8 @@
 // buffer (the caller holds them all) the thread waits for one to come back. The thread never
 // touches Python objects, so it runs whatever the interpreter lock is doing, and never lets an
 // exception out: a failure (a capture failure, a restart of the camera's stream, no memory for
-// a buffer) ends the thread and is handed to the next read.
+// a buffer) ends the thread and is handed to the next read. An LX_TIMEOUT the SDK answers before
+// its wait has passed (capture_step.h) is handed to the next read too, and the thread goes on.
 #pragma once
 
 #include <atomic>
@@ -18,24 +19,22 @@
 
 #include "LentraSDK.h"
 #include "buffer_pool.h"
+#include "capture_step.h"
 #include "frame_numbering.h"
 
 namespace lentra_stream {
 
-// What the camera reports right after a frame was taken (its frame counter and timestamp).
-CameraReport camera_report(const LxCameraHandle& cam);
-
 class Grabber {
 public:
-    using Clock = std::chrono::steady_clock;
-
     struct Captured {
         std::unique_ptr<Lease> lease;
         int size = 0;
         Clock::time_point arrival;
         std::uint64_t number = 0;
+        CameraReport report;
     };
-    enum class Outcome { Frame, Failed, Ended, TimedOut };
+    // Verdict: the SDK answered LX_TIMEOUT early since the previous take (`verdict` says how).
+    enum class Outcome { Frame, Failed, Ended, TimedOut, Verdict };
     struct Failure {
         enum class Kind { Capture, Restarted, OutOfMemory } kind = Kind::Capture;
         LX_CAPTURE_RESULT result = LX_CAPTURE_RESULT::LX_OTHER_ERROR;  // for Capture
@@ -48,8 +47,9 @@ public:
     Grabber& operator=(const Grabber&) = delete;
 
     // Waits until `until` for a frame not taken before. Failed: the thread stopped on a capture
-    // failure, given in `failure`. Ended: the thread was stopped.
-    Outcome take(Clock::time_point until, Captured& out, Failure& failure);
+    // failure, given in `failure`. Ended: the thread was stopped. A verdict comes before a frame
+    // that waits, which the next take then gives.
+    Outcome take(Clock::time_point until, Captured& out, Failure& failure, CaptureStep& verdict);
 
     // Asks the thread to end; it leaves its capture when the stream stops (LxStopStreaming).
     void request_stop();
@@ -59,6 +59,9 @@ private:
     void run();
     void capture();
     void finish(std::optional<Failure> failure);
+    // Hands an early LX_TIMEOUT to the reader, then waits out the rest of its step, so that an
+    // SDK that answers at once does not keep a core busy.
+    void early_timeout(const CaptureStep& step);
 
     const LxCameraHandle cam_;
     const std::shared_ptr<BufferPool> pool_;
@@ -67,6 +70,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<Captured> newest_;
+    std::optional<CaptureStep> verdict_;
     bool ended_ = false;
     std::optional<Failure> failure_;
     std::thread thread_;  // last: starts after every other member exists

@@ -132,10 +132,14 @@ def test_the_format_is_chosen_by_text_format_or_record_and_a_missing_one_changes
             cam.format = wrong
         assert cam.format == record
     assert cam.capture().array.shape == (720, 1280, 2)
-    with cam.stream():
+    with cam.stream() as frames:
         cam.format = "1280x720:YUY2"  # the one it streams in: nothing to change
-        with pytest.raises(lx.CameraBusyError, match="streaming"):
-            cam.format = "640x480:YUY2"
+        # Another one: the stream goes on in it, frames numbered from the new start.
+        cam.format = "640x480:YUY2"
+        frame = next(frames)
+        assert frame.array.shape == (480, 640, 2) and cam.format == "640x480:YUY2@30"
+        assert sim.read_frame_number(frame.array, lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2,
+                                     640, 480) == frame.number
 
 
 # ---------------------------------------------------------------------------------------------
@@ -224,9 +228,9 @@ def test_capture_gives_a_frame_and_a_time_out_is_a_timeout_error_naming_the_came
     assert (error.function, error.status_name) == ("LxGetImage", "LX_TIMEOUT")
     assert str(error).startswith("KAVL AR0822 USB Camera: LxGetImage failed: LX_TIMEOUT (-1)")
     sim.clear_faults()
-    with cam.stream():
-        with pytest.raises(lx.CameraBusyError):
-            cam.capture()
+    with cam.stream() as frames:
+        first = next(frames)
+        assert cam.capture().number > first.number  # the same running stream
 
 
 def test_the_stream_modules_exceptions_are_lentra_errors_and_name_the_camera(cam):
@@ -295,6 +299,36 @@ def test_the_imu_reads_gravity_and_a_camera_without_one_says_so():
             print(webcam.imu)
 
 
+def test_an_imu_reading_carries_the_imus_time_and_the_hosts():
+    with lx.Camera(KAVN) as kavn:
+        before = time.monotonic()
+        reading = kavn.imu.read()
+        after = time.monotonic()
+        later = kavn.imu.sensor_time
+    assert reading[:3] == (reading.acceleration, reading.angular_rate, reading.temperature)
+    assert before <= reading.host_time <= after
+    # The IMU's clock counts from its start, when the camera opened.
+    assert 0 < reading.sensor_time <= later <= reading.sensor_time + (after - before) + 0.1
+
+
+# ---------------------------------------------------------------------------------------------
+# A notebook's picture of a camera
+# ---------------------------------------------------------------------------------------------
+def test_a_notebook_shows_name_format_and_controls_escaped():
+    description = sim.default_description()
+    description["devices"][KAVN]["name"] = "KAVN <i>&</i>"
+    sim.load(description)
+    cam = lx.Camera(KAVN)
+    cam.format = "640x480:BGR"
+    page = cam._repr_html_()
+    assert "<b>KAVN &lt;i&gt;&amp;&lt;/i&gt;</b> (camera 1): 640x480:BGR@30" in page
+    assert "<i>" not in page
+    assert page.count("<td>") == 4 * len(cam.controls)
+    assert "<tr><td>flip_mode</td><td>0 (Normal)</td><td>0 to 3</td><td>0</td></tr>" in page
+    cam.close()
+    assert cam._repr_html_() == "<p><b>KAVN &lt;i&gt;&amp;&lt;/i&gt;</b> (camera 1): closed</p>"
+
+
 # ---------------------------------------------------------------------------------------------
 # Settings files
 # ---------------------------------------------------------------------------------------------
@@ -334,16 +368,43 @@ def test_settings_saved_and_loaded_give_back_the_format_and_every_settable_contr
     ("format: 1280\n", "line 1: format: a format such as 1280x720:YUY2@30, not 1280"),
     ("controls:\n  brightness: !!python/object:os.system echo\n", "could not determine a "
                                                                  "constructor"),
+    # A good format with a bad control: the format is not set either.
+    ("format: 1280x720:YUY2\ncontrols:\n  contrast: 999\n", "line 3: controls.contrast: 999"),
+    # The same control twice in different case.
+    ("controls:\n  brightness: 10\n  Brightness: 11\n", "line 3: controls.Brightness: "
+                                                        "brightness is given twice"),
+    # What Python refuses to build, or cannot nest so deep, is refused with its line.
+    ("controls:\n  brightness: " + "9" * 5000 + "\n", "line 2: controls.brightness: "),
+    ("controls:\n  brightness: " + "[" * 5000 + "]" * 5000 + "\n", "line 2: nested deeper"),
 ])
 def test_a_settings_file_that_cannot_be_applied_whole_changes_nothing(cam, tmp_path, text,
                                                                       message):
     path = tmp_path / "bad.yaml"
     path.write_text(text)
     before, fmt = dict(cam.controls), cam.format
+    calls = sim.call_count("LxSetISPImageProcessing"), sim.call_count("LxSetFormat")
     with pytest.raises(lx.ControlValueError) as raised:
         cam.settings.load(path)
     assert str(raised.value).startswith(str(path)) and message in str(raised.value)
     assert dict(cam.controls) == before and cam.format == fmt
+    # Nothing was asked of the SDK: no write was tried and undone.
+    assert (sim.call_count("LxSetISPImageProcessing"), sim.call_count("LxSetFormat")) == calls
+
+
+def test_a_read_only_choice_control_refuses_its_labels_before_the_sdk_is_asked():
+    rig = sim.default_description()
+    rig["devices"][KAVL]["isp_controls"]["ISP_IMAGE_FLIP_MODE"]["read_only"] = True
+    sim.load(rig)
+    with lx.Camera(KAVL) as cam:
+        attempts = (lambda: cam.controls.__setitem__("flip_mode", "H-Mirror"),
+                    lambda: cam.controls.update(brightness=10, flip_mode="H-Mirror"),
+                    lambda: cam.settings.apply_text("controls:\n  brightness: 10\n"
+                                                    "  flip_mode: H-Mirror\n"))
+        for attempt in attempts:
+            with pytest.raises(lx.ControlValueError, match="flip_mode is read-only"):
+                attempt()
+        assert sim.call_count("LxSetISPImageProcessing") == 0
+        assert cam.controls["brightness"] == 128
 
 
 def test_warnings_stay_quiet_for_cameras_that_are_closed():
@@ -354,9 +415,18 @@ def test_warnings_stay_quiet_for_cameras_that_are_closed():
         gc.collect()
 
 
-def test_a_settings_file_that_is_no_regular_file_or_too_large_is_refused_unread(cam, tmp_path):
+@pytest.mark.parametrize("swapped", [False, True])
+def test_a_settings_file_that_is_no_regular_file_or_too_large_is_refused_unread(
+        cam, tmp_path, monkeypatch, swapped):
     fifo = tmp_path / "fifo.yaml"
     os.mkfifo(str(fifo))
+    if swapped:
+        # A FIFO put in place of a settings file after any look at the path and before the
+        # open: whatever a look at the name says, the opened file is what counts.
+        regular = os.stat(__file__)
+        real_stat = os.stat
+        monkeypatch.setattr(os, "stat", lambda path, *a, **k: regular if str(path) == str(fifo)
+                            else real_stat(path, *a, **k))
     raised = []
 
     def load():

@@ -12,7 +12,7 @@ import pytest
 from PIL import Image
 
 import pylentrasdk as lx
-from pylentrasdk import cli, frames, pylentractl, sim
+from pylentrasdk import cli, frames, sim
 
 from conftest import formats_of
 
@@ -58,6 +58,9 @@ def test_info_shows_what_the_camera_has(run):
     # The options may stand before the command too.
     assert json.loads(run("--json", "-d", "2", "info")[1])["lentra_camera"] is False
     assert "KAVR firmware:" not in run("info")[1]
+    # Discovery runs once on the way to a camera.
+    sim.reset_call_counts()
+    assert run("info")[0] == 0 and sim.call_count("LxDiscoverCameraDevices") == 1
 
 
 def test_formats_are_numbered_as_capture_takes_them(run):
@@ -103,6 +106,19 @@ def test_capture_writes_pictures_and_jpegs(run, tmp_path):
         assert (image.format, image.size) == ("JPEG", (1280, 720))
 
 
+@pytest.mark.parametrize("device, text, shape, dtype", [
+    ("0", "640x480:YUY2", (480, 640, 2), np.uint8),
+    ("1", "640x480:RGB16", (480, 640), np.dtype("<u2")),
+    ("0", "640x480:MJPG", None, np.uint8),  # a JPEG's bytes, as many as it has
+])
+def test_capture_writes_npy_files_of_the_frames_array(run, tmp_path, device, text, shape, dtype):
+    assert run("-d", device, "capture", "-f", text, "-o", "frame.npy")[0] == 0
+    array = np.load(str(tmp_path / "frame.npy"))
+    assert array.dtype == dtype and (shape is None or array.shape == shape)
+    fmt = lx.Format.parse(text)
+    assert sim.read_frame_number(array, fmt.pixel_format, fmt.width, fmt.height) == 0
+
+
 def test_progress_is_shown_on_a_terminal_only(run, monkeypatch):
     assert run("capture", "-f", "0", "-o", "a{n}.raw", "-n", "2")[2] == ""
     monkeypatch.setattr(sys.stderr, "isatty", lambda: True)
@@ -120,7 +136,7 @@ def test_progress_is_shown_on_a_terminal_only(run, monkeypatch):
     (["capture", "-f", "0", "-o", "x.raw", "-n", "2"], 2, "the name needs {n}"),
     (["capture", "-f", "0", "-o", "x{m}.raw"], 2, "only {n} may stand in braces"),
     (["capture", "-f", "640x480:YUY2", "-o", "x.jpg"], 2, "only MJPG frames are JPEG files"),
-    (["info", "-d", "7"], 1, "no camera 7: the cameras are 0 to 2"),
+    (["info", "-d", "7"], 1, "no camera 7; the cameras are: 0 'KAVL AR0822 USB Camera', 1 "),
     (["capture", "-f", "99", "-o", "x.raw"], 1, "no format 99: the camera's formats are 0 to 15"),
     (["capture", "-f", "123x45:YUY2", "-o", "x.raw"], 1, "the camera has no 123x45:YUY2 format"),
     # 640x480 MJPG is offered at 30 frames/s only: the rate is part of the match.
@@ -138,12 +154,15 @@ def test_bad_input_is_one_line_and_leaves_no_file(run, tmp_path, argv, status, m
 
 def test_refusals_name_the_status(run, tmp_path):
     sim.inject("LxOpen", status=lx.LxStatus.LX_STATUS_BUSY)
-    assert run("formats")[::2] == (1, "lxctl: LxOpen: LX_STATUS_BUSY (-4)\n")
+    assert run("formats")[::2] == (1, "lxctl: KAVL AR0822 USB Camera: LxOpen failed: "
+                                      "LX_STATUS_BUSY (-4): it is open elsewhere, in this "
+                                      "process or another\n")
     sim.inject("LxGetImage", result=lx.LX_CAPTURE_RESULT.LX_TIMEOUT, count=1)
     status, _, err = run("capture", "-f", "0", "-o", "f{n}.raw", "-n", "2")
-    assert (status, err) == (1, "lxctl: LxGetImage: LX_TIMEOUT (-1)\n")
+    assert status == 1 and err.count("\n") == 1
+    assert err.startswith("lxctl: KAVL AR0822 USB Camera: LxGetImage failed: LX_TIMEOUT (-1)")
     assert os.listdir(str(tmp_path)) == []
-    sim.inject("LxGetDeviceName", text=b"\xff")
+    sim.inject("LxGetHardwareID", text=b"\xff")
     status, _, err = run("info")
     assert status == 1 and err.startswith("lxctl: the camera sent text that is not UTF-8")
     # The camera was stopped and closed on the way out: the next command opens it again.
@@ -161,43 +180,37 @@ def isp_value(index, prop):
 
 class TestControls:
     @pytest.mark.parametrize("device", [0, 1, 2])
-    def test_controls_carry_the_tool_names_and_ranges(self, run, device):
+    def test_controls_are_the_camera_layers_with_their_ranges(self, run, device):
         listed = json.loads(run("controls", "--json", "-d", str(device))[1])
-        cam = lx.LxInitialCameraDevice(device)
-        assert lx.LxOpen(cam) == 0
-        tool_names = list(pylentractl.pyLentraCtl(None)._ControlTable(cam))
-        lx.LxClose(cam)
+        with lx.Camera(device) as camera:
+            names = list(camera.controls)
+        # One table, one spelling: the names Camera.controls gives, in its order.
+        assert [c["name"] for c in listed] == names
         by_name = {c["name"]: c for c in listed}
         if device == 2:
-            # The plain webcam answers through UVC: the tool's controls it has, then a UVC
-            # property of its own.
-            assert [c["name"] for c in listed] == tool_names + ["Hue"]
-            assert by_name["Brightness"] == {
-                "name": "Brightness", "supported": True, "value": 0, "min": -64, "max": 64,
-                "step": 1, "default": 0, "read_only": False, "labels": None}
-            assert sorted(c["name"] for c in listed if c["supported"]) == [
-                "Backlight", "Brightness", "Contrast", "Exposure_Gain", "Exposure_Time",
-                "Gamma", "Hue", "Saturation", "Sharpness", "White_Balance_Temperature"]
-            assert "Noise                     not supported" in run("controls", "-d", "2")[1]
+            # The plain webcam answers through UVC.
+            assert by_name["brightness"] == {
+                "name": "brightness", "value": 0, "min": -64, "max": 64, "step": 1,
+                "default": 0, "read_only": False, "labels": None}
+            assert "noise" not in by_name and "hue" in by_name
             return
-        assert [c["name"] for c in listed] == tool_names
-        assert by_name["Brightness"] == {"name": "Brightness", "supported": True, "value": 128,
-                                         "min": 0, "max": 255, "step": 1, "default": 128,
+        assert by_name["brightness"] == {"name": "brightness", "value": 128, "min": 0,
+                                         "max": 255, "step": 1, "default": 128,
                                          "read_only": False, "labels": None}
-        assert by_name["Flip_Mode"]["labels"] == {"0": "Normal", "1": "H-Mirror",
+        assert by_name["flip_mode"]["labels"] == {"0": "Normal", "1": "H-Mirror",
                                                   "2": "V-Mirror", "3": "Rotate-180"}
-        assert by_name["White_Balance_Temperature"]["step"] == 100
-        assert by_name["Exposure_Max_Time"]["read_only"] is True
-        assert (by_name["Max_FPS"]["min"], by_name["Max_FPS"]["max"]) == (1, 120)
-        assert ("Trigger_mode" in by_name) == (device == 1)
+        assert by_name["white_balance_temperature"]["step"] == 100
+        assert by_name["exposure_max_time"]["read_only"] is True
+        assert (by_name["max_fps"]["min"], by_name["max_fps"]["max"]) == (1, 120)
+        assert ("trigger_mode" in by_name) == (device == 1)
+        assert "flash_mode" in by_name or device == 1
 
     def test_choice_controls_show_their_labels_as_the_tool_does(self, run):
         lines = run("controls")[1].splitlines()
-        flip = next(i for i, line in enumerate(lines) if line.startswith("Flip_Mode "))
+        flip = next(i for i, line in enumerate(lines) if line.startswith("flip_mode "))
         assert lines[flip + 1] == " " * 26 + "Normal(0), H-Mirror(1), V-Mirror(2), Rotate-180(3)"
-        assert lines[flip + 2].startswith("Pan_Target ")
-        webcam = run("controls", "-d", "2")[1]
-        assert "Flip_Mode                 not supported\nPan_Target" in webcam
+        assert lines[flip + 2].startswith("pan_target ")
+        assert "flip_mode" not in run("controls", "-d", "2")[1]  # the webcam has none
 
     def test_webcam_controls_are_read_and_set_through_uvc(self, run):
         uvc = lx.LX_UVC_IMAGE_PROPERTIES
@@ -206,27 +219,27 @@ class TestControls:
         # Its auxiliary integer is the camera's: a write keeps it.
         assert lx.LxSetUVCImageProcessing(cam, uvc.UVC_IMAGE_BRIGHTNESS, 5, 7) == 0
         lx.LxClose(cam)
-        assert run("-d", "2", "get", "brightness", "hue")[:2] == (0, "Brightness: 5\nHue: 0\n")
+        assert run("-d", "2", "get", "brightness", "HUE")[:2] == (0, "brightness: 5\nhue: 0\n")
         status, out, err = run("-d", "2", "set", "brightness=-64", "white_balance_temperature=5005",
                                "hue=-3")
         assert (status, err) == (0, "")
-        assert out == "Brightness: -64\nWhite_Balance_Temperature: 5010\nHue: -3\n"
+        assert out == "brightness: -64\nwhite_balance_temperature: 5010\nhue: -3\n"
         assert lx.LxOpen(cam) == 0
         assert lx.LxGetUVCImageProcessing(cam, uvc.UVC_IMAGE_BRIGHTNESS) == (0, -64, 7)
         assert lx.LxGetUVCImageProcessing(cam, uvc.UVC_IMAGE_HUE) == (0, -3, 0)
         lx.LxClose(cam)
+        webcam = "lxctl: USB 2.0 HD Webcam: "
         assert run("-d", "2", "set", "brightness=65")[::2] == (
-            1, "lxctl: Brightness=65 is out of range: -64 to 64\n")
-        assert run("-d", "2", "get", "zoom_target")[::2] == (
-            1, "lxctl: camera 2 does not support Zoom_Target\n")
-        assert run("get", "hue")[::2] == (1, "lxctl: camera 0 does not support Hue\n")
+            1, webcam + "brightness: 65 is out of range: -64 to 64\n")
+        status, _, err = run("-d", "2", "get", "zoom_target")
+        assert status == 1 and err.startswith(webcam + "no control 'zoom_target'; it has ")
         # A failed UVC reading other than "not supported" is named, not hidden.
         sim.inject("LxGetUVCImageProcessingRange", status=lx.LxStatus.LX_STATUS_IO_ERROR)
         assert run("-d", "2", "get", "contrast")[::2] == (
-            1, "lxctl: LxGetUVCImageProcessingRange: LX_STATUS_IO_ERROR (-8)\n")
+            1, webcam + "LxGetUVCImageProcessingRange failed: LX_STATUS_IO_ERROR (-8)\n")
         sim.inject("LxSetUVCImageProcessing", status=lx.LxStatus.LX_STATUS_READ_ONLY)
         assert run("-d", "2", "set", "gamma=90")[::2] == (
-            1, "lxctl: Gamma=90: LxSetUVCImageProcessing: LX_STATUS_READ_ONLY (-10)\n")
+            1, webcam + "LxSetUVCImageProcessing failed: LX_STATUS_READ_ONLY (-10): gamma=90\n")
 
     def test_capture_sets_controls_first(self, run, tmp_path):
         def mean_luma(name):
@@ -236,41 +249,42 @@ class TestControls:
         status, out, err = run("capture", "-f", "640x480:YUY2", "-o", "bright.raw", "--json",
                                "--set", "brightness=228", "contrast=128")
         assert (status, err) == (0, "")
-        assert json.loads(out)["controls"] == {"Brightness": 228, "Contrast": 128}
+        assert json.loads(out)["controls"] == {"brightness": 228, "contrast": 128}
         assert mean_luma("bright.raw") > mean_luma("plain.raw") + 50
         status, out, _ = run("-d", "2", "capture", "-f", "0", "-o", "web.raw",
                              "--set", "brightness=60")
-        assert status == 0 and out.startswith("Brightness: 60\nweb.raw (")
+        assert status == 0 and out.startswith("brightness: 60\nweb.raw (")
         # A value out of range: nothing set, nothing captured.
         assert run("capture", "-f", "0", "-o", "none.raw", "--set", "brightness=256")[::2] == (
-            1, "lxctl: Brightness=256 is out of range: 0 to 255\n")
+            1, "lxctl: KAVL AR0822 USB Camera: brightness: 256 is out of range: 0 to 255\n")
         assert not (tmp_path / "none.raw").exists()
         assert sim.call_count("LxGetImage") == 3 and sim.call_count("LxSetISPImageProcessing") == 2
 
-    def test_get_and_set_take_names_in_any_case(self, run):
+    def test_get_and_set_take_names_in_any_case_and_answer_in_one_spelling(self, run):
         status, out, err = run("set", "brightness=200", "CONTRAST=90", "pan_target=-10",
                                "White_Balance_Temperature=5050", "max_fps=30")
         assert (status, err) == (0, "")
         # What the camera holds afterwards: it rounds the temperature to its step of 100.
-        assert out.splitlines() == ["Brightness: 200", "Contrast: 90", "Pan_Target: -10",
-                                    "White_Balance_Temperature: 5100", "Max_FPS: 30"]
+        assert out.splitlines() == ["brightness: 200", "contrast: 90", "pan_target: -10",
+                                    "white_balance_temperature: 5100", "max_fps: 30"]
         assert isp_value(0, ISP.ISP_IMAGE_BRIGHTNESS) == 200
         status, out, _ = run("get", "--json", "contrast", "max_FPS", "Pan_target")
-        assert json.loads(out) == {"Contrast": 90, "Max_FPS": 30, "Pan_Target": -10}
-        assert run("get", "-d", "1", "trigger_MODE")[1] == "Trigger_mode: 0\n"
+        assert json.loads(out) == {"contrast": 90, "max_fps": 30, "pan_target": -10}
+        assert json.loads(run("--json", "get", "brightness")[1]) == {"brightness": 200}
+        assert run("get", "-d", "1", "trigger_MODE")[1] == "trigger_mode: 0\n"
 
     @pytest.mark.parametrize("second, status, message", [
-        ("contrast=256", 1, "Contrast=256 is out of range: 0 to 255"),
-        ("max_fps=0", 1, "Max_FPS=0 is out of range: 1 to 120"),
-        ("exposure_max_time=5", 1, "Exposure_Max_Time is read-only"),
-        ("trigger_mode=1", 1, "camera 0 has no control 'trigger_mode'"),
-        ("Brightness=7", 2, "Brightness is given twice"),
+        ("contrast=256", 1, "contrast: 256 is out of range: 0 to 255"),
+        ("max_fps=0", 1, "max_fps: 0 is out of range: 1 to 120"),
+        ("exposure_max_time=5", 1, "exposure_max_time is read-only"),
+        ("trigger_mode=1", 1, "no control 'trigger_mode'"),
+        ("Brightness=7", 2, "brightness is given twice"),
         ("contrast=9x", 2, "the value '9x' is not a whole number"),
         ("contrast", 2, "'contrast' is not NAME=VALUE"),
         # Beyond what int() reads from text: still answered with the control and its range.
-        ("contrast=" + "9" * 5000, 1, "Contrast=999999999999...(5000 digits) is out of range: "
+        ("contrast=" + "9" * 5000, 1, "contrast: 999999999999...(5000 digits) is out of range: "
                                       "0 to 255"),
-        ("contrast=-" + "0" * 5000 + "1", 1, "Contrast=-1 is out of range: 0 to 255"),
+        ("contrast=-" + "0" * 5000 + "1", 1, "contrast: -1 is out of range: 0 to 255"),
     ])
     def test_set_writes_nothing_when_any_pair_is_wrong(self, run, second, status, message):
         ended, out, err = run("set", "brightness=200", second)
@@ -279,16 +293,17 @@ class TestControls:
         assert sim.call_count("LxSetISPImageProcessing") == 0
         assert isp_value(0, ISP.ISP_IMAGE_BRIGHTNESS) == 128
 
-    def test_refusals_name_the_status_and_what_was_written(self, run):
-        assert run("-d", "2", "set", "noise=1")[::2] == (
-            1, "lxctl: camera 2 does not support Noise\n")
-        assert run("-d", "2", "get", "max_fps")[::2] == (
-            1, "lxctl: camera 2 does not support Max_FPS\n")
+    def test_a_refused_write_puts_back_what_the_command_line_wrote_before_it(self, run):
+        status, _, err = run("-d", "2", "set", "noise=1")
+        assert status == 1 and "no control 'noise'" in err
         sim.inject("LxSetMaxFPS", status=lx.LxStatus.LX_STATUS_BUSY)
         status, out, err = run("set", "brightness=200", "max_fps=30")
         assert (status, out) == (1, "")
-        assert err == ("lxctl: Max_FPS=30: LxSetMaxFPS: LX_STATUS_BUSY (-4) "
-                       "(set before it: Brightness)\n")
+        assert err == ("lxctl: KAVL AR0822 USB Camera: LxSetMaxFPS failed: LX_STATUS_BUSY (-4): "
+                       "max_fps=30\n")
+        # The whole line is one change: brightness, written first, was put back.
+        assert sim.call_count("LxSetISPImageProcessing") == 2
+        assert isp_value(0, ISP.ISP_IMAGE_BRIGHTNESS) == 128
 
 
 class TestImu:
@@ -309,7 +324,8 @@ class TestImu:
     def test_cameras_without_an_imu_and_failed_readings(self, run):
         assert run("imu")[::2] == (1, "lxctl: camera 0 has no IMU\n")
         sim.inject("LxGetIMUGyrData", status=lx.LxStatus.LX_STATUS_IO_ERROR)
-        assert run("imu", "-d", "1")[::2] == (1, "lxctl: LxGetIMUGyrData: LX_STATUS_IO_ERROR (-8)\n")
+        assert run("imu", "-d", "1")[::2] == (
+            1, "lxctl: KAVN AR0234 MIPI Camera: LxGetIMUGyrData failed: LX_STATUS_IO_ERROR (-8)\n")
 
 
 class TestFiles:
@@ -327,6 +343,14 @@ class TestFiles:
         assert run("routes", "reset")[::2] == (
             1, "lxctl: LxResetActiveRoutes: this platform has no media route management\n")
 
+    def test_a_refused_activation_is_a_refusal(self, run):
+        sim.inject("LxActivateYamlRoutes", status=lx.LxStatus.LX_STATUS_BUSY)
+        status, out, err = run("routes", "activate", ROUTE_FILE)
+        assert (status, out) == (1, "")
+        assert err.startswith("lxctl: ") and err.endswith(
+            "second_camera.yaml: LxActivateYamlRoutes failed: LX_STATUS_BUSY (-4)\n")
+        assert ("ar0234 3-0010", 0, "csi2-receiver-1", 0) not in sim.active_routes()
+
     def test_sensor_config_export_and_decode(self, run, tmp_path):
         status, out, _ = run("sensor-config", "export", "config.bin", "--json")
         size = (tmp_path / "config.bin").stat().st_size
@@ -339,7 +363,7 @@ class TestFiles:
         (tmp_path / "cut.bin").write_bytes((tmp_path / "config.bin").read_bytes()[:-1])
         status, out, err = run("sensor-config", "decode", "cut.bin", "cut.json")
         assert (status, out) == (1, "")
-        assert err == "lxctl: cut.bin: LxDecodeSensorConfig: LX_STATUS_BAD_FILE (-9)\n"
+        assert err == "lxctl: cut.bin: LxDecodeSensorConfig failed: LX_STATUS_BAD_FILE (-9)\n"
         assert not (tmp_path / "cut.json").exists()
 
     def test_firmware_upgrades_with_a_progress_bar(self, run, tmp_path, monkeypatch):
@@ -348,7 +372,7 @@ class TestFiles:
         sim.inject("LxUpgradeSensorFW", fail_at="verify")
         status, _, err = run("firmware", "sensor", "sensor.img")
         assert (status, err) == (
-            1, "lxctl: sensor.img: LxUpgradeSensorFW: LX_UPGRADE_VERIFY_FAIL ({})\n".format(
+            1, "lxctl: sensor.img: LxUpgradeSensorFW failed: LX_UPGRADE_VERIFY_FAIL ({})\n".format(
                 int(lx.LX_UPGRADE_RESULT.LX_UPGRADE_VERIFY_FAIL)))
         monkeypatch.setattr(sys.stderr, "isatty", lambda: True)
         status, out, err = run("firmware", "sensor", "sensor.img")
@@ -358,7 +382,7 @@ class TestFiles:
         status, out, _ = run("firmware", "usb", "usb.img", "--store", "i2c", "--json")
         assert json.loads(out) == {"target": "usb", "image": "usb.img", "version": "3.3.0"}
         assert run("firmware", "usb", "sensor.img")[::2] == (
-            1, "lxctl: sensor.img: LxUpgradeFX3FW: LX_STATUS_BAD_FILE (-9)\n")
+            1, "lxctl: sensor.img: LxUpgradeFX3FW failed: LX_STATUS_BAD_FILE (-9)\n")
 
 
 @pytest.mark.parametrize("argv, status, message", [
@@ -372,7 +396,7 @@ class TestFiles:
     (["-d", "2", "sensor-config", "export", "c.bin"], 1, "LX_STATUS_NOT_SUPPORTED (-6)"),
     (["firmware", "sensor", "missing.img"], 1, "cannot read missing.img: No such file"),
     (["firmware", "sensor", ".", "--store", "ram"], 2, "--store is for the USB controller"),
-    (["get", "nosuch"], 1, "camera 0 has no control 'nosuch'"),
+    (["get", "nosuch"], 1, "no control 'nosuch'"),
 ])
 def test_bad_input_to_the_file_commands(run, tmp_path, argv, status, message):
     ended, out, err = run(*argv)
@@ -424,6 +448,15 @@ class TestOddFiles:
         status, out, err = lxctl_process(*argv, cwd=tmp_path, timeout=30)
         assert (status, out) == (1, b"")
         assert err == b"lxctl: " + message + b"\n"
+
+    def test_a_line_break_in_a_file_name_stays_on_its_line(self, run, tmp_path):
+        status, out, err = run("capture", "-f", "0", "-o", "two\nlines.raw")
+        assert (status, err) == (0, "")
+        assert out.startswith("two\\nlines.raw (") and out.count("\n") == 1
+        assert (tmp_path / "two\nlines.raw").exists()
+        status, _, err = run("routes", "activate", "no\nsuch.yaml")
+        assert status == 1 and err == "lxctl: cannot read no\\nsuch.yaml: No such file or " \
+                                      "directory\n"
 
     def test_names_that_are_not_utf8_reach_the_sdk(self, run, tmp_path):
         name = os.fsdecode  # as Python hands such a name from the command line

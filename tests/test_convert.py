@@ -131,6 +131,9 @@ def test_bad_frames_are_refused_before_any_byte_is_read():
         frames.to_rgb(data.astype(np.int16), yuy2, 8, 4)
     with pytest.raises(TypeError, match="uint8"):
         frames.to_rgb(data.view(np.uint16), yuy2, 8, 4)  # 16-bit words only for RGB16
+    for other_bytes in (data.view(np.int8), memoryview(data.tobytes()).cast("c")):
+        with pytest.raises(TypeError, match="uint8"):
+            frames.to_rgb(other_bytes, yuy2, 8, 4)
     with pytest.raises(ValueError, match="not contiguous"):
         frames.to_rgb(np.repeat(data, 2)[::2], yuy2, 8, 4)
     with pytest.raises(TypeError, match="NumPy array of uint8 or bytes"):
@@ -141,6 +144,44 @@ def test_bad_frames_are_refused_before_any_byte_is_read():
         frames.to_jpeg(data, yuy2, 0, 8, 4)
     with pytest.raises(ValueError, match="quality is 1 to 100"):
         frames.to_jpeg(data, yuy2, 101, 8, 4)
+
+
+def test_sizes_and_qualities_are_ints_in_range():
+    yuy2 = F.LX_IMAGE_FORMAT_YUY2
+    data = random_frame("YUY2", 8, 4)
+    for width in ("8", 8.0, 8.9, True, [8]):
+        with pytest.raises(TypeError, match="width must be an int"):
+            frames.to_rgb(data, yuy2, width, 4)
+        with pytest.raises(TypeError, match="width must be an int"):
+            _convert.to_rgb(data, int(yuy2), width, 4)
+        with pytest.raises(TypeError, match="width must be an int"):
+            frames.frame_size(yuy2, width, 4)
+    for quality in ("80", 80.0, True):
+        with pytest.raises(TypeError, match="quality must be an int"):
+            frames.to_jpeg(data, yuy2, quality, 8, 4)
+        with pytest.raises(TypeError, match="quality must be an int"):
+            _convert.to_jpeg(data, int(yuy2), 8, 4, quality)
+    # Beyond what a C int holds, refused with the documented ValueError, not pybind11's
+    # "incompatible function arguments".
+    for side in (2 ** 16, 2 ** 31, 2 ** 40, 2 ** 70):
+        with pytest.raises(ValueError, match="larger than 65535 on a side"):
+            frames.frame_size(yuy2, side, 2)
+        with pytest.raises(ValueError, match="larger than 65535 on a side"):
+            _convert.to_gray(data, int(yuy2), side, 4)
+        with pytest.raises(ValueError, match="larger than 65535 on a side"):
+            _convert.frame_bytes(int(yuy2), 2, side)
+    with pytest.raises(ValueError, match="holds no picture"):
+        _convert.to_rgb(data, int(yuy2), -2 ** 40, 4)
+    with pytest.raises(ValueError, match="format 2147483648 carries no picture"):
+        _convert.to_rgb(data, 2 ** 31, 8, 4)
+    for quality in (2 ** 31, -2 ** 31 - 1, 2 ** 70):
+        with pytest.raises(ValueError, match="quality is 1 to 100"):
+            frames.to_jpeg(data, yuy2, quality, 8, 4)
+        with pytest.raises(ValueError, match="quality is 1 to 100"):
+            _convert.to_jpeg(data, int(yuy2), 8, 4, quality)
+    # NumPy's integers are ints.
+    assert frames.frame_size(yuy2, np.int64(8), np.uint16(4)) == 64
+    assert frames.to_rgb(data, yuy2, np.int32(8), 4).shape == (4, 8, 3)
 
 
 def test_bad_jpeg_frames_are_refused():
@@ -232,7 +273,9 @@ def test_stream_frames_convert_as_they_come():
             np.testing.assert_array_equal(frames.to_rgb(frame.array, fmt), rgb)
             np.testing.assert_array_equal(frames.to_rgb(frame), rgb)
             np.testing.assert_array_equal(frame.to_rgb(), rgb)
-            np.testing.assert_array_equal(frame.to_bgr(), rgb[..., ::-1])
+            np.testing.assert_array_equal(frame.to_bgr(threads=3), rgb[..., ::-1])
+            with pytest.raises(TypeError, match="threads must be an int"):
+                frame.to_rgb(threads=1.5)
             out = np.empty((16, 48), np.uint8)
             assert frame.to_gray(out=out) is out
             np.testing.assert_array_equal(out, oracle.to_gray(flat, name, 48, 16))
@@ -241,7 +284,8 @@ def test_stream_frames_convert_as_they_come():
 
 
 def test_threads_convert_at_once():
-    # Conversions run without the interpreter lock, each thread with its own JPEG codecs.
+    # Conversions run without the interpreter lock, each thread with its own JPEG codecs, all
+    # sharing the pool of row threads.
     out = io.BytesIO()
     Image.fromarray(np.random.default_rng(5).integers(0, 256, (64, 96, 3), dtype=np.uint8)).save(
         out, format="JPEG")
@@ -251,10 +295,11 @@ def test_threads_convert_at_once():
     wrong = []
 
     def work():
-        for _ in range(50):
+        # Each call also splits its rows over the shared pool of workers.
+        for i in range(50):
             if not (np.array_equal(frames.to_rgb(jpeg, F.LX_IMAGE_FORMAT_MJPG, 96, 64), expected[0])
-                    and np.array_equal(frames.to_rgb(yuy2, F.LX_IMAGE_FORMAT_YUY2, 96, 64),
-                                       expected[1])):
+                    and np.array_equal(frames.to_rgb(yuy2, F.LX_IMAGE_FORMAT_YUY2, 96, 64,
+                                                     threads=1 + i % 4), expected[1])):
                 wrong.append(1)
             frames.to_jpeg(yuy2, F.LX_IMAGE_FORMAT_YUY2, 80, 96, 64)
 

@@ -1,4 +1,5 @@
-"""pylentrasdk.frames: captured frames of every pixel format as RGB pictures and PNG files."""
+"""pylentrasdk.frames: captured frames of every pixel format as RGB pictures and files."""
+import io
 import os
 
 import numpy as np
@@ -137,3 +138,74 @@ def test_a_failed_png_leaves_the_old_file_and_no_temporary(captured, tmp_path):
     assert path.read_bytes() == b"the old picture"
     assert sorted(os.listdir(tmp_path)) == ["folder", "frame.png"]
 
+
+
+class TestStreamFramesAsFiles:
+    """frame.save and frames.save write the kind of file the extension names, through the one
+    atomic writer; a notebook shows a frame as its picture (Frame._repr_png_)."""
+
+    @pytest.fixture
+    def taken(self):
+        """A stream Frame of YUY2, MJPG and RGB16: {name: Frame}."""
+        sim.load({"devices": [{"name": "three formats", "formats": [
+            {"format": name, "width": WIDTH, "height": HEIGHT} for name in ("YUY2", "MJPG",
+                                                                            "RGB16")]}]})
+        taken = {}
+        with sim.free_run(), lx.Camera(0) as cam:
+            for name in ("YUY2", "MJPG", "RGB16"):
+                cam.format = "{}x{}:{}".format(WIDTH, HEIGHT, name)
+                taken[name] = cam.read()
+        return taken
+
+    @pytest.mark.parametrize("name", ["YUY2", "MJPG", "RGB16"])
+    def test_a_notebook_shows_the_picture(self, taken, name):
+        with Image.open(io.BytesIO(taken[name]._repr_png_())) as image:
+            assert image.format == "PNG"
+            np.testing.assert_array_equal(np.asarray(image), taken[name].to_rgb())
+
+    def test_a_frame_without_a_picture_shows_its_text(self):
+        sim.load({"devices": [{"name": "jpeg", "formats": [
+            {"format": "MJPG", "width": WIDTH, "height": HEIGHT}]}]})
+        sim.inject("LxGetImage", size=100)  # 100 bytes of whatever: no JPEG
+        with sim.free_run(), lx.Camera(0) as cam:
+            frame = cam.read()
+        assert frame._repr_png_() is None and repr(frame).startswith("<Frame 96x64:MJPG@30")
+
+    @pytest.mark.parametrize("name", ["YUY2", "RGB16"])
+    def test_each_kind_of_file(self, taken, name, tmp_path):
+        frame = taken[name]
+        frame.save(tmp_path / "f.PNG")
+        with Image.open(tmp_path / "f.PNG") as image:
+            assert image.format == "PNG"
+            np.testing.assert_array_equal(np.asarray(image), frame.to_rgb())
+        frame.save(str(tmp_path / "f.jpg"), quality=95)  # compressed from the frame
+        with Image.open(tmp_path / "f.jpg") as image:
+            assert (image.format, image.size) == ("JPEG", (WIDTH, HEIGHT))
+            assert np.abs(np.asarray(image).astype(int) - frame.to_rgb()).mean() < 4
+        frame.save(tmp_path / "f.npy")
+        loaded = np.load(tmp_path / "f.npy")
+        assert (loaded.shape, loaded.dtype) == (frame.array.shape, frame.array.dtype)
+        np.testing.assert_array_equal(loaded, frame.array)
+        frame.save(tmp_path / "f.raw")
+        assert (tmp_path / "f.raw").read_bytes() == frame.array.tobytes()
+        assert sorted(os.listdir(tmp_path)) == ["f.PNG", "f.jpg", "f.npy", "f.raw"]
+
+    def test_an_mjpg_frame_is_its_own_jpeg_and_captured_bytes_save_too(self, taken, tmp_path):
+        frame = taken["MJPG"]
+        frame.save(tmp_path / "f.jpeg")
+        assert (tmp_path / "f.jpeg").read_bytes() == frame.array.tobytes()
+        # LxGetImage's flat array with its record, and bytes.
+        flat, record = frame.array.copy(), frame.format
+        frames.save(flat, tmp_path / "flat.png", record)
+        with Image.open(tmp_path / "flat.png") as image:
+            np.testing.assert_array_equal(np.asarray(image), frame.to_rgb())
+        frames.save(flat.tobytes(), tmp_path / "flat.npy")
+        np.testing.assert_array_equal(np.load(tmp_path / "flat.npy"), flat)
+
+    def test_what_is_not_a_file_is_left_as_it_was(self, taken, tmp_path):
+        target = tmp_path / "target"
+        target.write_bytes(b"kept")
+        (tmp_path / "link.npy").symlink_to(target)
+        with pytest.raises(OSError, match="is a symbolic link"):
+            taken["YUY2"].save(tmp_path / "link.npy")
+        assert target.read_bytes() == b"kept" and (tmp_path / "link.npy").is_symlink()

@@ -354,6 +354,27 @@ def test_a_write_past_the_disk_s_room_says_what_failed(tmp_path, writer, status,
     assert (tmp_path / "f.raw").read_bytes() == PREVIOUS[:60]
 
 
+def test_the_content_is_on_disk_before_the_name_points_at_it(tmp_path, monkeypatch):
+    # Only a power cut shows a missing sync: the practical guard is that the temporary file is
+    # synced, and synced before it is renamed into place.
+    events = []
+    real_fsync, real_rename = os.fsync, os.rename
+
+    def fsync(fd):
+        events.append(("fsync", os.fstat(fd).st_size))
+        return real_fsync(fd)
+
+    def rename(*args, **kwargs):
+        events.append(("rename", None))
+        return real_rename(*args, **kwargs)
+
+    monkeypatch.setattr(os, "fsync", fsync)
+    monkeypatch.setattr(os, "rename", rename)
+    _files.write_atomically(str(tmp_path / "f.raw"), lambda out: out.write(b"new content"))
+    assert events == [("fsync", len(b"new content")), ("rename", None)]
+    assert (tmp_path / "f.raw").read_bytes() == b"new content"
+
+
 def test_a_failure_with_no_error_number_still_says_what_failed(tmp_path):
     # numpy's tofile, for one, raises OSError("... requested and ... written") with no number.
     def write(out):

@@ -4,6 +4,8 @@ import pytest
 
 import pylentrasdk as lx
 from conftest import formats_of
+from pylentrasdk import sim
+from pylentrasdk.stream import FrameStream
 
 RADTAN = lx.LX_DISTORTION_MODEL.LX_DIST_MODEL_RADTAN
 
@@ -143,3 +145,39 @@ class TestCoeffs:
         coeffs[0] = 100
         assert k.coeffs[0] == 1.0
         assert k.coeffs is not k.coeffs
+
+
+class TestRepr:
+    def test_records_show_their_fields(self, kavl_camera, tmp_path):
+        fmt = next(f for f in formats_of(kavl_camera)
+                   if f.format == lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2)
+        assert repr(fmt) == "LxFormat(format=LX_IMAGE_FORMAT_YUY2, width={}, height={}, " \
+                            "framerate={})".format(fmt.width, fmt.height, fmt.framerate)
+        k = lx.LxIntrinsics()
+        k.fx, k.cx, k.model, k.coeffs = 1400.5, 0.1, RADTAN, [-0.12, 0, 0, 0, 1e-9]
+        assert repr(k) == ("LxIntrinsics(w=0, h=0, fx=1400.5, fy=0.0, cx=0.1, cy=0.0, "
+                           "model=LX_DIST_MODEL_RADTAN, coeffs=[-0.12, 0.0, 0.0, 0.0, 1e-09])")
+        # Long byte fields abridged; a name that is not UTF-8 still prints.
+        path = sim.write_boot_data_image(str(tmp_path / "v3.bin"), 3, product_name=b"\xffCam",
+                                         sensor_fuse_id=bytes(range(16)), qr_fw_version=(1, 5))
+        _, _, header = lx.LxGetBootdataHeaderV3FromFile(path)
+        text = repr(header)
+        assert text.startswith("LxHeaderV3(headerVersion=3, contentOffset=")
+        assert "sensorFuseId=<16 bytes 0001020304050607...>, productName=<not UTF-8>" in text
+        assert "qrFwVersion='0105'" in text and text.endswith(")")
+
+    def test_nothing_prints_as_an_address(self, kavl_camera, kavn_camera):
+        fmt = formats_of(kavl_camera, lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2)[0]
+        route = lx.LxLoadRouteYaml(sim.sample_path("second_camera.yaml"))
+        objects = [fmt, kavl_camera, route, lx.LxIntrinsics(), lx.LxGetIntrinsics(kavl_camera)[1],
+                   lx.LxGetBootdataHeaderV3(kavl_camera)[1], lx.LxGetBootdataHeaderV2(kavn_camera)[1],
+                   lx.LxGetISPUData(kavn_camera)[1], lx.LxDiscoverCameraDevices()[1]]
+        sim.set_pacing("free-run")
+        with FrameStream(kavl_camera, fmt) as stream:
+            objects += [stream, stream.read()]
+        sim.reset_call_counts()
+        texts = [repr(o) for o in objects]
+        assert not [t for t in texts if " at 0x" in t], texts
+        assert repr(kavl_camera) == "<LxCamera>" and repr(route) == "<LxRoute>"
+        # A repr calls no SDK function.
+        assert [sim.call_count(f) for f in ("LxGetDeviceName", "LxGetFormatList")] == [0, 0]

@@ -67,9 +67,20 @@ class TestRigs:
         with pytest.raises(ValueError, match="NUL"):
             load(arg)
     def test_handles_of_a_replaced_rig_answer_with_a_status(self, kavl_camera):
+        fmt = lx.LxGetFormatList(kavl_camera)[1][0]
+        assert lx.LxSetFormat(kavl_camera, fmt) == 0 and lx.LxStartStreaming(kavl_camera) == 0
         sim.load(ONE_CAMERA)
-        assert lx.LxGetDeviceName(kavl_camera)[0] < 0
         assert lx.LxInitialCameraDevice(0) is not kavl_camera
+        # A thread left holding the old camera reaches neither the new rig's call counts nor
+        # the faults injected for it.
+        sim.reset_call_counts()
+        sim.inject("LxGetDeviceName", status=-5)
+        sim.inject("LxGetImage", result=lx.LX_TIMEOUT)
+        assert lx.LxGetDeviceName(kavl_camera)[0] == lx.LxStatus.LX_STATUS_INVALID_HANDLE
+        assert lx.LxGetImage(kavl_camera, 100, fmt)[0] == lx.LX_OTHER_ERROR
+        assert sim.call_count("LxGetDeviceName") == sim.call_count("LxGetImage") == 0
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0 and lx.LxGetDeviceName(cam)[0] == -5
 
     def test_reset_restores_the_default_rig(self):
         default = names()
@@ -95,10 +106,16 @@ def test_sample_files_are_installed_and_usable(kavl_camera):
 
 
 class TestFaults:
-    def test_count_and_clear(self, kavl_camera):
+    def test_count_withdraw_and_clear(self, kavl_camera):
         sim.inject("LxGetDeviceName", status=-3, text="x", count=2)
         assert [lx.LxGetDeviceName(kavl_camera)[0] for _ in range(3)][:2] == [-3, -3]
         assert lx.LxGetDeviceName(kavl_camera)[0] == 0
+        first, second = (sim.inject("LxGetDeviceName", status=s) for s in (-3, -4))
+        sim.withdraw(first)                     # the other stays
+        assert lx.LxGetDeviceName(kavl_camera)[0] == -4
+        sim.inject("LxGetDeviceName", status=-5)
+        sim.withdraw(second)                    # used up already: nothing to drop
+        assert lx.LxGetDeviceName(kavl_camera)[0] == -5
         sim.inject("LxGetDeviceName", status=-3, count=10)
         sim.clear_faults()
         assert lx.LxGetDeviceName(kavl_camera)[0] == 0

@@ -1,6 +1,7 @@
 """pylentrasdk.stream: frames in pooled buffers, waits without the interpreter lock, errors as
 exceptions."""
 import os
+import re
 import subprocess
 import sys
 import signal
@@ -14,8 +15,10 @@ import pylentrasdk as lx
 from conftest import formats_of
 from sanitizer import measures_memory
 from pylentrasdk import sim
+from pylentrasdk.formats import Format
 from pylentrasdk.stream import (CaptureTimeoutError, FrameStream, PoolExhaustedError,
                                 StreamClosedError, StreamError)
+from pylentrasdk.testing import _pattern as pattern
 
 F = lx.LX_IMAGE_FORMAT
 NOT_STREAMING = lx.LxStatus.LX_STATUS_NOT_STREAMING
@@ -145,6 +148,25 @@ class TestFrames:
         assert [f.number for f in frames] == [stamped(f, fmt) for f in frames]
         assert frames[-1].dropped == frames[-1].number - frames[-2].number - 1 > 256
 
+    def test_a_camera_slower_than_its_first_frames_is_no_counter_wrap(self):
+        # The first frames come at 240 a second, then the camera is capped to one a second: a
+        # second between frames is 240 of the first intervals, near a whole turn of the 8-bit
+        # counter, but no more frames than the format's rate makes in that time can have
+        # passed.
+        sim.load({"devices": [{"product_type": "KAVL", "max_fps": 255, "frame_count_start": 250,
+                               "formats": [
+            {"width": 64, "height": 48, "framerate": 240, "format": "YUY2"}]}]})
+        sim.set_pacing("realtime")
+        cam = lx.LxInitialCameraDevice(0)
+        assert lx.LxOpen(cam) == 0
+        fmt = formats_of(cam)[0]
+        with FrameStream(cam, fmt) as stream:
+            frames = [stream.read() for _ in range(3)]
+            assert lx.LxSetMaxFPS(cam, 1) == 0
+            frames += [stream.read() for _ in range(2)]
+        assert [f.number for f in frames] == [stamped(f, fmt) for f in frames]
+        assert all(f.dropped <= 1 for f in frames[1:])
+
 
 class TestPool:
     def test_kept_frames_never_change(self, fast):
@@ -225,6 +247,31 @@ class TestWaiting:
         assert isinstance(error, StreamError)
         assert (error.function, error.status_name, error.status) == ("LxGetImage", "LX_TIMEOUT", -1)
 
+    @pytest.mark.parametrize("latest", [False, True])
+    def test_a_read_that_waits_past_its_time_out(self, slow, latest):
+        cam, fmt = slow
+        with FrameStream(cam, fmt, latest=latest) as stream:
+            stream.read()
+            began = time.monotonic()
+            with pytest.raises(CaptureTimeoutError):
+                stream.read(timeout_ms=500)  # the next frame comes a second after the first
+            assert 0.3 < time.monotonic() - began < 2.5
+
+    @pytest.mark.parametrize("latest", [False, True])
+    def test_an_early_time_out_is_the_sdks_verdict(self, slow, latest):
+        # LX_TIMEOUT long before the wait step passed is the SDK saying no frame will come:
+        # the reader hears it at once, even when it would wait for ever, and reads on after.
+        cam, fmt = slow
+        with FrameStream(cam, fmt, latest=latest, timeout_ms=None) as stream:
+            first = stream.read()
+            sim.inject("LxGetImage", result=lx.LX_TIMEOUT)
+            with pytest.raises(CaptureTimeoutError) as caught:
+                stream.read()
+            assert stream.read(timeout_ms=2500).number > first.number
+        error = caught.value
+        assert (error.function, error.status_name, error.status) == ("LxGetImage", "LX_TIMEOUT", -1)
+        assert str(error).startswith("LxGetImage failed: LX_TIMEOUT (-1): the SDK answered after")
+
     def test_close_during_a_wait_ends_read_and_iteration(self, slow):
         cam, fmt = slow
         stream = FrameStream(cam, fmt, timeout_ms=None)
@@ -281,6 +328,81 @@ class TestWaiting:
         assert len(errors) == 1 and "another thread" in str(errors[0])
 
 
+class TestMetadata:
+    KEYS = {"number", "timestamp", "sensor_timestamp", "exposure", "gain", "format", "dropped"}
+
+    @pytest.mark.parametrize("latest", [False, True])
+    def test_what_the_camera_reported_for_each_frame(self, latest):
+        cam, fmt = rig_camera(30)  # real-time pacing
+        with FrameStream(cam, fmt, latest=latest) as stream:
+            frames = []
+            for _ in range(6):
+                frames.append(stream.read())
+                time.sleep(0.001)  # a latest-frame read waits for the next frame
+        for frame in frames:
+            meta = frame.metadata
+            assert self.KEYS <= set(meta)
+            assert (meta["number"], meta["dropped"], meta["timestamp"]) == (
+                frame.number, frame.dropped, frame.timestamp)
+            assert (meta["sensor_timestamp"], meta["exposure"], meta["gain"]) == (
+                frame.sensor_timestamp, frame.exposure, frame.gain)
+            assert meta["format"] == Format.from_record(fmt) and frame.format.width == fmt.width
+        # One Format for the whole stream.
+        assert frames[0].metadata["format"] is frames[-1].metadata["format"]
+        # The camera's clock runs at its frame rate: 1/30 s a frame, whatever was dropped.
+        stamps = [f.sensor_timestamp for f in frames]
+        assert stamps == sorted(stamps) and len(set(stamps)) == len(stamps)
+        per_frame = (stamps[-1] - stamps[0]) / (frames[-1].number - frames[0].number)
+        assert 0.7 / 30 < per_frame < 1.4 / 30
+
+    @pytest.mark.parametrize("latest", [False, True])
+    def test_exposure_and_gain_are_those_the_frame_was_made_with(self, kavl_camera, latest):
+        # Auto exposure brings the level back to 100 % after the gain is raised to 4 times its
+        # default, stepping with every frame: each frame's picture shows the exposure and gain
+        # reported with it, not those of the frame after. Real-time pacing, so that a
+        # latest-frame read too gets frames made while it converges.
+        fmt = min(formats_of(kavl_camera, F.LX_IMAGE_FORMAT_YUY2), key=lambda f: f.width)
+        isp = lx.LX_ISP_IMAGE_PROPERTIES
+        assert lx.LxSetISPImageProcessing(kavl_camera, isp.ISP_IMAGE_EXPOSURE_MODE, 1) == 0
+        _, _, _, _, exposure_default = lx.LxGetISPImageProcessingRange(
+            kavl_camera, isp.ISP_IMAGE_EXPOSURE_TIME)
+        _, _, _, _, gain_default = lx.LxGetISPImageProcessingRange(
+            kavl_camera, isp.ISP_IMAGE_EXPOSURE_GAIN)
+        assert lx.LxSetISPImageProcessing(kavl_camera, isp.ISP_IMAGE_EXPOSURE_GAIN,
+                                          4 * gain_default) == 0
+        with FrameStream(kavl_camera, fmt, latest=latest) as stream:
+            frames = [stream.read() for _ in range(6)]
+        assert len({f.exposure for f in frames}) >= 3  # still converging: frames differ
+        for frame in frames:
+            assert frame.gain == 4 * gain_default
+            level = 100 * frame.exposure // exposure_default * 4
+            expected = pattern.expected_frame("YUY2", fmt.width, fmt.height, frame.number,
+                                              {"level": level})
+            assert frame.array.tobytes() == expected.tobytes(), (frame.number, frame.exposure)
+
+    def test_none_where_the_camera_reports_none(self, fast):
+        cam, fmt = fast
+        for function in ("LxGetTimestamp", "LxGetCurrentExposure", "LxGetCurrentGain"):
+            sim.inject(function, status=lx.LxStatus.LX_STATUS_NOT_SUPPORTED, count=100)
+        with FrameStream(cam, fmt) as stream:
+            frame = stream.read()
+        meta = frame.metadata
+        assert (meta["sensor_timestamp"], meta["exposure"], meta["gain"]) == (None, None, None)
+        assert repr(frame) == "<Frame 64x48:YUY2@30 number=0 dropped=0>"
+
+    def test_reprs_say_what_frames_and_streams_hold(self, fast):
+        cam, fmt = fast
+        stream = FrameStream(cam, fmt, buffers=3)
+        assert repr(stream) == "<FrameStream 64x48:YUY2@30 open buffers=3 frames=0 dropped=0>"
+        frame = stream.read()
+        assert re.fullmatch(r"<Frame 64x48:YUY2@30 number=0 dropped=0 sensor_timestamp=\d+\.\d{3}>",
+                            repr(frame))
+        stream.close()
+        assert repr(stream) == "<FrameStream 64x48:YUY2@30 closed buffers=3 frames=1 dropped=0>"
+        with FrameStream(cam, fmt, fixed=True, latest=True) as stream:
+            assert repr(stream).startswith("<FrameStream 64x48:YUY2@30 open latest fixed buffers=4")
+
+
 class TestLatest:
     def test_read_returns_the_newest_frame_and_counts_the_skipped(self):
         cam, fmt = rig_camera(100)
@@ -302,6 +424,17 @@ class TestLatest:
                 stream.read(timeout_ms=1000)
             del kept
             stream.read()
+
+    def test_an_sdk_that_answers_time_outs_at_once_is_not_spun_on(self, fast):
+        cam, fmt = fast
+        sim.inject("LxGetImage", result=lx.LX_TIMEOUT, count=1000000)
+        with FrameStream(cam, fmt, latest=True) as stream:
+            sim.reset_call_counts()
+            time.sleep(0.5)
+            calls = sim.call_count("LxGetImage")
+            with pytest.raises(CaptureTimeoutError):
+                stream.read()
+        assert calls < 50  # about one a wait step of 100 ms, not one a microsecond
 
     def test_a_capture_failure_reaches_the_reader(self, slow):
         cam, fmt = slow
@@ -397,6 +530,7 @@ LIMITED_CHILD = r"""
 import resource, sys
 import pylentrasdk as lx
 from pylentrasdk import sim
+from pylentrasdk.formats import Format
 from pylentrasdk.stream import FrameStream
 
 width, height, headroom, latest = (int(a) for a in sys.argv[1:])

@@ -74,6 +74,32 @@ def test_frame_numbers_of_stream_frames_and_what_has_none(lentra_camera):
         frame_number(np.zeros(10, np.uint8), fmt.format)
 
 
+def test_helpers_take_the_camera_layers_formats_frames_and_cameras(lentra_rig):
+    with lx.Camera("KAVN") as cam:
+        cam.controls["saturation"] = 200
+        for text in ("640x480:RGB16", "640x480:UYVY"):
+            cam.format = text
+            frame = cam.read()
+            fmt = lx.Format.parse(text)
+            number = frame_number(frame)
+            assert number == frame.number == frame_number(frame.array, fmt)
+            expected = expected_frame(frame, camera=cam)
+            assert expected.dtype == frame.array.dtype and np.array_equal(frame.array, expected)
+            assert not np.array_equal(frame.array, expected_frame(frame))  # at the defaults
+            assert np.array_equal(expected_frame(fmt, number, cam.handle),
+                                  expected_frame(frame.format, number, cam))
+        with pytest.raises(TypeError, match="brings its own number"):
+            expected_frame(frame, number)
+        with pytest.raises(TypeError, match="needs the frame's number"):
+            expected_frame(fmt)
+        with pytest.raises(TypeError, match="fmt, the LxFormat or Format .* is needed"):
+            frame_number(frame.array)
+        with pytest.raises(ValueError, match="MJPG"):
+            expected_frame(lx.Format.parse("640x480:MJPG"), 0)
+    with pytest.raises(lx.CameraClosedError):
+        expected_frame(frame, camera=cam)
+
+
 def test_expected_frame_refuses_what_it_cannot_know(lentra_camera):
     formats = lx.LxGetFormatList(lentra_camera)[1]
     mjpg = next(f for f in formats if f.format == lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_MJPG)
@@ -87,6 +113,10 @@ def test_expected_frame_refuses_what_it_cannot_know(lentra_camera):
         with pytest.raises(ValueError, match="32-bit"):
             expected_frame(fmt, number)
     assert np.array_equal(expected_frame(fmt, np.uint32(7)), expected_frame(fmt, 7))
+    # A control that answers while its range does not: its default, and so the frame, is unknown.
+    sim.inject("LxGetISPImageProcessingRange", status=-1)
+    with pytest.raises(RuntimeError, match="LxGetISPImageProcessingRange gave no range"):
+        expected_frame(fmt, 0, lentra_camera)
     lx.LxClose(lentra_camera)
     with pytest.raises(RuntimeError, match="LX_STATUS_NOT_OPEN"):
         expected_frame(fmt, 0, lentra_camera)
@@ -128,3 +158,10 @@ def test_a_with_block_withdraws_its_own_fault_and_keeps_the_others(lentra_camera
     with lentra_inject("LxGetDeviceName", status=-5, count=2):
         assert name_status() == -5
     assert name_status() == 0
+    # A fault used up before the call counts were reset stays used up.
+    lentra_inject("LxGetHardwareID", status=-1)
+    assert lx.LxGetHardwareID(lentra_camera)[0] == -1
+    sim.reset_call_counts()
+    with lentra_inject("LxGetDeviceName", status=-5):
+        pass
+    assert lx.LxGetHardwareID(lentra_camera)[0] == 0

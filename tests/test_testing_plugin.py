@@ -111,9 +111,23 @@ def test_a_users_tests_of_each_fixture_pass(pytester):
             assert lx.LxGetImage(lentra_camera, 3000, fmt)[0] == lx.LX_SUCCESS
             lentra_inject("LxGetDeviceName", status="LX_STATUS_IO_ERROR", text="half")
             assert lx.LxGetDeviceName(lentra_camera) == (-8, "half")
+
+        opened = []
+
+        def test_cam_is_the_first_camera_as_a_camera_object(lentra_cam):
+            assert isinstance(lentra_cam, lx.Camera) and lentra_cam.name == {names[0]!r}
+            assert sim.call_count("LxOpen") == 0
+            lentra_cam.format = "640x480:NV12"
+            frames = [lentra_cam.read() for _ in range(3)]
+            assert [frame_number(frame) for frame in frames] == [f.number for f in frames]
+            assert np.array_equal(frames[-1].array, expected_frame(frames[-1], camera=lentra_cam))
+            opened.append(lentra_cam)
+
+        def test_cam_was_closed_after_its_test():
+            assert opened[0].closed
     """.format(names=DEFAULT_NAMES))
     result = pytester.runpytest("-W", "error")
-    result.assert_outcomes(passed=3, warnings=0)
+    result.assert_outcomes(passed=5, warnings=0)
 
 
 def test_a_failing_test_leaves_no_fault_rig_camera_or_pacing_in_any_order(pytester, session_rig):
@@ -139,6 +153,10 @@ def test_a_failing_test_leaves_no_fault_rig_camera_or_pacing_in_any_order(pytest
             sim.set_pacing("free-run")
             assert False, "the test fails with its faults in place"
 
+        def test_fails_with_a_fault_of_lentra_inject_alone(lentra_inject):
+            lentra_inject("LxGetDeviceName", status=-1, count=100)
+            assert False, "the test fails with its fault in place"
+
         def test_finds_the_session_rig_untouched():
             assert_untouched()
 
@@ -149,7 +167,7 @@ def test_a_failing_test_leaves_no_fault_rig_camera_or_pacing_in_any_order(pytest
         if order == "reversed":
             pytester.makepyfile(conftest=SESSION_RIG + REVERSED)
         result = pytester.runpytest()
-        result.assert_outcomes(passed=3, failed=1)
+        result.assert_outcomes(passed=3, failed=2)
         # This process's rig is the one the last session left: the session rig, made again.
         assert [str(n) for n in lx.LxDiscoverCameraDevices()[1]] == ["Session camera"]
 
@@ -170,6 +188,10 @@ def test_the_marker_rig_is_used_and_replaced_by_the_one_before(pytester, session
             assert lentra_rig.cameras == ["From a file"]
             assert sim.get_pacing() == "free-run"
 
+        @pytest.mark.lentra_rig("bench.json")
+        def test_the_camera_object_of_a_marked_rig(lentra_cam):
+            assert lentra_cam.name == "From a file"
+
         @pytest.mark.lentra_rig('{"devices": [{"name": "From text"}, {"name": "Second"}]}')
         def test_json_text_with_no_fixture_named():
             assert [str(n) for n in lx.LxDiscoverCameraDevices()[1]] == ["From text", "Second"]
@@ -184,7 +206,7 @@ def test_the_marker_rig_is_used_and_replaced_by_the_one_before(pytester, session
     """)
     result = pytester.runpytest("--rootdir", str(pytester.path), "-p", "no:cacheprovider",
                                 str(pytester.path / "test_marked.py"))
-    result.assert_outcomes(passed=4)
+    result.assert_outcomes(passed=5)
 
 
 def test_a_marker_that_does_not_load_fails_setup_in_one_line(pytester, session_rig):
@@ -294,11 +316,83 @@ def test_cameras_opened_by_the_rig_are_stopped_and_closed_at_its_end(lentra_rig)
     assert sim.call_count("LxClose") == 1
 
 
-@pytest.fixture
-def fault_left_before():
-    sim.inject("LxDiscoverCameraDevices", status=-1, count=5)
+def test_faults_its_fixtures_set_before_the_rig_are_kept_and_the_sessions_are_not(pytester):
+    pytester.makepyfile(test_kept="""
+        import pytest
+        import pylentrasdk as lx
+        from pylentrasdk import sim
+
+        @pytest.fixture
+        def busy_name(lentra_inject):
+            lentra_inject("LxGetDeviceName", status="LX_STATUS_BUSY")
+
+        @pytest.fixture
+        def failing_discovery_and_write():
+            sim.inject("LxDiscoverCameraDevices", status=-1)
+            sim.fail_file_writes(1)
+
+        def test_leaves_a_fault_to_the_session():
+            sim.inject("LxGetHardwareID", status=-1, count=100)
+
+        def test_keeps_its_fixtures_faults(busy_name, failing_discovery_and_write, lentra_camera,
+                                           lentra_rig):
+            assert lentra_rig.cameras == {names!r}           # the load used no fault up
+            assert lx.LxDiscoverCameraDevices()[0] == -1
+            assert lx.LxGetDeviceName(lentra_camera)[0] == lx.LxStatus.LX_STATUS_BUSY
+            assert lx.LxExportSensorConfig(lentra_camera, "sensor.bin") != 0
+            assert lx.LxExportSensorConfig(lentra_camera, "sensor.bin") == 0
+            assert lx.LxGetHardwareID(lentra_camera)[0] == 0   # the session's fault is gone
+    """.format(names=DEFAULT_NAMES))
+    result = pytester.runpytest("-W", "error")
+    result.assert_outcomes(passed=2)
 
 
-def test_the_rig_is_found_whatever_faults_were_left_before_it(fault_left_before, lentra_rig):
-    assert lentra_rig.cameras == DEFAULT_NAMES
-    assert lx.LxDiscoverCameraDevices()[0] == 0
+def test_a_thread_a_test_left_running_is_named_and_reaches_no_later_rig(pytester):
+    pytester.makepyfile(test_thread="""
+        import _thread
+        import threading
+        import time
+        import pylentrasdk as lx
+        from pylentrasdk import sim
+
+        stop = threading.Event()
+        asked = {"calls": 0, "status": None}
+
+        def ask_for_the_name(cam):
+            while not stop.is_set():
+                asked["status"] = lx.LxGetDeviceName(cam)[0]
+                asked["calls"] += 1
+
+        def test_leaves_a_thread_running(lentra_camera):
+            global poller
+            poller = threading.Thread(target=ask_for_the_name, args=(lentra_camera,),
+                                      name="name poller", daemon=True)
+            poller.start()
+
+        def test_is_not_reached_by_it(lentra_camera, lentra_inject):
+            lentra_inject("LxGetDeviceName", status="LX_STATUS_BUSY")
+            calls = asked["calls"]
+            while asked["calls"] < calls + 1000:
+                assert poller.is_alive()
+                time.sleep(0.001)
+            assert asked["status"] == lx.LxStatus.LX_STATUS_INVALID_HANDLE
+            assert sim.call_count("LxGetDeviceName") == 0
+            assert lx.LxGetDeviceName(lentra_camera)[0] == lx.LxStatus.LX_STATUS_BUSY
+
+        def test_stops_it():
+            stop.set()
+            poller.join()
+
+        def test_a_thread_python_did_not_start_is_not_named(lentra_rig):
+            # Python lists such a thread for ever once it has called into Python.
+            called = threading.Event()
+            _thread.start_new_thread(lambda: (threading.current_thread(), called.set()), ())
+            called.wait()
+    """)
+    # As a user's run shows it (this suite makes warnings errors, and the run inherits that).
+    result = pytester.runpytest("-W", "always::pylentrasdk.testing.LentraThreadWarning")
+    result.assert_outcomes(passed=4, warnings=1)
+    result.stdout.fnmatch_lines([
+        "*test_thread.py::test_leaves_a_thread_running",
+        "*LentraThreadWarning: the test left thread 'name poller' (ask_for_the_name) running*",
+    ])

@@ -192,7 +192,7 @@ def test_cameras_imu_and_snapshot_answer_what_the_cameras_have(viewer):
     cameras = viewer.json("/api/cameras")
     assert [c["imu"] for c in cameras] == [False, True, False]
     webcam = cameras[WEBCAM]
-    assert webcam["formats"][0] == {"index": 0, "format": "YUY2", "width": 640, "height": 480,
+    assert webcam["formats"][0] == {"index": 0, "fourcc": "YUY2", "width": 640, "height": 480,
                                     "fps": 30}
     reading = viewer.json("/api/cameras/1/imu")
     assert len(reading["acc"]) == len(reading["gyro"]) == 3 and reading["temperature"] > 0

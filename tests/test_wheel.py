@@ -29,6 +29,9 @@ assert result == lx.LX_SUCCESS, result
 frames.to_png(frame, fmt, "frame.png")
 # libyuv (bundled) splits the YUY2 planes for JPEG
 assert frames.to_jpeg(np.zeros(64 * 16 * 2, np.uint8), lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2, 80, 64, 16)
+# Highway (bundled) chooses the SIMD kernels that convert YUY2 to RGB, here on two threads
+assert frames.to_rgb(np.zeros(64 * 16 * 2, np.uint8), lx.LX_IMAGE_FORMAT.LX_IMAGE_FORMAT_YUY2, 64, 16,
+                     threads=2).shape == (16, 64, 3)
 for module in glob.glob(os.path.join(package, "*.so")):
     env = dict(os.environ)
     env.pop("LD_LIBRARY_PATH", None)
@@ -58,6 +61,7 @@ def test_the_wheel_is_self_contained(tmp_path):
                                                   "pylentractl.py"))], package
     assert any(n.startswith("pylentrasdk.libs/libturbojpeg") for n in names)
     assert any(n.startswith("pylentrasdk.libs/libyuv") for n in names)
+    assert any(n.startswith("pylentrasdk.libs/libhwy") for n in names)
     assert {"pylentrasdk/py.typed", "pylentrasdk/pyLentraSDK.pyi", "pylentrasdk/stream.pyi"} <= set(names)
     assert {"pylentrasdk/viewer/page/" + n for n in ("index.html", "viewer.css", "viewer.js")} \
         <= set(names)

@@ -1,7 +1,7 @@
 """Mistakes the stubs let mypy catch. tests/test_stubs.py expects one error on every line that
 ends in "# error" and none elsewhere (it is never run)."""
 import pylentrasdk as lx
-from pylentrasdk import frames
+from pylentrasdk import frames, sim
 
 cam = lx.LxInitialCameraDevice(0)
 name: int = lx.LxGetDeviceName(cam)[1]  # error
@@ -18,10 +18,13 @@ camera = lx.Camera(0)
 camera.capture().number.upper()  # error
 level: str = camera.controls["brightness"]  # error
 camera.format = 3  # error
+stamp: int = sim.read_frame_number(frame, formats[0])  # error
 
-from pylentrasdk.testing import FaultInjector, LentraRig  # noqa: E402
+from pylentrasdk.testing import FaultInjector, LentraRig, expected_frame  # noqa: E402
 
 
 def test_capture(lentra_rig: LentraRig, lentra_inject: FaultInjector) -> None:
     lentra_rig.open(0.5)  # error
     lentra_inject("LxGetImage", reslt="LX_TIMEOUT")  # error
+    expected_frame(formats[0].format, 0)  # error
+    expected_frame(camera.capture(), 0)  # error

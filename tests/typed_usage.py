@@ -1,6 +1,6 @@
 """Code a user writes against the package's types. tests/test_stubs.py type-checks it with mypy
 (it is never run): the assignments below only pass if the stubs give every result its real type."""
-from typing import List, Optional, Tuple
+from typing import List, Optional, Tuple, Union
 
 import numpy
 import numpy.typing
@@ -70,3 +70,8 @@ with FaultInjector()("LxGetImage", result="LX_BUFFER_CORRUPTED", count=2):
     pass
 stamped: int = frame_number(frame, fmt)
 expected: numpy.typing.NDArray[numpy.uint8] = expected_frame(fmt, stamped, opened_cam)
+lentra_cam = lx.Camera(0)                    # in a test: the lentra_cam fixture
+read = lentra_cam.read()
+as_read: numpy.typing.NDArray[Union[numpy.uint8, numpy.uint16]] = expected_frame(
+    read, camera=lentra_cam)
+flat: numpy.typing.NDArray[numpy.uint8] = expected_frame(lentra_cam.format, frame_number(read))

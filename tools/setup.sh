@@ -13,7 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 venv="${VENV:-.venv}"
-debs=(g++ pkg-config ccache nlohmann-json3-dev libspdlog-dev libyaml-cpp-dev libturbojpeg0-dev zlib1g-dev libyuv-dev)
+debs=(g++ pkg-config ccache nlohmann-json3-dev libspdlog-dev libyaml-cpp-dev libturbojpeg0-dev zlib1g-dev libyuv-dev
+      libhwy-dev)
 # The viewer's browser tests (tests/test_viewer_browser.py) drive Debian's chromium, headless,
 # through its own driver /usr/bin/chromedriver: nothing is downloaded at test time.
 debs+=(chromium chromium-driver)

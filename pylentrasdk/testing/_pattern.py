@@ -6,9 +6,21 @@ built on it. Raw formats are named as in the page ("YUY2", "RGB16", ...); adjust
 values the page's "Adjustments" and "Zoom" sections take, with the keys of NEUTRAL.
 """
 
+from __future__ import annotations
+
 import math
+from typing import Mapping, TypeVar
 
 import numpy as np
+import numpy.typing as npt
+
+# Whole-number pixel values as the pattern computes them (before they become bytes).
+Ints = npt.NDArray[np.int64]
+Ints32 = npt.NDArray[np.int32]
+# A position along an axis, or an array of them.
+_Position = TypeVar("_Position", int, Ints)
+# The adjustments a frame is drawn with: the keys of NEUTRAL (the flips are bools).
+Adjustments = Mapping[str, int]
 
 BARS = np.array(
     [
@@ -25,7 +37,7 @@ BARS = np.array(
 )
 ELEMENT = (255, 128, 0)
 
-NEUTRAL = {
+NEUTRAL: dict[str, int] = {
     "level": 100,
     "warmth": 0,
     "zoom": 100,
@@ -44,7 +56,7 @@ RAW_FORMATS = ("YUY2", "UYVY", "NV12", "BGRA", "BGRX", "BGR", "RGB", "RGB16")
 
 
 class Layout:
-    def __init__(self, width, height):
+    def __init__(self, width: int, height: int) -> None:
         self.width, self.height = width, height
         self.cell = max(4, 2 * (min(width, height) // 128))
         self.bar_rows = 2 * (height // 3)
@@ -57,7 +69,8 @@ class Layout:
             height - self.side,
         ) // 2)
 
-    def element_origin(self, number, flip_horizontal=False, flip_vertical=False):
+    def element_origin(self, number: int, flip_horizontal: bool = False,
+                       flip_vertical: bool = False) -> tuple[int, int]:
         x = 2 * ((number * self.step) % self.positions)
         y = self.y0
         if flip_horizontal:
@@ -67,19 +80,19 @@ class Layout:
         return x, y
 
 
-def _clip(a):
+def _clip(a: Ints) -> Ints:
     return np.clip(a, 0, 255)
 
 
-def _div100(a):
+def _div100(a: Ints) -> Ints:
     return (a + 50) // 100
 
 
-def _luma(rgb):
+def _luma(rgb: Ints) -> Ints:
     return (77 * rgb[..., 0] + 150 * rgb[..., 1] + 29 * rgb[..., 2] + 128) // 256
 
 
-def adjust(rgb, adjustments):
+def adjust(rgb: npt.ArrayLike, adjustments: Adjustments | None) -> Ints:
     """Applies the documented colour adjustments to an int array of shape (..., 3)."""
     a = dict(NEUTRAL, **(adjustments or {}))
     contrast = min(max(a["contrast"], 0), 400)
@@ -100,8 +113,8 @@ def adjust(rgb, adjustments):
     grey = _luma(v)[..., None]
     v = _clip(grey + _div100((v - grey) * saturation))
     exponent = 100 / gamma
-    table = [math.floor(255 * math.pow(i / 255, exponent) + 0.5) for i in range(256)]
-    table = _clip(np.array(table, dtype=np.int64))
+    levels = [math.floor(255 * math.pow(i / 255, exponent) + 0.5) for i in range(256)]
+    table = _clip(np.array(levels, dtype=np.int64))
     v = table[v]
     y = _luma(v)
     if effect == 1:
@@ -117,30 +130,30 @@ def adjust(rgb, adjustments):
     return v
 
 
-def _toward_zero(a, b):
+def _toward_zero(a: int, b: int) -> int:
     return abs(a) // b * (1 if a >= 0 else -1)
 
 
 class CropAxis:
     """Which picture pixels zoom, pan or tilt show along one axis."""
 
-    def __init__(self, side, zoom, shift):
+    def __init__(self, side: int, zoom: int, shift: int) -> None:
         self.side = side
         self.length = max(1, side * 100 // zoom)
         room = (side - self.length) // 2
         self.start = room + _toward_zero(shift * room, 100)
 
-    def picture_at(self, v):
+    def picture_at(self, v: _Position) -> _Position:
         return self.start + v * self.length // self.side
 
-    def frame_span(self, first, count):
-        def through(v):
+    def frame_span(self, first: int, count: int) -> tuple[int, int]:
+        def through(v: int) -> int:
             out = (v - self.start) * self.side // self.length
             return 2 * (min(max(out, 0), self.side) // 2)
         return through(first), through(first + count)
 
 
-def stamp_cells(number):
+def stamp_cells(number: int) -> npt.NDArray[np.bool_]:
     """8 x 8 booleans (row, column): True where the stamp cell is white."""
     cells = np.zeros((8, 8), dtype=bool)
     for k in range(32):
@@ -151,7 +164,8 @@ def stamp_cells(number):
     return cells
 
 
-def picture(width, height, number, adjustments=None):
+def picture(width: int, height: int, number: int,
+            adjustments: Adjustments | None = None) -> npt.NDArray[np.uint8]:
     """The RGB picture of frame `number`, shape (height, width, 3), dtype uint8."""
     a = dict(NEUTRAL, **(adjustments or {}))
     layout = Layout(width, height)
@@ -195,7 +209,7 @@ def picture(width, height, number, adjustments=None):
     return image
 
 
-def to_yuv(image):
+def to_yuv(image: npt.NDArray[np.uint8]) -> tuple[Ints32, Ints32, Ints32]:
     """BT.601 limited-range Y, U, V planes (int32) of an RGB picture."""
     r, g, b = (image[..., i].astype(np.int32) for i in range(3))
     y = ((66 * r + 129 * g + 25 * b + 128) >> 8) + 16
@@ -204,14 +218,14 @@ def to_yuv(image):
     return y, u, v
 
 
-def encode(image, fmt):
+def encode(image: npt.NDArray[np.uint8], fmt: str) -> npt.NDArray[np.uint8]:
     """The bytes of an RGB picture in the raw pixel format named `fmt` (e.g. "YUY2")."""
     height, width = image.shape[:2]
     r, g, b = (image[..., i].astype(np.int32) for i in range(3))
     if fmt in ("YUY2", "UYVY", "NV12"):
         y, u, v = to_yuv(image)
         if fmt == "NV12":
-            def block(p):
+            def block(p: Ints32) -> Ints32:
                 return (p[0::2, 0::2] + p[0::2, 1::2] + p[1::2, 0::2] + p[1::2, 1::2] + 2) // 4
 
             chroma = np.stack([block(u), block(v)], axis=-1).reshape(height // 2, width)
@@ -236,6 +250,7 @@ def encode(image, fmt):
     return np.asarray(out, dtype=np.uint8).reshape(-1)
 
 
-def expected_frame(fmt, width, height, number, adjustments=None):
+def expected_frame(fmt: str, width: int, height: int, number: int,
+                   adjustments: Adjustments | None = None) -> npt.NDArray[np.uint8]:
     """The exact bytes of raw frame `number`, as a flat uint8 array."""
     return encode(picture(width, height, number, adjustments), fmt)

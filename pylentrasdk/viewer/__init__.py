@@ -1,14 +1,16 @@
-"""A live viewer of the cameras in the browser: `lxctl view`.
+"""A live viewer of the cameras in the browser: the web server behind `lxctl view`.
 
-`lxctl view [--host ADDRESS] [--port PORT] [--no-browser]` starts a local web server (aiohttp,
-the optional extra `pip install pylentrasdk[viewer]`) that shows every camera's picture, its
-controls and its IMU, and prints one line, `Viewer at http://HOST:PORT/?token=TOKEN`. Ctrl-C or
-SIGTERM stops every stream, closes the cameras and ends with status 0. The page and the HTTP
-interface are described in docs/viewer.md.
+`run(host, port)` serves every camera's picture, its controls and its IMU (aiohttp, the optional
+extra `pip install pylentrasdk[viewer]`) on a local address until Ctrl-C or SIGTERM, then stops
+every stream and closes the cameras. It prints one line, `Viewer at http://HOST:PORT/?token=TOKEN`.
+The page and the HTTP interface are described in docs/viewer.md; the command line is lxctl's
+(pylentrasdk.cli.view).
 
-This module only adds the command to lxctl: it imports nothing of the web library until the
-command runs, so lxctl works without the extra.
+    hub.py      one Hub per camera: its shared capture, over pylentrasdk.Camera
+    server.py   the web application: page files, the HTTP interface, the checks of every request
 """
+
+from __future__ import annotations
 
 import asyncio
 import ipaddress
@@ -19,36 +21,16 @@ import socket
 import sys
 import threading
 import webbrowser
+from typing import Callable
 
-DEFAULT_HOST = "127.0.0.1"
-DEFAULT_PORT = 8765
-INSTALL_HINT = "pip install pylentrasdk[viewer]"
-
-__all__ = ["DEFAULT_HOST", "DEFAULT_PORT", "INSTALL_HINT", "add_arguments", "run", "is_loopback",
-           "serve"]
+__all__ = ["ViewerError", "is_loopback", "run", "serve"]
 
 
-def _port(text):
-    import argparse
-
-    if not text.isdigit() or int(text) > 65535:
-        raise argparse.ArgumentTypeError("{!r} is not a port number (0 to 65535)".format(text))
-    return int(text)
+class ViewerError(Exception):
+    """The viewer cannot listen where it was asked to."""
 
 
-def add_arguments(parser):
-    """The options of `lxctl view`."""
-    parser.add_argument("--host", default=DEFAULT_HOST, metavar="ADDRESS",
-                        help="the address to listen on ({}: this machine only)".format(
-                            DEFAULT_HOST))
-    parser.add_argument("--port", type=_port, default=DEFAULT_PORT,
-                        help="the port to listen on ({}; 0 picks a free one)".format(
-                            DEFAULT_PORT))
-    parser.add_argument("--no-browser", action="store_true",
-                        help="do not open the viewer in a browser")
-
-
-def is_loopback(host):
+def is_loopback(host: str) -> bool:
     """Whether `host` (an address or a name) reaches this machine only."""
     try:
         return ipaddress.ip_address(host).is_loopback
@@ -59,14 +41,14 @@ def is_loopback(host):
     except (OSError, UnicodeError):
         return False
     return bool(found) and all(
-        ipaddress.ip_address(entry[4][0].split("%")[0]).is_loopback for entry in found)
+        ipaddress.ip_address(str(entry[4][0]).split("%")[0]).is_loopback for entry in found)
 
 
-def _url_host(host):
+def _url_host(host: str) -> str:
     return "[{}]".format(host) if ":" in host else host
 
 
-def _open_browser(url):
+def _open_browser(url: str) -> None:
     # A console browser would take over the terminal the viewer's line is on: on a machine
     # without a graphical display there is no browser to open.
     if sys.platform.startswith("linux") and not (os.environ.get("DISPLAY")
@@ -78,13 +60,14 @@ def _open_browser(url):
         pass
 
 
-async def serve(host, port, token, ready, stop):
+async def serve(host: str, port: int, token: str, ready: Callable[[str], None],
+                stop: asyncio.Event) -> None:
     """Serves the viewer on `host`:`port` until the event `stop` is set, then stops every
     stream and closes the cameras. `ready(url)` is called once it listens. Raises OSError
     when it cannot listen there."""
     from aiohttp import web
 
-    from pylentrasdk.viewer.server import Viewer
+    from .server import Viewer
 
     viewer = Viewer(token, host, port)
     runner = web.AppRunner(viewer.app, access_log=None, handle_signals=False,
@@ -101,58 +84,32 @@ async def serve(host, port, token, ready, stop):
         await runner.cleanup()
 
 
-def _usage_error(message):
-    # One line and exit status 2, as lxctl's usage errors (and argparse's) end. Raised as
-    # SystemExit rather than lxctl's own exception class, which is another class when lxctl
-    # runs as `python -m pylentrasdk.cli`.
-    sys.stderr.write("lxctl: {}\n".format(message))
-    raise SystemExit(2)
-
-
-def _refused(message):
-    # One line and exit status 1, as lxctl ends when the cameras or the SDK refuse.
-    sys.stderr.write("lxctl: {}\n".format(message))
-    raise SystemExit(1)
-
-
-def run(args):
-    """Runs `lxctl view` until Ctrl-C or SIGTERM; what lxctl shows at the end."""
-    try:
-        import aiohttp  # noqa: F401
-    except ImportError:
-        _usage_error("the viewer needs its web library; install it with: {}".format(
-            INSTALL_HINT))
-    from pylentrasdk.cli import Shown
-
-    host = args.host
+def run(host: str, port: int, open_browser: bool = True) -> None:
+    """Serves the viewer until Ctrl-C or SIGTERM. Raises ViewerError when it cannot listen on
+    `host`:`port`, and the camera layer's LentraError when the cameras cannot be listed."""
     token = secrets.token_urlsafe(32)
 
-    async def main():
+    async def main() -> None:
         stop = asyncio.Event()
         loop = asyncio.get_running_loop()
         for number in (signal.SIGINT, signal.SIGTERM):
             loop.add_signal_handler(number, stop.set)
 
-        def ready(url):
+        def ready(url: str) -> None:
             sys.stdout.write("Viewer at {}\n".format(url))
             sys.stdout.flush()
             if not is_loopback(host):
                 sys.stderr.write(
                     "lxctl: warning: listening on {}: anyone who can reach this address and "
                     "has the token can watch and change the cameras\n".format(host))
-            if not args.no_browser:
+            if open_browser:
                 threading.Thread(target=_open_browser, args=(url,), daemon=True).start()
 
-        await serve(host, args.port, token, ready, stop)
-
-    from pylentrasdk.viewer.cameras import CameraError
+        await serve(host, port, token, ready, stop)
 
     try:
         asyncio.run(main())
-    except CameraError as error:  # the cameras could not even be listed
-        _refused(error)
     except OSError as error:
         # aiohttp's text is "error while attempting to bind on address (...): <the reason>".
-        _usage_error("cannot listen on {}:{}: {}".format(
-            host, args.port, str(error.strerror or error).rsplit(": ", 1)[-1]))
-    return Shown({"stopped": True}, [])
+        raise ViewerError("cannot listen on {}:{}: {}".format(
+            host, port, str(error.strerror or error).rsplit(": ", 1)[-1])) from None

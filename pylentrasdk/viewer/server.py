@@ -8,15 +8,19 @@ server's own origin. Page files are served from a table read at start-up, never 
 taken from the request, so nothing outside the page folder can be reached.
 """
 
+from __future__ import annotations
+
 import asyncio
 import hmac
 import ipaddress
 import json
 import os
+from typing import NoReturn
 
 from aiohttp import web
+from aiohttp.typedefs import Handler
 
-from pylentrasdk.viewer.cameras import CameraError, ControlError, Hub, discover, valid_value
+from .hub import CameraError, ControlError, Hub, discover, valid_value
 
 PAGE_FOLDER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "page")
 _TYPES = {".html": "text/html", ".css": "text/css", ".js": "text/javascript",
@@ -35,13 +39,13 @@ _SECURITY_HEADERS = {
 }
 
 
-def _error(status, message):
+def _error(status: int, message: str) -> web.Response:
     return web.json_response({"error": message}, status=status, headers=_SECURITY_HEADERS)
 
 
-def _page_files():
+def _page_files() -> dict[str, tuple[bytes, str]]:
     """name -> (bytes, content type) of every file in the page folder."""
-    files = {}
+    files: dict[str, tuple[bytes, str]] = {}
     for name in sorted(os.listdir(PAGE_FOLDER)):
         path = os.path.join(PAGE_FOLDER, name)
         kind = _TYPES.get(os.path.splitext(name)[1])
@@ -51,7 +55,7 @@ def _page_files():
     return files
 
 
-def allowed_hosts(host, port):
+def allowed_hosts(host: str, port: int) -> set[str] | None:
     """The Host header values this server answers to: its own address with its port, and, on a
     loopback or wildcard address, `localhost` too. None when any IP literal with our port goes
     (listening on every address, where the machine's own addresses are not known)."""
@@ -68,7 +72,7 @@ def allowed_hosts(host, port):
     return names
 
 
-def _host_allowed(header, hosts, port):
+def _host_allowed(header: str, hosts: set[str] | None, port: int) -> bool:
     if hosts is not None:
         return header.lower() in hosts
     name, _, given = header.rpartition(":")
@@ -87,14 +91,14 @@ class Viewer:
     """The application and its cameras. `host` and `port` are where it listens (the port once
     bound; `bind_port` may be called later when it was 0)."""
 
-    def __init__(self, token, host, port):
+    def __init__(self, token: str, host: str, port: int) -> None:
         self.token = token.encode("ascii")
         self.host = host
         self.port = port
         self.hosts = allowed_hosts(host, port)
         self.cookie = "lxviewer_{}".format(port)
         self.files = _page_files()
-        self.hubs = []
+        self.hubs: list[Hub] = []
         self.app = web.Application(middlewares=[self._guard], client_max_size=_MAX_BODY)
         self.app.on_startup.append(self._start)
         self.app.on_shutdown.append(self._shutdown)
@@ -111,28 +115,28 @@ class Viewer:
             web.get("/{file}", self._file),
         ])
 
-    def bind_port(self, port):
+    def bind_port(self, port: int) -> None:
         self.port = port
         self.hosts = allowed_hosts(self.host, port)
         self.cookie = "lxviewer_{}".format(port)
 
     # -- life --------------------------------------------------------------------------------
-    async def _start(self, app):
+    async def _start(self, app: web.Application) -> None:
         loop = asyncio.get_running_loop()
         devices = await loop.run_in_executor(None, discover)
         self.hubs = [Hub(device, loop) for device in devices]
 
-    async def _shutdown(self, app):
+    async def _shutdown(self, app: web.Application) -> None:
         # Every stream stops and every camera is closed; viewers' responses end with them.
         await asyncio.gather(*(hub.shutdown() for hub in self.hubs))
 
-    async def _cleanup(self, app):
+    async def _cleanup(self, app: web.Application) -> None:
         # After every connection has closed, so no handler calls a camera any more.
         for hub in self.hubs:
             hub.release()
 
     # -- the checks --------------------------------------------------------------------------
-    def _token_of(self, request):
+    def _token_of(self, request: web.Request) -> str | None:
         given = request.query.get("token")
         if given is None:
             scheme, _, value = request.headers.get("Authorization", "").partition(" ")
@@ -143,7 +147,7 @@ class Viewer:
         return given
 
     @web.middleware
-    async def _guard(self, request, handler):
+    async def _guard(self, request: web.Request, handler: Handler) -> web.StreamResponse:
         if not _host_allowed(request.headers.get("Host", ""), self.hosts, self.port):
             return _error(403, "this viewer does not answer to that Host")
         given = self._token_of(request)
@@ -163,7 +167,7 @@ class Viewer:
         return response
 
     # -- page files ----------------------------------------------------------------------------
-    async def _index(self, request):
+    async def _index(self, request: web.Request) -> web.Response:
         body, kind = self.files["index.html"]
         response = web.Response(body=body, content_type=kind, headers=_SECURITY_HEADERS)
         # The page's own requests (its pictures and fetches) carry the token in this cookie.
@@ -171,20 +175,20 @@ class Viewer:
                             samesite="Strict", path="/")
         return response
 
-    async def _file(self, request):
+    async def _file(self, request: web.Request) -> web.Response:
         found = self.files.get(request.match_info["file"])
         if found is None:
             return _error(404, "no such page file")
         return web.Response(body=found[0], content_type=found[1], headers=_SECURITY_HEADERS)
 
     # -- the interface -------------------------------------------------------------------------
-    def _hub(self, request):
+    def _hub(self, request: web.Request) -> Hub:
         text = request.match_info["i"]
         if not text.isdigit() or int(text) >= len(self.hubs):
             raise LookupError("no camera {}".format(text))
         return self.hubs[int(text)]
 
-    def _format(self, request, hub):
+    def _format(self, request: web.Request, hub: Hub) -> int:
         """The format index the query names; the one streaming, or the first, when it names
         none."""
         text = request.query.get("format")
@@ -198,18 +202,18 @@ class Viewer:
             raise LookupError("camera {} has no format {}".format(hub.device.index, text))
         return int(text)
 
-    async def _cameras(self, request):
+    async def _cameras(self, request: web.Request) -> web.Response:
         return web.json_response([hub.device.info() for hub in self.hubs],
                                  headers=_SECURITY_HEADERS)
 
-    async def _status(self, request):
+    async def _status(self, request: web.Request) -> web.Response:
         try:
             hub = self._hub(request)
         except LookupError as error:
             return _error(404, str(error))
         return web.json_response(hub.status(), headers=_SECURITY_HEADERS)
 
-    async def _stream(self, request):
+    async def _stream(self, request: web.Request) -> web.StreamResponse:
         try:
             hub = self._hub(request)
             format_index = self._format(request, hub)
@@ -247,7 +251,7 @@ class Viewer:
             await asyncio.shield(hub.leave())
         return response
 
-    async def _snapshot(self, request):
+    async def _snapshot(self, request: web.Request) -> web.Response:
         try:
             hub = self._hub(request)
             format_index = self._format(request, hub)
@@ -265,7 +269,7 @@ class Viewer:
             _SECURITY_HEADERS, **{"Content-Disposition": 'attachment; filename="{}"'.format(
                 name)}))
 
-    async def _controls(self, request):
+    async def _controls(self, request: web.Request) -> web.Response:
         try:
             hub = self._hub(request)
             return web.json_response(await hub.query(hub.device.controls),
@@ -275,7 +279,7 @@ class Viewer:
         except CameraError as error:
             return _error(503, str(error))
 
-    async def _set_control(self, request):
+    async def _set_control(self, request: web.Request) -> web.Response:
         try:
             hub = self._hub(request)
         except LookupError as error:
@@ -297,7 +301,7 @@ class Viewer:
             return _error(503, str(error))
         return web.json_response({"value": read_back}, headers=_SECURITY_HEADERS)
 
-    async def _imu(self, request):
+    async def _imu(self, request: web.Request) -> web.Response:
         try:
             hub = self._hub(request)
         except LookupError as error:
@@ -311,5 +315,5 @@ class Viewer:
             return _error(503, str(error))
 
 
-def _no_constant(name):
+def _no_constant(name: str) -> NoReturn:
     raise ValueError("{} is not a number here".format(name))

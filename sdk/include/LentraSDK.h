@@ -29,23 +29,32 @@
 // ---------------------------------------------------------------------------------------------
 // Status codes. Every `int` result of the API is one of these (or, where a function documents
 // it, a non-negative answer). Each code has exactly one meaning throughout the library.
+//
+// LX_STATUS_CODES(X) lists every code once, as X(name, value, meaning); the constants below are
+// made from it, and so are the tables that name the codes (the library's log, Python's LxStatus).
 // ---------------------------------------------------------------------------------------------
-constexpr int LX_STATUS_OK = 0;
-constexpr int LX_STATUS_FAILED = -1;            // the operation failed on the device
-constexpr int LX_STATUS_INVALID_HANDLE = -2;    // the camera or route handle is empty
-constexpr int LX_STATUS_NOT_OPEN = -3;          // the camera has not been opened
-constexpr int LX_STATUS_BUSY = -4;              // already open, or in use by another operation
-constexpr int LX_STATUS_INVALID_ARGUMENT = -5;  // an argument is out of range or not offered
-constexpr int LX_STATUS_NOT_SUPPORTED = -6;     // this device or platform lacks the feature
-constexpr int LX_STATUS_NOT_STREAMING = -7;     // the operation needs a streaming camera
-constexpr int LX_STATUS_IO_ERROR = -8;          // a file could not be read or written
-constexpr int LX_STATUS_BAD_FILE = -9;          // a file is malformed (bad magic, size, CRC, ...)
-constexpr int LX_STATUS_READ_ONLY = -10;        // the control cannot be written
-constexpr int LX_STATUS_STREAMING = -11;        // the operation is not allowed while streaming
-constexpr int LX_STATUS_NOTHING_LOADED = -12;   // nothing to activate: no profile has been loaded
-constexpr int LX_STATUS_NO_DEVICE = -13;        // nothing answers: no I2C device acknowledges the
-                                                // address, no such sensor, no camera in program mode
-constexpr int LX_STATUS_NO_RIG = -14;           // the simulated rig's description failed to load
+#define LX_STATUS_CODES(X)                                                                         \
+    X(LX_STATUS_OK, 0, "success")                                                                  \
+    X(LX_STATUS_FAILED, -1, "the operation failed on the device")                                  \
+    X(LX_STATUS_INVALID_HANDLE, -2, "the camera or route handle is empty")                         \
+    X(LX_STATUS_NOT_OPEN, -3, "the camera has not been opened")                                    \
+    X(LX_STATUS_BUSY, -4, "already open, or in use by another operation")                          \
+    X(LX_STATUS_INVALID_ARGUMENT, -5, "an argument is out of range or not offered")                \
+    X(LX_STATUS_NOT_SUPPORTED, -6, "this device or platform lacks the feature")                    \
+    X(LX_STATUS_NOT_STREAMING, -7, "the operation needs a streaming camera")                       \
+    X(LX_STATUS_IO_ERROR, -8, "a file could not be read or written")                               \
+    X(LX_STATUS_BAD_FILE, -9, "a file is malformed (bad magic, size, CRC, ...)")                   \
+    X(LX_STATUS_READ_ONLY, -10, "the control cannot be written")                                   \
+    X(LX_STATUS_STREAMING, -11, "the operation is not allowed while streaming")                    \
+    X(LX_STATUS_NOTHING_LOADED, -12, "nothing to activate: no profile has been loaded")            \
+    X(LX_STATUS_NO_DEVICE, -13,                                                                    \
+      "nothing answers: no I2C device acknowledges the address, no such sensor, no camera in "     \
+      "program mode")                                                                              \
+    X(LX_STATUS_NO_RIG, -14, "the simulated rig's description failed to load")
+
+#define LX_STATUS_CONSTANT(name, value, meaning) constexpr int name = value;
+LX_STATUS_CODES(LX_STATUS_CONSTANT)
+#undef LX_STATUS_CONSTANT
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations (all 32-bit).

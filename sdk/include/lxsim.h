@@ -53,7 +53,16 @@ LENTRASDK_API const char* lxsim_load_error(void);
 // "value" of another shape than the function's output (a number for a text, a fraction or
 // 1e300 for an integer, a value for a function that hands back none).
 LENTRASDK_API int lxsim_inject(const char* function, int count, const char* fault_json);
+// As lxsim_inject, returning the fault's id (1 or more) instead of 0.
+LENTRASDK_API long lxsim_inject_fault(const char* function, int count, const char* fault_json);
+// Drops what is left of the fault of this id; other faults stay pending in their order. A fault
+// used up or cleared already leaves nothing to drop.
+LENTRASDK_API void lxsim_withdraw_fault(long id);
 LENTRASDK_API void lxsim_clear_faults(void);
+// The names of the current rig's cameras, as discovery gives them, as a JSON list (owned by the
+// library, valid until this thread's next call). It is no SDK call: nothing is counted and no
+// fault is taken.
+LENTRASDK_API const char* lxsim_camera_names(void);
 
 // The next `count` files the library writes (each written to a temporary file that is then
 // renamed into place) fail after the temporary file is written and before the rename, as on a
@@ -65,8 +74,13 @@ LENTRASDK_API int lxsim_fail_file_writes(int count);
 LENTRASDK_API int lxsim_set_pacing(int mode);
 LENTRASDK_API int lxsim_get_pacing(void);
 
+// Fires one pulse on the rig's trigger line: each camera in Non Periodic trigger mode that is
+// streaming makes one frame (sdk/docs/rig-description.md, "Trigger line"). Returns 0.
+LENTRASDK_API int lxsim_trigger(void);
+
 // Calls of the named SDK function since the last reset (negative for an unknown name, with the
-// reason in lxsim_last_error()).
+// reason in lxsim_last_error()). A call on a camera of a replaced rig counts nothing and takes
+// no fault: it answers as on an invalid handle.
 LENTRASDK_API long lxsim_call_count(const char* function);
 LENTRASDK_API void lxsim_reset_call_counts(void);
 

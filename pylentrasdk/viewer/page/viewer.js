@@ -32,7 +32,7 @@ class Tile {
     for (const f of camera.formats) {
       const option = document.createElement("option");
       option.value = f.index;
-      option.textContent = `${f.width} x ${f.height} ${f.format} @${f.fps}`;
+      option.textContent = `${f.width} x ${f.height} ${f.fourcc} @${f.fps}`;
       select.append(option);
     }
     select.addEventListener("change", () => { this.updateSnapshot(); if (this.playing) this.start(); });

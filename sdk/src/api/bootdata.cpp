@@ -51,12 +51,12 @@ int headerFromFile(const std::string& path, const char* function, std::unique_pt
 }  // namespace
 
 int LxGetBootdataHeaderV2(LxCameraHandle cam, std::unique_ptr<LxHeaderV2>& header) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(header);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(header);
     return headerFromCamera(cam, __func__, header, &lentra::BootData::headerV2);
 }
 
 int LxGetBootdataHeaderV3(LxCameraHandle cam, std::unique_ptr<LxHeaderV3>& header) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(header);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(header);
     return headerFromCamera(cam, __func__, header, &lentra::BootData::headerV3);
 }
 
@@ -71,7 +71,7 @@ int LxGetBootdataHeaderV3FromFile(std::string path, std::unique_ptr<LxHeaderV3>&
 }
 
 int LxFlashProductInfo(LxCameraHandle cam, std::string path) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     if (int status = lentra::checkPath(__func__, path); status != LX_STATUS_OK) return status;
     // The whole image is checked before the camera is touched: a bad one changes nothing.
     BootImage image;

@@ -40,7 +40,7 @@ int rangeOf(LxCameraHandle cam, const char* function, Fetch fetch, int32_t& min,
 }  // namespace
 
 int LxSetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, int32_t value, int32_t aux) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         const int status = c.controls().setUvc(prop, value, aux);
         return answer(__func__, status, refusal(status));
@@ -49,7 +49,7 @@ int LxSetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, in
 
 int LxGetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, int32_t& value,
                             int32_t& aux) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(value, aux);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(value, aux);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().uvcValue(prop, value, aux), "the camera lacks this control");
     });
@@ -57,7 +57,7 @@ int LxGetUVCImageProcessing(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, in
 
 int LxGetUVCImageProcessingRange(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES prop, int32_t& min,
                                  int32_t& max, int32_t& step, int32_t& def) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(min, max, step, def);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(min, max, step, def);
     const auto fetch = [&](lentra::ControlsModel& controls, lentra::PropertyRange& r) {
         return controls.uvcRange(prop, r);
     };
@@ -65,7 +65,7 @@ int LxGetUVCImageProcessingRange(LxCameraHandle cam, LX_UVC_IMAGE_PROPERTIES pro
 }
 
 int LxSetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, int32_t value) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         const int status = c.controls().setIsp(prop, value);
         return answer(__func__, status, refusal(status));
@@ -73,7 +73,7 @@ int LxSetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, in
 }
 
 int LxSetISPImageProcessingDefault(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().restoreIspDefaults(), "the camera has no ISP controls");
     });
@@ -81,7 +81,7 @@ int LxSetISPImageProcessingDefault(LxCameraHandle cam) {
 
 int LxGetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, int32_t& value,
                             int32_t& aux) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(value, aux);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(value, aux);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().ispValue(prop, value, aux), "the camera lacks this control");
     });
@@ -89,7 +89,7 @@ int LxGetISPImageProcessing(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, in
 
 int LxGetISPImageProcessingRange(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES prop, int32_t& min,
                                  int32_t& max, int32_t& step, int32_t& def) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(min, max, step, def);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(min, max, step, def);
     const auto fetch = [&](lentra::ControlsModel& controls, lentra::PropertyRange& r) {
         return controls.ispRange(prop, r);
     };
@@ -97,42 +97,42 @@ int LxGetISPImageProcessingRange(LxCameraHandle cam, LX_ISP_IMAGE_PROPERTIES pro
 }
 
 int LxGetCurrentGain(LxCameraHandle cam, uint8_t& gain) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(gain);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(gain);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().currentGain(gain), "the camera reports no gain");
     });
 }
 
 int LxGetCurrentExposure(LxCameraHandle cam, uint32_t& exposure) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(exposure);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(exposure);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().currentExposure(exposure), "the camera reports no exposure");
     });
 }
 
 int LxGetMaxFPS(LxCameraHandle cam, uint8_t& fps) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(fps);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(fps);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().maxFps(fps), "the camera has no frame-rate cap");
     });
 }
 
 int LxSetMaxFPS(LxCameraHandle cam, uint8_t fps) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().setMaxFps(fps), "no cap on this camera, or a cap of 0");
     });
 }
 
 int LxGetThroughPut(LxCameraHandle cam, uint16_t& throughput) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(throughput);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(throughput);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().throughput(throughput), "the camera has no throughput setting");
     });
 }
 
 int LxSetThroughPut(LxCameraHandle cam, uint16_t throughput) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().setThroughput(throughput),
                       "no throughput setting on this camera, or a throughput of 0");
@@ -140,28 +140,28 @@ int LxSetThroughPut(LxCameraHandle cam, uint16_t throughput) {
 }
 
 int LxGetOSPProfileFlag(LxCameraHandle cam, LX_OSP_PROFILE_FLAG& flag) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(flag);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(flag);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().ospFlag(flag), "the camera has no OSP profiles");
     });
 }
 
 int LxSetOSPProfileFlag(LxCameraHandle cam, LX_OSP_PROFILE_FLAG flag) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().setOspFlag(flag), "no OSP profiles, or not a flag");
     });
 }
 
 int LxGetOSPProfileConfig(LxCameraHandle cam, std::string& config) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(config);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(config);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return answer(__func__, c.controls().ospConfig(config), "the camera has no OSP profiles");
     });
 }
 
 int LxLoadProfileConfig(LxCameraHandle cam, std::string path) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     if (int status = lentra::checkPath(__func__, path); status != LX_STATUS_OK) return status;
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         lentra::ControlsModel& controls = c.controls();
@@ -179,7 +179,7 @@ int LxLoadProfileConfig(LxCameraHandle cam, std::string path) {
 }
 
 int LxActivateProfileStreaming(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         const auto& profile = c.controls().profile();
         if (!profile) return lentra::log::failed(__func__, LX_STATUS_NOTHING_LOADED, "no profile has been loaded");
@@ -195,7 +195,7 @@ int LxActivateProfileStreaming(LxCameraHandle cam) {
 }
 
 int LxActivateProfileImageProcessing(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         lentra::ControlsModel& controls = c.controls();
         if (!controls.profile())
@@ -208,21 +208,21 @@ int LxActivateProfileImageProcessing(LxCameraHandle cam) {
 }
 
 int LxGetTimestamp(LxCameraHandle cam, float& timestamp) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(timestamp);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(timestamp);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.timestamp(timestamp); });
 }
 
 int LxResetTimestamp(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.resetTimestamp(); });
 }
 
 int LxGetFrameCount(LxCameraHandle cam, uint8_t& count) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(count);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(count);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.frameCount(count); });
 }
 
 int LxResetFrameCount(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.resetFrameCount(); });
 }

@@ -89,33 +89,33 @@ LxCameraHandle LxInitialCameraDevice(int index) {
 }
 
 int LxOpen(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Handle, [](Camera& c) { return c.open(); });
 }
 
 int LxClose(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [](Camera& c) { return c.close(); });
 }
 
 int LxIsLentraCamera(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Handle,
                     [](Camera& c) { return c.description().lentra ? 0 : 1; });
 }
 
 int LxGetDeviceName(LxCameraHandle cam, std::string& name) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(name);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(name);
     return identity(cam, __func__, name, &DeviceDescription::name);
 }
 
 int LxGetDevicePath(LxCameraHandle cam, std::string& path) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(path);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(path);
     return identity(cam, __func__, path, &DeviceDescription::path);
 }
 
 int LxGetDeviceInterfaceType(LxCameraHandle cam, LX_CAMERA_INTERFACE_TYPE& type) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(type);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(type);
     return onCamera(cam, __func__, Needs::Handle, [&type](Camera& c) {
         type = c.description().interface;
         return LX_STATUS_OK;
@@ -123,7 +123,7 @@ int LxGetDeviceInterfaceType(LxCameraHandle cam, LX_CAMERA_INTERFACE_TYPE& type)
 }
 
 int LxGetDeviceProductType(LxCameraHandle cam, LX_CAMERA_PRODUCT_TYPE& type) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(type);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(type);
     return onCamera(cam, __func__, Needs::Handle, [&type](Camera& c) {
         type = c.description().productType;
         return LX_STATUS_OK;
@@ -131,12 +131,12 @@ int LxGetDeviceProductType(LxCameraHandle cam, LX_CAMERA_PRODUCT_TYPE& type) {
 }
 
 int LxGetHardwareID(LxCameraHandle cam, std::string& id) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(id);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(id);
     return identity(cam, __func__, id, &DeviceDescription::hardwareId);
 }
 
 int LxGetUSBDeviceSpeed(LxCameraHandle cam, LX_USB_DEVICE_SPEED& speed) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(speed);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(speed);
     return onCamera(cam, __func__, Needs::Handle, [&speed](Camera& c) {
         const DeviceDescription& d = c.description();
         if (!isUsb(d)) return lentra::log::failed("LxGetUSBDeviceSpeed", LX_STATUS_NOT_SUPPORTED, "not a USB camera");
@@ -146,46 +146,46 @@ int LxGetUSBDeviceSpeed(LxCameraHandle cam, LX_USB_DEVICE_SPEED& speed) {
 }
 
 int LxGetFormatList(LxCameraHandle cam, std::vector<LxFormat>& formats) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(formats);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(formats);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.formatList(formats); });
 }
 
 int LxSetFormat(LxCameraHandle cam, LxFormat format) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) { return c.setFormat(format); });
 }
 
 int LxStartStreaming(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [](Camera& c) { return c.startStreaming(); });
 }
 
 int LxStopStreaming(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [](Camera& c) { return c.stopStreaming(); });
 }
 
 LX_CAPTURE_RESULT LxGetImage(LxCameraHandle cam, uint8_t* buffer, int& size, uint16_t timeout_ms) {
-    if (auto fault = sim::enter(__func__)) return fault->capture(size);
+    if (auto fault = sim::enter(__func__, cam)) return fault->capture(size);
     return lentra::captureOn(cam, buffer, size, timeout_ms);
 }
 
 int LxResetUVC(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [](Camera& c) { return c.resetUvc(); });
 }
 
 int LxGetUSBFirmwareVersion(LxCameraHandle cam, std::string& version) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(version);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(version);
     return firmwareVersion(cam, __func__, version, isUsb, &lentra::FirmwareState::usbVersion);
 }
 
 int LxGetKAVRFirmwareVersion(LxCameraHandle cam, std::string& version) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(version);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(version);
     return firmwareVersion(cam, __func__, version, isKavrFamily, &lentra::FirmwareState::kavrVersion);
 }
 
 int LxGetSensorFirmwareVersion(LxCameraHandle cam, std::string& version) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(version);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(version);
     return firmwareVersion(cam, __func__, version, isKavl, &lentra::FirmwareState::sensorVersion);
 }

@@ -53,7 +53,7 @@ std::optional<UpgradeStage> runAndFinish(Camera& camera, const char* function, U
 }  // namespace
 
 int LxGotoUSBProgramMode(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onCamera(cam, __func__, Needs::Open, [](Camera& c) {
         const int status = c.firmware().enterProgramMode(c.state().streaming);
         if (status != LX_STATUS_OK) lentra::log::failed("LxGotoUSBProgramMode", status, "refused");
@@ -101,7 +101,7 @@ int LxUpgradeFX3FW(LX_FX3_FW_TARGET target, std::string path, LxProgress progres
 
 LX_UPGRADE_RESULT LxUpgradeSensorFW(LxCameraHandle cam, std::string path, LxProgress progress) {
     using R = LX_UPGRADE_RESULT;
-    auto fault = sim::enter(__func__);
+    auto fault = sim::enter(__func__, cam);
     if (fault && !fault->failAt()) return fault->upgrade(progress);
     // The result has no invalid-argument value: a path that cannot name a file names no valid
     // firmware.

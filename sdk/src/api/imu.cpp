@@ -32,32 +32,32 @@ int vectorRead(const LxCameraHandle& cam, const char* function, std::vector<floa
 }  // namespace
 
 int LxEnableIMUMode(LxCameraHandle cam, LX_IMU_MODE mode) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onImu(cam, __func__, [&](Imu& imu) { return imu.enable(__func__, mode, Imu::Clock::now()); });
 }
 
 int LxRebootIMUMode(LxCameraHandle cam, LX_IMU_MODE mode) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onImu(cam, __func__, [&](Imu& imu) { return imu.reboot(__func__, mode, Imu::Clock::now()); });
 }
 
 int LxGetIMUAccData(LxCameraHandle cam, std::vector<float>& data, LX_IMU_SELF_TEST_MODE mode) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(data);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(data);
     return vectorRead(cam, __func__, data, [&](Imu& imu) { return imu.accelerometer(__func__, mode, data); });
 }
 
 int LxGetIMUGyrData(LxCameraHandle cam, std::vector<float>& data, LX_IMU_SELF_TEST_MODE mode) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(data);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(data);
     return vectorRead(cam, __func__, data, [&](Imu& imu) { return imu.gyroscope(__func__, mode, data); });
 }
 
 int LxGetISPUData(LxCameraHandle cam, LxImuIspu& ispu) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(ispu);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(ispu);
     return onImu(cam, __func__, [&](Imu& imu) { return imu.ispu(__func__, ispu); });
 }
 
 int LxGetIMUTemperature(LxCameraHandle cam, float& temperature) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(temperature);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(temperature);
     return onImu(cam, __func__, [&](Imu& imu) {
         temperature = imu.temperature(Imu::Clock::now());
         return LX_STATUS_OK;
@@ -65,7 +65,7 @@ int LxGetIMUTemperature(LxCameraHandle cam, float& temperature) {
 }
 
 int LxGetIMUSensorTime(LxCameraHandle cam, float& time) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(time);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(time);
     return onImu(cam, __func__, [&](Imu& imu) {
         time = imu.sensorTime(Imu::Clock::now());
         return LX_STATUS_OK;

@@ -26,7 +26,7 @@ int onLentraCamera(const LxCameraHandle& cam, const char* function,
 int LxGenericI2CRead(LxCameraHandle cam, uint8_t address, uint8_t addressWidth, uint32_t reg,
                      uint16_t count, uint8_t* data) {
     sim::I2CBytes bytes{data, data ? 2u : 0u};
-    if (auto fault = sim::enter(__func__)) return fault->answer(bytes);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(bytes);
     return onLentraCamera(cam, __func__, [&](Camera& c) {
         return c.i2c().read(address, addressWidth, reg, count, data);
     });
@@ -34,36 +34,36 @@ int LxGenericI2CRead(LxCameraHandle cam, uint8_t address, uint8_t addressWidth, 
 
 int LxGenericI2CWrite(LxCameraHandle cam, uint8_t address, uint8_t addressWidth, uint32_t reg,
                       uint16_t count, uint8_t* data) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onLentraCamera(cam, __func__, [&](Camera& c) {
         return c.i2c().write(address, addressWidth, reg, count, data);
     });
 }
 
 int LxAP1302I2CRead(LxCameraHandle cam, uint16_t addr, uint16_t& value) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(value);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(value);
     return onLentraCamera(cam, __func__, [&](Camera& c) { return c.registers().readIsp(addr, value); });
 }
 
 int LxAP1302I2CWrite(LxCameraHandle cam, uint16_t addr, uint16_t value) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onLentraCamera(cam, __func__, [&](Camera& c) { return c.registers().writeIsp(addr, value); });
 }
 
 int LxAP1302SensorRegisterRead(LxCameraHandle cam, uint16_t sensor, uint16_t reg, uint16_t& value) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(value);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(value);
     return onLentraCamera(cam, __func__,
                           [&](Camera& c) { return c.registers().readSensor(sensor, reg, value); });
 }
 
 int LxAP1302SensorRegisterWrite(LxCameraHandle cam, uint16_t sensor, uint16_t reg, uint16_t value) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onLentraCamera(cam, __func__,
                           [&](Camera& c) { return c.registers().writeSensor(sensor, reg, value); });
 }
 
 int LxGetSensorUniqueID(LxCameraHandle cam, std::string& id) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(id);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(id);
     return onLentraCamera(cam, __func__, [&](Camera& c) {
         const std::string& unique = c.description().sensorUniqueId;
         if (unique.empty()) return LX_STATUS_NOT_SUPPORTED;
@@ -73,6 +73,6 @@ int LxGetSensorUniqueID(LxCameraHandle cam, std::string& id) {
 }
 
 int LxGetHeaderVersion(LxCameraHandle cam) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     return onLentraCamera(cam, __func__, [](Camera& c) { return c.bootData().headerVersion(); });
 }

@@ -8,7 +8,7 @@ using lentra::onCamera;
 namespace sim = lentra::sim;
 
 int LxExportSensorConfig(LxCameraHandle cam, std::string path) {
-    if (auto fault = sim::enter(__func__)) return fault->answer();
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer();
     if (int status = lentra::checkPath(__func__, path); status != LX_STATUS_OK) return status;
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         // The sensor's registers as they are now (writes through LxAP1302SensorRegisterWrite show).
@@ -24,7 +24,7 @@ int LxDecodeSensorConfig(std::string bin_path, std::string json_path) {
 }
 
 int LxGetSensorWorkMode(LxCameraHandle cam, LX_SENSOR_MODE& mode) {
-    if (auto fault = sim::enter(__func__)) return fault->answer(mode);
+    if (auto fault = sim::enter(__func__, cam)) return fault->answer(mode);
     return onCamera(cam, __func__, Needs::Open, [&](Camera& c) {
         return c.sensorConfig().workMode(__func__, c.state().streaming, mode);
     });

@@ -97,23 +97,10 @@ const EnumName uvcProperties[] = {
 };
 #undef LX_UVC
 
-const EnumName statuses[] = {
-    {"LX_STATUS_OK", LX_STATUS_OK},
-    {"LX_STATUS_FAILED", LX_STATUS_FAILED},
-    {"LX_STATUS_INVALID_HANDLE", LX_STATUS_INVALID_HANDLE},
-    {"LX_STATUS_NOT_OPEN", LX_STATUS_NOT_OPEN},
-    {"LX_STATUS_BUSY", LX_STATUS_BUSY},
-    {"LX_STATUS_INVALID_ARGUMENT", LX_STATUS_INVALID_ARGUMENT},
-    {"LX_STATUS_NOT_SUPPORTED", LX_STATUS_NOT_SUPPORTED},
-    {"LX_STATUS_NOT_STREAMING", LX_STATUS_NOT_STREAMING},
-    {"LX_STATUS_IO_ERROR", LX_STATUS_IO_ERROR},
-    {"LX_STATUS_BAD_FILE", LX_STATUS_BAD_FILE},
-    {"LX_STATUS_READ_ONLY", LX_STATUS_READ_ONLY},
-    {"LX_STATUS_STREAMING", LX_STATUS_STREAMING},
-    {"LX_STATUS_NOTHING_LOADED", LX_STATUS_NOTHING_LOADED},
-    {"LX_STATUS_NO_RIG", LX_STATUS_NO_RIG},
-    {"LX_STATUS_NO_DEVICE", LX_STATUS_NO_DEVICE},
-};
+// From the header's one list of status codes.
+#define LX_STATUS_NAME(name, value, meaning) {#name, name},
+const EnumName statuses[] = {LX_STATUS_CODES(LX_STATUS_NAME)};
+#undef LX_STATUS_NAME
 
 template <std::size_t N>
 constexpr EnumTable table(const EnumName (&entries)[N]) {

@@ -21,6 +21,15 @@ using PT = LX_CAMERA_PRODUCT_TYPE;
 
 constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
 constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
+// The longest offset or jitter of a camera on the trigger line, in seconds.
+constexpr float kMostTriggerSeconds = 0.1f;
+
+std::string printableNumber(double value) {
+    std::string text = std::to_string(value);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
 
 FormatDescription parseFormat(JsonObject o) {
     FormatDescription f;
@@ -164,7 +173,34 @@ LxIntrinsics parseIntrinsics(JsonObject o) {
     return k;
 }
 
-DeviceDescription parseDevice(JsonObject o, std::size_t index) {
+// A number of seconds from 0 to `most`.
+double seconds(JsonObject& o, const char* key, float most) {
+    // Compared as read (a float), so that the bound written in a description is taken.
+    const float value = o.number(key, 0.0f);
+    if (!(value >= 0.0f && value <= most))
+        o.fail(key, "must be a number of seconds from 0 to " + printableNumber(most));
+    return value;
+}
+
+TriggerDescription parseTrigger(JsonObject o) {
+    TriggerDescription t;
+    t.rate = o.number("rate", 0.0f);
+    if (!(t.rate == 0.0 || (t.rate >= 1.0 && t.rate <= 1000.0)))
+        o.fail("rate", "must be 0 (the first Sync camera's rate) or ticks per second from 1 to 1000");
+    t.jitter = seconds(o, "jitter", kMostTriggerSeconds);
+    o.finish();
+    return t;
+}
+
+CameraTriggerDescription parseCameraTrigger(JsonObject o, const TriggerDescription& line) {
+    CameraTriggerDescription t;
+    t.offset = seconds(o, "offset", kMostTriggerSeconds);
+    t.jitter = o.has("jitter") ? seconds(o, "jitter", kMostTriggerSeconds) : line.jitter;
+    o.finish();
+    return t;
+}
+
+DeviceDescription parseDevice(JsonObject o, std::size_t index, const TriggerDescription& line) {
     DeviceDescription d;
     d.name = o.text("name", "Simulated Camera " + std::to_string(index), 255, true);
     d.path = o.text("path", "/dev/video" + std::to_string(2 * index), 255, true);
@@ -232,8 +268,19 @@ DeviceDescription parseDevice(JsonObject o, std::size_t index) {
     if (auto imu = o.optionalObject("imu")) d.imu = parseImu(*imu);
     if (auto regs = o.optionalObject("registers")) d.registers = parseRegisters(*regs, d.ispControls);
     if (auto k = o.optionalObject("intrinsics")) d.intrinsics = parseIntrinsics(*k);
+    d.lensDistortion = o.boolean("lens_distortion", false);
+    if (d.lensDistortion && !d.lentra)
+        o.fail("lens_distortion", "only the maker's cameras hold a calibration to draw frames through");
     d.sensorWorkMode = o.boolean("sensor_work_mode", false);
     d.frameCountStart = static_cast<uint8_t>(o.integer("frame_count_start", 0, 0, 255));
+    if (auto trigger = o.optionalObject("trigger")) {
+        if (!d.ispControls[static_cast<std::size_t>(LX_ISP_IMAGE_PROPERTIES::ISP_IMAGE_TRIGGER_MODE)].present)
+            o.fail("trigger", "only a camera with ISP_IMAGE_TRIGGER_MODE follows the trigger line");
+        d.trigger = parseCameraTrigger(*trigger, line);
+    } else {
+        d.trigger.jitter = line.jitter;
+    }
+    d.trigger.seed = index + 1;
     o.finish();
     return d;
 }
@@ -291,9 +338,11 @@ RigParseResult parseRigDescription(const std::string& text) {
         json document = parseJson(text);
         JsonObject top(document, "");
         RigDescription rig;
+        // The line first: a device's jitter defaults to the line's.
+        if (auto trigger = top.optionalObject("trigger")) rig.trigger = parseTrigger(*trigger);
         std::size_t index = 0;
         top.forEachObject("devices", [&](JsonObject device) {
-            rig.devices.push_back(parseDevice(std::move(device), index++));
+            rig.devices.push_back(parseDevice(std::move(device), index++, rig.trigger));
         });
         if (auto platform = top.optionalObject("platform")) rig.platform = parsePlatform(*platform);
         top.finish();

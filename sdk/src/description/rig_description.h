@@ -48,6 +48,22 @@ struct OspProfileDescription {
     std::optional<ProfileConfig> profile;  // loaded when the rig is built; checked against the device
 };
 
+// The rig's trigger line (device/trigger_line.h): the rate it ticks at (0: the rate of the
+// first camera that streams in Sync) and the jitter cameras have unless they give their own.
+struct TriggerDescription {
+    double rate = 0;    // ticks per second
+    double jitter = 0;  // seconds
+};
+
+// How late one camera exposes after a tick or pulse of the line: `offset`, plus a share of
+// `jitter` that changes from event to event. Seconds. `seed` (the camera's position in the rig)
+// makes each camera's jitter its own.
+struct CameraTriggerDescription {
+    double offset = 0;
+    double jitter = 0;
+    uint64_t seed = 0;
+};
+
 struct DeviceDescription {
     std::string name;
     std::string path;
@@ -72,8 +88,10 @@ struct DeviceDescription {
     ImuDescription imu;
     RegisterDescription registers;
     std::optional<LxIntrinsics> intrinsics;
+    bool lensDistortion = false;             // frames are drawn through the calibration's lens
     bool sensorWorkMode = false;             // the sensor reports its work mode
     uint8_t frameCountStart = 0;
+    CameraTriggerDescription trigger;
 };
 
 struct MediaEntityDescription {
@@ -99,6 +117,7 @@ struct PlatformDescription {
 struct RigDescription {
     std::vector<DeviceDescription> devices;
     PlatformDescription platform;
+    TriggerDescription trigger;
 };
 
 struct RigParseResult {

@@ -1,6 +1,7 @@
 #include "device/camera.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "log/log.h"
@@ -12,6 +13,26 @@ namespace {
 using Clock = StreamClock::Clock;
 constexpr const char* kCapture = "LxGetImage";
 
+// ISP_IMAGE_TRIGGER_MODE's values that put the camera on the rig's trigger line; the others
+// (0 Disable, 2 Periodic) leave it timing its frames itself.
+constexpr int kSync = 1;
+constexpr int kNonPeriodic = 3;
+bool onLineMode(int mode) { return mode == kSync || mode == kNonPeriodic; }
+
+Clock::duration secondsAsDuration(double seconds) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+double secondsBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// How long a frame of the line (a tick's or a pulse's) waits in the camera for a capture, as
+// a driver's queue of a few frames would keep it: a capture that comes a little late still gets
+// every tick in turn, and one that comes later finds the frame gone, as a frame nobody took. So
+// a frame is never handed over much later than its timestamp says.
+constexpr Clock::duration kLineFrameKept = std::chrono::milliseconds(100);
+
 LX_CAPTURE_RESULT captureFailed(LX_CAPTURE_RESULT result, const char* why) {
     log::failed(kCapture, static_cast<int>(result), why);
     return result;
@@ -19,8 +40,9 @@ LX_CAPTURE_RESULT captureFailed(LX_CAPTURE_RESULT result, const char* why) {
 
 }  // namespace
 
-Camera::Camera(DeviceDescription description)
+Camera::Camera(DeviceDescription description, std::shared_ptr<TriggerLine> line)
     : description_(std::move(description)),
+      line_(std::move(line)),
       controls_(description_),
       imu_(description_.imu),
       sensorConfig_(description_),
@@ -31,9 +53,12 @@ Camera::Camera(DeviceDescription description)
       bootData_(description_) {
     State& s = state_;
     s.frameCount = description_.frameCountStart;
+    s.triggerMode = triggerModeLocked();
 }
 
-Camera::~Camera() = default;
+Camera::~Camera() {
+    if (state_.onLine) line_->leave(this);
+}
 
 // The ISP controls that mirrored registers read and write: the controls model's values, with its
 // checks (range, step, read-only). Called under the camera's mutex, from inside a register access.
@@ -85,6 +110,7 @@ int Camera::close() {
 }
 
 void Camera::endStreamLocked() {
+    leaveLineLocked();
     state_.streaming = false;
     imu_.setStreaming(Clock::now(), false);
     ++state_.streamEpoch;
@@ -106,7 +132,10 @@ int Camera::startStreaming() {
     s.streamStart = Clock::now();
     s.lastFrameAt = s.streamStart;
     s.frameCount = description_.frameCountStart;
+    s.stamp = 0;
     s.clock.start(s.streamStart, frameRateLocked());
+    // Pulses fired before the stream started make no frames.
+    s.pulsesSeen = line_->latestPulse().count;
     imu_.setStreaming(s.streamStart, true);
     return LX_STATUS_OK;
 }
@@ -178,28 +207,31 @@ LX_CAPTURE_RESULT Camera::capture(uint8_t* buffer, int& size, uint16_t timeoutMs
     const uint64_t epoch = state_.streamEpoch;
     auto streamEnded = [this, epoch] { return state_.streamEpoch != epoch; };
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    StreamClock::Slot frame{};
+    NextFrame frame;
     for (;;) {
+        followTriggerModeLocked();
         const Clock::time_point now = Clock::now();
-        state_.clock.setRate(now, frameRateLocked());
-        frame = state_.clock.next(now, freeRunPacing());
-        if (frame.due <= now) break;
-        if (frame.due > deadline) {
-            if (streamChanged_.wait_until(lock, deadline, streamEnded))
-                return captureFailed(LX_CAPTURE_RESULT::LX_OTHER_ERROR, "the stream ended during the wait");
-            return captureFailed(LX_CAPTURE_RESULT::LX_TIMEOUT, "no frame within the timeout");
-        }
-        if (streamChanged_.wait_until(lock, frame.due, streamEnded))
+        frame = nextFrameLocked(now);
+        if (frame.ready && frame.due <= now) break;
+        // Waits for the frame, or to the deadline when it comes later or not at all; a change
+        // the camera must look at again (a pulse, another trigger mode) ends the wait early.
+        const bool inTime = frame.ready && frame.due <= deadline;
+        const uint64_t seen = state_.wakeups;
+        streamChanged_.wait_until(lock, inTime ? frame.due : deadline,
+                                  [&] { return streamEnded() || state_.wakeups != seen; });
+        if (streamEnded())
             return captureFailed(LX_CAPTURE_RESULT::LX_OTHER_ERROR, "the stream ended during the wait");
+        if (!inTime && state_.wakeups == seen)
+            return captureFailed(LX_CAPTURE_RESULT::LX_TIMEOUT, "no frame within the timeout");
     }
-    // The counter counts the frames the camera made: this one and those nobody took before it.
-    const uint64_t made = frame.sequence + 1 - state_.clock.nextSequence();
-    state_.clock.delivered(frame.sequence);
-    state_.frameCount = static_cast<uint8_t>(state_.frameCount + made);
-    state_.lastFrameAt = Clock::now();
+    takeFrameLocked(frame);
     controls_.onFrame();
     const FormatDescription format = description_.formats[state_.formatIndex];
     const ImageAdjustments look = controls_.imageAdjustments();
+    // A camera described with lens_distortion draws its frames through the calibration it
+    // holds now, so a calibration written changes the lens of the next frame.
+    const std::optional<LxIntrinsics> calibration =
+        description_.lensDistortion ? intrinsics_.record() : std::nullopt;
     lock.unlock();
 
     // The frame is made straight into the caller's buffer, outside the mutex: only this thread
@@ -213,8 +245,10 @@ LX_CAPTURE_RESULT Camera::capture(uint8_t* buffer, int& size, uint16_t timeoutMs
     }
     std::size_t written = 0;
     try {
-        if (generator_.configuredFor(format.format, format.width, format.height, look) ||
-            generator_.configure(format.format, format.width, format.height, look))
+        const std::optional<LensModel> lens =
+            calibration ? lensAt(*calibration, format.width, format.height) : std::nullopt;
+        if (generator_.configuredFor(format.format, format.width, format.height, look, lens) ||
+            generator_.configure(format.format, format.width, format.height, look, lens))
             written = generator_.generate(static_cast<uint32_t>(frame.sequence), buffer, capacity);
     } catch (const std::exception& e) {
         log::warn(std::string("LxGetImage: frame generation failed: ") + e.what());
@@ -229,8 +263,125 @@ LX_CAPTURE_RESULT Camera::capture(uint8_t* buffer, int& size, uint16_t timeoutMs
     return LX_CAPTURE_RESULT::LX_SUCCESS;
 }
 
+Camera::NextFrame Camera::nextFrameLocked(Clock::time_point now) {
+    State& s = state_;
+    NextFrame next;
+    const uint64_t sequence = s.clock.nextSequence();
+    if (s.triggerMode == kSync) {
+        const double own = frameRateLocked();
+        if (!s.onLine) {
+            // A stream that joins the line exposes from the next tick on (the first camera
+            // to join may start the ticks: then from this moment).
+            line_->join(this, own, now);
+            s.onLine = true;
+            s.nextTick = line_->tickAtOrAfter(now);
+        }
+        // A camera slower than the line exposes on every n-th tick (the multiples of n), so
+        // cameras of different rates still meet on common ticks.
+        const double ratio = line_->rate() / std::max(own, 1.0);
+        const uint64_t n = std::max<uint64_t>(1, static_cast<uint64_t>(std::ceil(ratio - 1e-9)));
+        const uint64_t first = (s.nextTick + n - 1) / n * n;
+        const auto dueOf = [&](uint64_t k) {
+            return line_->tickTime(k) + secondsAsDuration(lineDelay(description_.trigger, k));
+        };
+        // A capture that comes late gets the oldest tick's frame the camera still keeps; the
+        // ticks before it were made and dropped.
+        const CameraTriggerDescription& delay = description_.trigger;
+        const uint64_t kept = line_->tickAtOrAfter(now - kLineFrameKept -
+                                                   secondsAsDuration(delay.offset + delay.jitter));
+        uint64_t tick = std::max(first, (kept + n - 1) / n * n);
+        while (dueOf(tick) + kLineFrameKept < now) tick += n;
+        next.due = dueOf(tick);
+        next.made = (tick - first) / n + 1;
+        next.event = tick;
+    } else if (s.triggerMode == kNonPeriodic) {
+        const TriggerLine::Pulse pulse = line_->latestPulse();
+        if (pulse.count <= s.pulsesSeen) return next;  // no frame until a pulse comes
+        next.due = pulse.at + secondsAsDuration(lineDelay(description_.trigger, pulse.count));
+        next.made = pulse.count - s.pulsesSeen;
+        if (now > next.due + kLineFrameKept) {
+            // Made, and gone before anyone took it: counted, and the capture waits for the
+            // next pulse.
+            s.clock.delivered(sequence + next.made - 1);
+            s.frameCount = static_cast<uint8_t>(s.frameCount + next.made);
+            s.pulsesSeen = pulse.count;
+            return NextFrame{};
+        }
+        next.event = pulse.count;
+    } else {
+        s.clock.setRate(now, frameRateLocked());
+        const StreamClock::Slot slot = s.clock.next(now, freeRunPacing());
+        next.ready = true;
+        next.due = slot.due;
+        next.sequence = slot.sequence;
+        next.made = slot.sequence + 1 - sequence;
+        return next;
+    }
+    next.ready = true;
+    next.sequence = sequence + next.made - 1;
+    next.stamp = line_->secondsAt(next.due) - s.lineZero;
+    return next;
+}
+
+void Camera::takeFrameLocked(const NextFrame& frame) {
+    State& s = state_;
+    // The counter counts the frames the camera made: this one and those nobody took before it.
+    s.clock.delivered(frame.sequence);
+    s.frameCount = static_cast<uint8_t>(s.frameCount + frame.made);
+    s.lastFrameAt = Clock::now();
+    if (s.triggerMode == kSync) {
+        s.nextTick = frame.event + 1;
+        s.stamp = frame.stamp;
+    } else if (s.triggerMode == kNonPeriodic) {
+        s.pulsesSeen = frame.event;
+        s.stamp = frame.stamp;
+    } else {
+        s.stamp = secondsBetween(s.streamStart, s.lastFrameAt);
+    }
+}
+
+int Camera::triggerModeLocked() const {
+    int32_t mode = 0;
+    int32_t aux = 0;
+    if (controls_.ispValue(LX_ISP_IMAGE_PROPERTIES::ISP_IMAGE_TRIGGER_MODE, mode, aux) != LX_STATUS_OK)
+        return 0;  // a camera without the control times its frames itself
+    return mode;
+}
+
+void Camera::followTriggerModeLocked() {
+    State& s = state_;
+    const int mode = triggerModeLocked();
+    if (mode == s.triggerMode) return;
+    const int was = s.triggerMode;
+    s.triggerMode = mode;
+    if (was == kSync) leaveLineLocked();
+    // Pulses fired before the camera waited for them make no frames.
+    if (mode == kNonPeriodic) s.pulsesSeen = line_->latestPulse().count;
+    // Timing itself again: its next frame is due now, not at a slot it let pass on the line,
+    // and its timestamps go on from the latest one rather than fall back to the time since the
+    // stream started (which a reader would take for a restarted stream).
+    if (onLineMode(was) && !onLineMode(mode)) {
+        const Clock::time_point now = Clock::now();
+        s.clock.resume(now);
+        if (s.streaming) s.streamStart = s.lastFrameAt - secondsAsDuration(s.stamp);
+    }
+    ++s.wakeups;
+    streamChanged_.notify_all();
+}
+
+void Camera::leaveLineLocked() {
+    if (state_.onLine) line_->leave(this);
+    state_.onLine = false;
+}
+
+void Camera::lineChanged() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++state_.wakeups;
+    streamChanged_.notify_all();
+}
+
 int Camera::timestamp(float& seconds) const {
-    seconds = std::chrono::duration<float>(state_.lastFrameAt - state_.streamStart).count();
+    seconds = static_cast<float>(state_.stamp);
     return LX_STATUS_OK;
 }
 
@@ -238,6 +389,9 @@ int Camera::resetTimestamp() {
     if (!state_.streaming)
         return log::failed("LxResetTimestamp", LX_STATUS_NOT_STREAMING, "the camera is not streaming");
     state_.streamStart = state_.lastFrameAt = Clock::now();
+    // On the line the zero moves for this camera alone: the others keep theirs.
+    state_.lineZero = line_->secondsAt(state_.streamStart);
+    state_.stamp = 0;
     return LX_STATUS_OK;
 }
 

@@ -7,6 +7,12 @@
 // camera only that way (api/common.h). Ordinary failures are logged at debug level. Capture takes the mutex itself, since its waits never hold it: they wait
 // on a condition variable, so other calls on the camera go on, and ending the stream (stop,
 // close, reset, detach) ends them.
+//
+// The camera follows its trigger mode (ISP_IMAGE_TRIGGER_MODE, where it has the control): in
+// Disable and Periodic it times its frames itself (the stream clock); in Sync it exposes on the
+// ticks of the rig's trigger line, and in Non Periodic on the line's pulses, and its timestamps
+// are then on the line's clock. A change of mode is taken up right after the call that made it
+// (run() looks), so every way of setting the control counts.
 #pragma once
 
 #include <chrono>
@@ -24,6 +30,7 @@
 #include "registers/i2c_bus.h"
 #include "registers/register_file.h"
 #include "description/rig_description.h"
+#include "device/trigger_line.h"
 #include "frames/stream_clock.h"
 #include "imu/imu.h"
 #include "intrinsics/intrinsics_store.h"
@@ -33,7 +40,7 @@ namespace lentra {
 
 class Camera final : public LxCamera {
 public:
-    explicit Camera(DeviceDescription description);
+    Camera(DeviceDescription description, std::shared_ptr<TriggerLine> line);
     ~Camera() override;
 
     const DeviceDescription& description() const { return description_; }
@@ -52,6 +59,19 @@ public:
         uint8_t frameCount = 0;
         StreamClock::Clock::time_point streamStart{};
         StreamClock::Clock::time_point lastFrameAt{};
+        // What LxGetTimestamp reports: the latest frame's time, in seconds.
+        double stamp = 0;
+        // The trigger mode last taken up, and where the stream stands on the line: whether it
+        // has joined the line's ticks (Sync), the first tick it may take next, the pulses it
+        // has seen (Non Periodic). `lineZero` is the line's clock at this camera's
+        // LxResetTimestamp.
+        int triggerMode = 0;
+        bool onLine = false;
+        uint64_t nextTick = 0;
+        uint64_t pulsesSeen = 0;
+        double lineZero = 0;
+        // Advanced by whatever a waiting capture must look at again (a pulse, a mode change).
+        uint64_t wakeups = 0;
     };
 
     enum class Needs { Handle, Open };
@@ -63,7 +83,9 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         const int status = check(function, needs);
         if (status != LX_STATUS_OK) return status;
-        return body(*this);
+        const int answer = body(*this);
+        followTriggerModeLocked();
+        return answer;
     }
 
     // The device state and the operations below belong to whoever holds the mutex: call them
@@ -96,8 +118,27 @@ public:
 
     // Takes the camera out of the rig for good: closes it and ends any wait.
     void detach();
+    // The rig's trigger line fired a pulse: a capture waiting for one looks again.
+    void lineChanged();
 
 private:
+    // The frame a capture delivers next: when it is due, the camera's sequence number it
+    // gets, the frames it accounts for (itself and those nobody took) and its timestamp.
+    // `ready` is false while no frame is coming (Non Periodic, no pulse yet).
+    struct NextFrame {
+        bool ready = false;
+        StreamClock::Clock::time_point due{};
+        uint64_t sequence = 0;
+        uint64_t made = 0;
+        double stamp = 0;
+        uint64_t event = 0;  // the line's tick (Sync) or pulse count (Non Periodic) it is of
+    };
+    NextFrame nextFrameLocked(StreamClock::Clock::time_point now);
+    void takeFrameLocked(const NextFrame& frame);
+    int triggerModeLocked() const;
+    void followTriggerModeLocked();
+    void leaveLineLocked();
+
     int check(const char* function, Needs needs) const;
     void endStreamLocked();
     double frameRateLocked() const;
@@ -105,6 +146,7 @@ private:
     IspControlAccess ispControlAccess();
 
     const DeviceDescription description_;
+    const std::shared_ptr<TriggerLine> line_;
     std::mutex mutex_;
     std::condition_variable streamChanged_;
     State state_;

@@ -12,9 +12,11 @@
 namespace lentra {
 
 Rig::Rig(const RigDescription& description)
-    : platform_(description.platform), mediaGraph_(description.platform) {
+    : line_(std::make_shared<TriggerLine>(description.trigger, TriggerLine::Clock::now())),
+      platform_(description.platform),
+      mediaGraph_(description.platform) {
     for (const DeviceDescription& device : description.devices)
-        cameras_.push_back(std::make_shared<Camera>(device));
+        cameras_.push_back(std::make_shared<Camera>(device, line_));
 }
 
 std::shared_ptr<Camera> Rig::camera(int index) const {
@@ -30,6 +32,12 @@ std::shared_ptr<Rig> Rig::failed(std::string loadError) {
 
 void Rig::detach() {
     for (const auto& camera : cameras_) camera->detach();
+}
+
+void Rig::trigger() {
+    line_->fire(TriggerLine::Clock::now());
+    // After the line's mutex is released: a camera holds its own while it asks the line.
+    for (const auto& camera : cameras_) camera->lineChanged();
 }
 
 namespace {

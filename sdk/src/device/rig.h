@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "device/camera.h"
+#include "device/trigger_line.h"
 #include "description/rig_description.h"
 #include "routes/media_graph.h"
 
@@ -36,8 +37,11 @@ public:
     // Why the description of this rig failed to load ("" for a rig that loaded).
     const std::string& loadError() const { return loadError_; }
     void detach();
+    // Fires one pulse on the rig's trigger line and wakes the cameras that wait for one.
+    void trigger();
 
 private:
+    std::shared_ptr<TriggerLine> line_;  // shared with the cameras, which handles may outlive
     std::vector<std::shared_ptr<Camera>> cameras_;
     const PlatformDescription platform_;
     MediaGraph mediaGraph_;

@@ -99,6 +99,9 @@ struct FrameGenerator::Impl {
     std::vector<uint8_t> picture;  // MJPG: the RGB picture handed to the encoder
     std::unique_ptr<JpegCompressor> jpeg;
 
+    std::optional<LensModel> lensModel;  // as asked for, for configuredFor
+    std::unique_ptr<LensDrawing> lens;   // draws the bands and the square when there is a lens
+
     void fillBands(uint8_t* frame) const {
         for (int p = 0; p < info->planeCount; ++p) {
             const PixelPlane& plane = info->planes[p];
@@ -139,16 +142,30 @@ struct FrameGenerator::Impl {
         return {map(from), map(from + length)};
     }
 
-    void draw(uint32_t number, uint8_t* frame) const {
-        fillBands(frame);
-
+    // The frame columns [x0, x1) and rows [y0, y1) of the moving square in frame `number`.
+    struct Square {
+        int x0, x1, y0, y1;
+    };
+    Square squareAt(uint32_t number) const {
         const int side = layout.elementSide;
         auto [x0, x1] = throughCrop(layout.elementX(number), side, crop.x);
         auto [y0, y1] = throughCrop(layout.elementY, side, crop.y);
         if (flipH) std::tie(x0, x1) = std::make_pair(width - x1, width - x0);
         if (flipV) std::tie(y0, y1) = std::make_pair(height - y1, height - y0);
         // `element` is as wide as the square can be through the zoom; x1 - x0 may be less.
-        if (x1 > x0 && y1 > y0) fillRect(frame, x0, y0, std::min(x1 - x0, elementWidth), y1 - y0, element);
+        if (x1 > x0) x1 = x0 + std::min(x1 - x0, elementWidth);
+        return Square{x0, x1, y0, y1};
+    }
+
+    void draw(uint32_t number, uint8_t* frame) const {
+        const Square s = squareAt(number);
+        const bool square = s.x1 > s.x0 && s.y1 > s.y0;
+        if (lens) {
+            lens->draw(frame, square ? s.x0 : 0, square ? s.x1 : 0);
+        } else {
+            fillBands(frame);
+            if (square) fillRect(frame, s.x0, s.y0, s.x1 - s.x0, s.y1 - s.y0, element);
+        }
 
         // Drawn last and never flipped or adjusted, so it reads the same in every picture.
         if (!layout.hasStamp) return;
@@ -163,7 +180,9 @@ FrameGenerator::FrameGenerator() = default;
 FrameGenerator::~FrameGenerator() = default;
 
 bool FrameGenerator::configure(LX_IMAGE_FORMAT format, int width, int height,
-                               const ImageAdjustments& adj) {
+                               const ImageAdjustments& adj, const std::optional<LensModel>& lens) {
+    // The lens's remap depends only on the lens and the size: a change of look keeps it.
+    std::shared_ptr<const LensMap> lensMap = impl_ && impl_->lens ? impl_->lens->map() : nullptr;
     impl_.reset();
     const PixelFormatInfo* info = pixelFormatInfo(format);
     if (!info || !sizeFits(*info, width, height)) return false;
@@ -216,6 +235,17 @@ bool FrameGenerator::configure(LX_IMAGE_FORMAT format, int width, int height,
         im->white = encodeSegment(*info, std::vector<Rgb>(size_t(l.cell), kStampWhite));
         im->black = encodeSegment(*info, std::vector<Rgb>(size_t(l.cell), kStampBlack));
 
+        im->lensModel = lens;
+        if (lens) {
+            const Impl::Square square = im->squareAt(0);  // its rows are the same in every frame
+            LensScene scene{im->flipV ? ramp : bars, im->flipV ? bars : ramp, im->splitRow,
+                            adjust(kElementColour), square.y0, square.y1};
+            if (!lensMap || lensMap->lens() != *lens || lensMap->width() != width ||
+                lensMap->height() != height)
+                lensMap = std::make_shared<const LensMap>(*lens, width, height);
+            im->lens = std::make_unique<LensDrawing>(std::move(lensMap), *info, scene);
+        }
+
         if (isMjpg(format)) {
             im->picture.resize(im->rawBytes);
             im->jpeg = std::make_unique<JpegCompressor>(width, height, look.jpegQuality);
@@ -229,8 +259,10 @@ bool FrameGenerator::configure(LX_IMAGE_FORMAT format, int width, int height,
 }
 
 bool FrameGenerator::configuredFor(LX_IMAGE_FORMAT format, int width, int height,
-                                   const ImageAdjustments& adj) const {
-    if (!impl_ || impl_->format != format || impl_->width != width || impl_->height != height)
+                                   const ImageAdjustments& adj,
+                                   const std::optional<LensModel>& lens) const {
+    if (!impl_ || impl_->format != format || impl_->width != width || impl_->height != height ||
+        impl_->lensModel != lens)
         return false;
     if (isMjpg(format)) return impl_->requested == adj;
     // Raw frames do not depend on the JPEG quality.

@@ -8,10 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "LentraSDK.h"
 #include "frames/image_adjustments.h"
+#include "frames/lens_distortion.h"
 
 namespace lentra {
 
@@ -27,12 +29,15 @@ public:
     FrameGenerator(const FrameGenerator&) = delete;
     FrameGenerator& operator=(const FrameGenerator&) = delete;
 
-    // Prepares frames of this format, size and look. Returns false (and keeps nothing) for a
-    // format without frames or a size the pattern cannot be drawn at (width or height < 16, odd
-    // width for the 4:2:2 and 4:2:0 formats, odd height for NV12, a side above 16384).
-    bool configure(LX_IMAGE_FORMAT format, int width, int height, const ImageAdjustments& adj);
-    bool configuredFor(LX_IMAGE_FORMAT format, int width, int height,
-                       const ImageAdjustments& adj) const;
+    // Prepares frames of this format, size and look, seen through `lens` when one is given
+    // (lens_distortion.h; the stamp is drawn after it, never distorted). Returns false (and
+    // keeps nothing) for a format without frames or a size the pattern cannot be drawn at (width
+    // or height < 16, odd width for the 4:2:2 and 4:2:0 formats, odd height for NV12, a side
+    // above 16384).
+    bool configure(LX_IMAGE_FORMAT format, int width, int height, const ImageAdjustments& adj,
+                   const std::optional<LensModel>& lens = std::nullopt);
+    bool configuredFor(LX_IMAGE_FORMAT format, int width, int height, const ImageAdjustments& adj,
+                       const std::optional<LensModel>& lens = std::nullopt) const;
 
     // Writes frame `number` to `dst`, which holds `capacity` bytes. Returns the frame's byte
     // count, or 0 when the generator is not configured or the frame does not fit (nothing is

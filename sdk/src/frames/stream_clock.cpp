@@ -38,6 +38,11 @@ void StreamClock::setRate(Clock::time_point now, double framesPerSecond) {
     period_ = periodOf(framesPerSecond);
 }
 
+void StreamClock::resume(Clock::time_point now) {
+    base_ = now;
+    baseSequence_ = next_;
+}
+
 Clock::time_point StreamClock::dueOf(uint64_t sequence) const {
     return base_ + period_ * static_cast<Clock::rep>(sequence - baseSequence_);
 }

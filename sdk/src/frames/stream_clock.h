@@ -20,6 +20,9 @@ public:
     void start(Clock::time_point now, double framesPerSecond);
     // Changes the rate from the next frame on (a lower cap set while streaming).
     void setRate(Clock::time_point now, double framesPerSecond);
+    // The next frame is due at `now` and the numbering goes on: for a camera that times its
+    // frames itself again after following a trigger line.
+    void resume(Clock::time_point now);
 
     struct Slot {
         uint64_t sequence;         // the frame to deliver

@@ -20,6 +20,8 @@ public:
     int write(const char* function, const LxIntrinsics& record);
     // LX_STATUS_FAILED when the camera holds no calibration yet.
     int read(const char* function, LxIntrinsics& record) const;
+    // The calibration held, if any (what read would give, without a status).
+    const std::optional<LxIntrinsics>& record() const { return record_; }
 
 private:
     bool supported_;

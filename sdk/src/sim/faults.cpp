@@ -164,6 +164,7 @@ std::string valueMismatch(const char* function, const FaultDescription& f) {
 struct Pending {
     std::shared_ptr<const FaultDescription> fault;
     int remaining;
+    long id;
 };
 
 struct Registry {
@@ -172,6 +173,7 @@ struct Registry {
     std::atomic<long> pendingTotal{0};  // lets a call skip the lock when nothing is injected
     std::mutex mutex;
     std::array<std::deque<Pending>, kFunctionCount> pending;
+    long lastId = 0;  // under the mutex
 
     Registry() {
         for (std::size_t i = 0; i < kFunctionCount; ++i) index.emplace(kFunctions[i], i);
@@ -432,13 +434,19 @@ void Fault::throwIfAsked() const {
     if (d_->throwMessage) throw std::runtime_error(*d_->throwMessage);
 }
 
-std::optional<Fault> enter(const char* function) {
+namespace {
+
+// enter(), for any call (`current` null) or for one on `camera`.
+std::optional<Fault> enterCall(const char* function, const LxCameraHandle* camera,
+                               bool (*current)(const LxCameraHandle&)) {
     Registry& r = registry();
     auto index = r.find(function);
     if (!index) return std::nullopt;
+    if (current && !current(*camera)) return std::nullopt;
     r.calls[*index].fetch_add(1, std::memory_order_relaxed);
     if (r.pendingTotal.load(std::memory_order_acquire) == 0) return std::nullopt;
     std::lock_guard<std::mutex> lock(r.mutex);
+    if (current && !current(*camera)) return std::nullopt;
     auto& queue = r.pending[*index];
     if (queue.empty()) return std::nullopt;
     Fault fault(queue.front().fault);
@@ -447,6 +455,15 @@ std::optional<Fault> enter(const char* function) {
         r.pendingTotal.fetch_sub(1, std::memory_order_release);
     }
     return fault;
+}
+
+}  // namespace
+
+std::optional<Fault> enter(const char* function) { return enterCall(function, nullptr, nullptr); }
+
+std::optional<Fault> enter(const char* function, const LxCameraHandle& camera,
+                           bool (*current)(const LxCameraHandle&)) {
+    return enterCall(function, &camera, current);
 }
 
 long callCount(const char* name) {
@@ -459,7 +476,8 @@ void resetCallCounts() {
     for (auto& c : registry().calls) c.store(0, std::memory_order_relaxed);
 }
 
-int inject(const char* function, int count, FaultDescription fault, std::string& error) {
+int inject(const char* function, int count, FaultDescription fault, std::string& error,
+           long* id) {
     Registry& r = registry();
     auto index = r.find(function);
     if (!index) {
@@ -491,9 +509,25 @@ int inject(const char* function, int count, FaultDescription fault, std::string&
         }
     }
     std::lock_guard<std::mutex> lock(r.mutex);
-    r.pending[*index].push_back({std::make_shared<const FaultDescription>(std::move(fault)), count});
+    r.pending[*index].push_back(
+        {std::make_shared<const FaultDescription>(std::move(fault)), count, ++r.lastId});
     r.pendingTotal.fetch_add(1, std::memory_order_release);
+    if (id) *id = r.lastId;
     return LX_STATUS_OK;
+}
+
+void withdraw(long id) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (auto& queue : r.pending) {
+        auto it = std::find_if(queue.begin(), queue.end(),
+                               [id](const Pending& p) { return p.id == id; });
+        if (it != queue.end()) {
+            queue.erase(it);
+            r.pendingTotal.fetch_sub(1, std::memory_order_release);
+            return;
+        }
+    }
 }
 
 void clearFaults() {

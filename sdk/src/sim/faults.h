@@ -2,8 +2,8 @@
 //
 // Each API function begins with
 //     if (auto fault = sim::enter(__func__)) return fault->answer(out1, out2, ...);
-// enter() counts the call and takes the next pending fault injected for that function (see
-// lxsim_inject). A fault skips the function's real work: answer() stores the fault's values into
+// (sim::enter(__func__, cam) in a function that takes a camera handle). enter() counts the call
+// and takes the next pending fault injected for that function (see lxsim_inject). A fault skips the function's real work: answer() stores the fault's values into
 // the function's outputs, through one store() overload per output type, and returns its status.
 #pragma once
 
@@ -89,13 +89,28 @@ private:
 
 // Counts a call of `function` and takes its next pending fault, if any.
 std::optional<Fault> enter(const char* function);
+// The same for a call on a camera, which counts and takes a fault only while `current(camera)`
+// holds: a call on a camera of a rig that has since been replaced counts nothing and meets no
+// fault (the function then answers as on an invalid handle), so a thread left holding it cannot
+// reach the call counts or the faults meant for the new rig. `current` is asked before the call
+// is counted and again, under the faults' lock, before a fault is taken: a fault injected after
+// the rig was replaced never goes to a call on one of the old rig's cameras.
+std::optional<Fault> enter(const char* function, const LxCameraHandle& camera,
+                           bool (*current)(const LxCameraHandle&));
+// enter() with the check above against the current rig (camera_calls.cpp).
+std::optional<Fault> enter(const char* function, const LxCameraHandle& camera);
 
 // Calls since the last reset, or -1 for a name that is not an SDK function.
 long callCount(const char* name);
 void resetCallCounts();
 // Queues `fault` for the next `count` calls of `function`, after any already pending.
-// Returns an LX_STATUS code and, on failure, why in `error`.
-int inject(const char* function, int count, FaultDescription fault, std::string& error);
+// Returns an LX_STATUS code and, on failure, why in `error`; on success `id`, when given, is the
+// fault's id (1 or more) for withdraw().
+int inject(const char* function, int count, FaultDescription fault, std::string& error,
+           long* id = nullptr);
+// Drops what is left of one injected fault; the others stay pending in their order. An id whose
+// fault is used up or cleared already drops nothing.
+void withdraw(long id);
 void clearFaults();
 
 }  // namespace lentra::sim

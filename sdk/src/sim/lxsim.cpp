@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "description/enum_names.h"
 #include "description/json_reader.h"
 #include "device/default_rig.h"
@@ -82,15 +84,34 @@ const char* lxsim_load_error(void) {
     return loadError.c_str();
 }
 
-int lxsim_inject(const char* function, int count, const char* fault_json) {
+long lxsim_inject_fault(const char* function, int count, const char* fault_json) {
     lentra::FaultParseResult parsed = lentra::parseFaultDescription(fault_json);
     if (!parsed.fault) return fail(LX_STATUS_INVALID_ARGUMENT, parsed.error);
     std::string error;
-    int status = lentra::sim::inject(function, count, std::move(*parsed.fault), error);
-    return status == LX_STATUS_OK ? succeed() : fail(status, error);
+    long id = 0;
+    int status = lentra::sim::inject(function, count, std::move(*parsed.fault), error, &id);
+    if (status != LX_STATUS_OK) return fail(status, error);
+    succeed();
+    return id;
 }
 
+int lxsim_inject(const char* function, int count, const char* fault_json) {
+    const long id = lxsim_inject_fault(function, count, fault_json);
+    return id < 0 ? static_cast<int>(id) : LX_STATUS_OK;
+}
+
+void lxsim_withdraw_fault(long id) { lentra::sim::withdraw(id); }
+
 void lxsim_clear_faults(void) { lentra::sim::clearFaults(); }
+
+const char* lxsim_camera_names(void) {
+    thread_local std::string text;
+    nlohmann::json names = nlohmann::json::array();
+    for (const auto& camera : lentra::currentRig()->cameras())
+        names.push_back(camera->description().name);
+    text = names.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return text.c_str();
+}
 
 int lxsim_fail_file_writes(int count) {
     if (count < 0) return fail(LX_STATUS_INVALID_ARGUMENT, "count: must be 0 or more");
@@ -106,6 +127,11 @@ int lxsim_set_pacing(int mode) {
 }
 
 int lxsim_get_pacing(void) { return lentra::freeRunPacing() ? 1 : 0; }
+
+int lxsim_trigger(void) {
+    lentra::currentRig()->trigger();
+    return succeed();
+}
 
 long lxsim_call_count(const char* function) {
     const long count = lentra::sim::callCount(function);
