@@ -350,14 +350,14 @@ def test_connections_that_never_finish_a_request_are_closed(viewer):
     assert viewer.errors[before:] == []
 
 
-def test_the_address_is_refused_when_empty_and_written_in_its_usual_form():
+def test_the_address_is_refused_when_empty_and_written_in_its_usual_form(tmp_path):
     assert [listening_address(text) for text in ("127.0.0.01", "127.1", " 127.0.0.1 ", "[::1]",
                                                  "::0:1", "LocalHost", "0.0.0.0")] == [
         "127.0.0.1", "127.0.0.1", "127.0.0.1", "::1", "::1", "localhost", "0.0.0.0"]
     for text in ("", "  "):
         with pytest.raises(argparse.ArgumentTypeError, match="every address"):
             listening_address(text)
-    code, out, err = _lxctl("--host", "", "--port", "0")
+    code, out, err = _lxctl(tmp_path, "--host", "", "--port", "0")
     assert (code, out) == (2, "") and "every address" in err
     # The URL printed is one whose Host the viewer answers to.
     process = ViewerProcess("--host", "127.0.0.01")
