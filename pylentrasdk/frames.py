@@ -256,7 +256,8 @@ def _array_of(frame: FrameLike) -> numpy.typing.NDArray[Any]:
     if isinstance(frame, (bytes, bytearray, memoryview)):
         return numpy.frombuffer(frame, dtype=numpy.uint8)
     if isinstance(frame, _stream_frame_type()):
-        return numpy.asarray(frame.array)
+        stream_frame: Any = frame  # the compiled Frame, which the check above cannot name
+        return numpy.asarray(stream_frame.array)
     raise TypeError("a frame is a NumPy array of uint8 or bytes, not {}".format(
         type(frame).__name__))
 

@@ -10,6 +10,7 @@
 #include <pybind11/stl.h>
 
 #include "errors.h"
+#include "open_streams.h"
 
 namespace lentra_stream {
 namespace {
@@ -99,9 +100,11 @@ FrameStream::FrameStream(LxCameraHandle cam, const LxFormat& format, int buffers
         LxStopStreaming(cam_);
         throw;
     }
+    register_stream(this);
 }
 
 FrameStream::~FrameStream() {
+    unregister_stream(this);
     // Python is tearing the object down and holds the interpreter lock; the grabber never needs
     // it, so stopping with the lock held cannot deadlock.
     stop(false);
@@ -140,6 +143,7 @@ Frame FrameStream::read_until(std::optional<Clock::time_point> deadline, bool it
         raise_closed("the stream is closed");
     }
     ReadingGuard guard(reading_);
+    const ReaderInside inside;
     return grabber_ ? read_latest(deadline, iterating) : read_direct(deadline, iterating);
 }
 

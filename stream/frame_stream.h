@@ -44,6 +44,8 @@ public:
     // read() with the stream's time-out for iteration: a closed stream ends the iteration.
     Frame next();
     void close();
+    // Stops streaming from a thread that does not hold the interpreter lock (the exit's).
+    void stop_without_python() { stop(false); }
 
     const LxFormat& format() const { return format_; }
     const BufferPool& pool() const { return *pool_; }

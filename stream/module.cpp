@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "frame.h"
 #include "frame_stream.h"
+#include "open_streams.h"
 
 PYBIND11_MODULE(stream, m) {
     m.doc() = "Streaming capture: frames into reused buffers, waits without the interpreter lock";
@@ -13,4 +14,7 @@ PYBIND11_MODULE(stream, m) {
     lentra_stream::init_errors(m);
     lentra_stream::init_frame(m);
     lentra_stream::init_frame_stream(m);
+    // Streams are stopped at exit, before the interpreter finalises (see open_streams.h).
+    py::module_::import("atexit").attr("register")(
+        py::cpp_function(&lentra_stream::stop_streams_at_exit));
 }

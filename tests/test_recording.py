@@ -205,10 +205,14 @@ def test_what_is_refused_before_anything_is_recorded(tmp_path, monkeypatch):
         with pytest.raises(ValueError, match=r"a \.mkv, \.mp4, \.avi file, not '\.mov'"):
             cam.record(str(tmp_path / "a.mov"))
         cam.format = "640x480:YUY2@30"
-        for keywords, message in (({"codec": "nonesuch"}, "no encoder"),
-                                  ({"options": {"presett": "fast"}}, "no option presett"),
-                                  ({"codec": "mpeg4", "crf": 20}, "takes no crf"),
-                                  ({"pre_seconds": -1}, "pre_seconds")):
+        refused = [({"codec": "nonesuch"}, "no encoder"), ({"pre_seconds": -1}, "pre_seconds")]
+        import av
+
+        if hasattr(av.codec.context.CodecContext, "supported_options"):
+            # PyAV 16 on lists an encoder's options (the newest PyAV for Python 3.9 is 15).
+            refused += [({"options": {"presett": "fast"}}, "no option presett"),
+                        ({"codec": "mpeg4", "crf": 20}, "takes no crf")]
+        for keywords, message in refused:
             with pytest.raises(ValueError, match=message):
                 cam.record(str(tmp_path / "b.mkv"), **keywords)
         cam.format = "640x480:MJPG@30"

@@ -336,7 +336,7 @@ class TestMetadata:
         cam, fmt = rig_camera(30)  # real-time pacing
         with FrameStream(cam, fmt, latest=latest) as stream:
             frames = []
-            for _ in range(6):
+            for _ in range(3):
                 frames.append(stream.read())
                 time.sleep(0.001)  # a latest-frame read waits for the next frame
         for frame in frames:
@@ -603,3 +603,42 @@ class TestFailuresUnderTheStream:
                     assert latest and frame.timestamp < restarted
             assert errors >= 3
         assert lx.LxStopStreaming(cam) == NOT_STREAMING
+
+
+LEFT_WAITING = """
+import threading, time
+import pylentrasdk as lx
+from pylentrasdk import sim
+from pylentrasdk.stream import FrameStream
+sim.set_pacing("realtime")
+cam = lx.LxInitialCameraDevice(0)
+lx.LxOpen(cam)
+lx.LxSetMaxFPS(cam, 1)
+stream = FrameStream(cam, lx.LxGetFormatList(cam)[1][0], timeout_ms=None)
+stream.read()
+
+def read_for_ever():
+    for frame in stream:
+        pass
+
+class SlowEnd:
+    def __del__(self):
+        time.sleep(0.5)  # the finalisation lasts past several of the reader's 100 ms waits
+
+
+slow_end = SlowEnd()  # collected while the interpreter finalises
+threading.Thread(target=read_for_ever, daemon=True).start()
+time.sleep(0.2)  # the thread waits for a frame a second away when the program ends
+"""
+
+
+def test_a_thread_left_waiting_in_a_read_does_not_abort_the_exit(tmp_path):
+    # The interpreter ends a daemon thread that takes its lock back during finalisation; inside
+    # the stream's C++ read that aborted the process ("terminate called without an active
+    # exception") before open streams were stopped at exit.
+    script = tmp_path / "left_waiting.py"
+    script.write_text(LEFT_WAITING)
+    for _ in range(3):
+        ended = subprocess.run([sys.executable, str(script)], capture_output=True, text=True,
+                               timeout=60)
+        assert (ended.returncode, ended.stderr) == (0, "")

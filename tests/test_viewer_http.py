@@ -12,7 +12,6 @@ import signal
 import socket
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 from urllib.parse import quote
@@ -87,30 +86,33 @@ def test_on_the_ipv6_loopback_the_address_is_bracketed_and_no_warning_is_given()
                                              "0.0.0.0", "::")] == [True] * 3 + [False] * 3
 
 
-def _lxctl(*arguments, env=None):
-    # From another folder than the repository's, where -m would find the source package.
+def _lxctl(folder, *arguments, env=None):
+    # From an empty folder of the test's own: -m puts the working folder first on the path, so
+    # from the repository's it would find the source package, and from a shared one (the
+    # system's temporary folder) whatever modules others leave there.
     ran = subprocess.run([sys.executable, "-m", "pylentrasdk.cli", "view", "--no-browser"]
                          + list(arguments), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                         universal_newlines=True, timeout=60, env=env,
-                         cwd=tempfile.gettempdir())
+                         universal_newlines=True, timeout=60, env=env, cwd=str(folder))
     return ran.returncode, ran.stdout, ran.stderr
 
 
 def test_a_port_in_use_a_bad_address_or_no_web_library_is_one_line_and_status_2(tmp_path):
+    folder = tmp_path / "empty"
+    folder.mkdir()
     with socket.socket() as taken:
         taken.bind(("127.0.0.1", 0))
         taken.listen(1)
-        code, out, err = _lxctl("--port", str(taken.getsockname()[1]))
+        code, out, err = _lxctl(folder, "--port", str(taken.getsockname()[1]))
     assert (code, out) == (2, "") and err.count("\n") == 1 and "cannot listen" in err
     # An address of no interface here: nothing is sent anywhere, the bind fails.
-    code, out, err = _lxctl("--host", "192.0.2.1", "--port", "0")
+    code, out, err = _lxctl(folder, "--host", "192.0.2.1", "--port", "0")
     assert (code, out) == (2, "") and err.count("\n") == 1 and "192.0.2.1" in err
-    code, _, err = _lxctl("--port", "70000")
+    code, _, err = _lxctl(folder, "--port", "70000")
     assert code == 2 and "port" in err
     # Without the web library (an import of it fails), the line says how to install it.
     (tmp_path / "aiohttp.py").write_text("raise ImportError('not installed')\n")
     env = dict(os.environ, PYTHONPATH=str(tmp_path))
-    code, out, err = _lxctl(env=env)
+    code, out, err = _lxctl(folder, env=env)
     assert (code, out) == (2, "") and "pip install pylentrasdk[viewer]" in err
     assert err.count("\n") == 1
 
@@ -357,14 +359,14 @@ def test_connections_that_never_finish_a_request_are_closed(viewer):
     assert viewer.errors[before:] == []
 
 
-def test_the_address_is_refused_when_empty_and_written_in_its_usual_form():
+def test_the_address_is_refused_when_empty_and_written_in_its_usual_form(tmp_path):
     assert [listening_address(text) for text in ("127.0.0.01", "127.1", " 127.0.0.1 ", "[::1]",
                                                  "::0:1", "LocalHost", "0.0.0.0")] == [
         "127.0.0.1", "127.0.0.1", "127.0.0.1", "::1", "::1", "localhost", "0.0.0.0"]
     for text in ("", "  "):
         with pytest.raises(argparse.ArgumentTypeError, match="every address"):
             listening_address(text)
-    code, out, err = _lxctl("--host", "", "--port", "0")
+    code, out, err = _lxctl(tmp_path, "--host", "", "--port", "0")
     assert (code, out) == (2, "") and "every address" in err
     # The URL printed is one whose Host the viewer answers to.
     process = ViewerProcess("--host", "127.0.0.01")

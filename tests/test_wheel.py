@@ -42,8 +42,10 @@ print("SITE", site)
 
 
 def built_wheel(folder):
+    # Built by this test run's environment, for its interpreter (the suite runs on several).
     subprocess.run(["bash", os.path.join(ROOT, "tools", "wheel.sh"), str(folder)], check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   env=dict(os.environ, VENV=sys.prefix))
     wheels = [name for name in os.listdir(str(folder)) if name.endswith(".whl")]
     assert len(wheels) == 1 and "manylinux" in wheels[0], wheels
     return os.path.join(str(folder), wheels[0])

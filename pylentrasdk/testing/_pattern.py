@@ -89,7 +89,8 @@ def _div100(a: Ints) -> Ints:
 
 
 def _luma(rgb: Ints) -> Ints:
-    return (77 * rgb[..., 0] + 150 * rgb[..., 1] + 29 * rgb[..., 2] + 128) // 256
+    luma: Ints = (77 * rgb[..., 0] + 150 * rgb[..., 1] + 29 * rgb[..., 2] + 128) // 256
+    return luma
 
 
 def adjust(rgb: npt.ArrayLike, adjustments: Adjustments | None) -> Ints:
@@ -226,7 +227,9 @@ def encode(image: npt.NDArray[np.uint8], fmt: str) -> npt.NDArray[np.uint8]:
         y, u, v = to_yuv(image)
         if fmt == "NV12":
             def block(p: Ints32) -> Ints32:
-                return (p[0::2, 0::2] + p[0::2, 1::2] + p[1::2, 0::2] + p[1::2, 1::2] + 2) // 4
+                mean: Ints32 = (p[0::2, 0::2] + p[0::2, 1::2] + p[1::2, 0::2] + p[1::2, 1::2]
+                                + 2) // 4
+                return mean
 
             chroma = np.stack([block(u), block(v)], axis=-1).reshape(height // 2, width)
             out = np.concatenate([y.reshape(-1), chroma.reshape(-1)])
