@@ -816,11 +816,12 @@ def test_without_pyav_or_a_folder_to_write_in_the_viewer_runs_and_says_why_it_ca
         assert process.sim("state", WEBCAM)["open"] is False
     finally:
         assert process.stop()[0] == 0
-    assert sorted(os.listdir(str(tmp_path))) == ["av.py"]
+    assert sorted(os.listdir(str(tmp_path))) == ["av.py"]  # nothing written
     # A folder given must be one to write in; the current folder, when none is given, need not:
     # the viewer then runs without recording, and says so.
+    (tmp_path / "run").mkdir()
     for given in (tmp_path / "nothing", tmp_path / "av.py"):
-        code, out, err = _lxctl("--port", "0", "--record-dir", str(given))
+        code, out, err = _lxctl(tmp_path / "run", "--port", "0", "--record-dir", str(given))
         assert (code, out) == (2, "") and "--record-dir" in err and str(given) in err
     process = ViewerProcess(cwd="/proc")
     try:
