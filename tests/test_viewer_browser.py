@@ -2,7 +2,9 @@
 /usr/bin/chromedriver, against `lxctl view` on the simulated rig."""
 import http.server
 import io
+import json
 import os
+import re
 import threading
 import time
 
@@ -16,6 +18,7 @@ from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 import pylentrasdk as lx  # noqa: E402
+from pylentrasdk import sim  # noqa: E402
 from sanitizer import unsanitized_environment  # noqa: E402
 from viewer_process import ViewerProcess  # noqa: E402
 
@@ -59,8 +62,13 @@ def browser(downloads):
 
 
 @pytest.fixture(scope="module")
-def viewer():
-    process = ViewerProcess()
+def recordings(tmp_path_factory):
+    return tmp_path_factory.mktemp("recordings")
+
+
+@pytest.fixture(scope="module")
+def viewer(recordings):
+    process = ViewerProcess("--record-dir", str(recordings))
     yield process
     process.stop()
 
@@ -298,6 +306,60 @@ def test_tabs_share_one_capture_and_a_format_chosen_in_one_shows_in_every_tab(pa
     wait_for(lambda: all(status(viewer, i)["viewers"] == 1 for i in CAMERAS), "one viewer left")
     for index in CAMERAS:
         assert status(viewer, index)["streaming"] and not closed(viewer, index)
+
+
+def test_the_record_button_records_the_camera_into_a_file_that_plays(page, viewer, recordings):
+    av = pytest.importorskip("av")
+    picture(page, viewer, WEBCAM)
+    section = tile(page, WEBCAM)
+    button = section.find_element(By.CSS_SELECTOR, "button.record")
+    assert button.text == "Record" and button.is_enabled()
+    button.click()
+    wait_for(lambda: button.text == "Stop recording", "the button's new label")
+    line = section.find_element(By.CSS_SELECTOR, ".recording")
+    wait_for(lambda: line.text.startswith("\u25cf Recording") and
+             status(viewer, WEBCAM)["record"]["frames"] > 10, "frames recorded")
+    # The file keeps one picture size: the format cannot be changed meanwhile.
+    assert not section.find_element(By.CSS_SELECTOR, "select.format").is_enabled()
+    button.click()
+    wait_for(lambda: button.text == "Record" and line.text.startswith("Recorded"),
+             "the recording's end")
+    record = status(viewer, WEBCAM)["record"]
+    assert record["recording"] is False and record["error"] is None
+    assert os.path.dirname(record["path"]) == str(recordings)
+    assert record["path"] in line.text
+    with av.open(record["path"]) as container:
+        assert sum(1 for _ in container.decode(video=0)) == record["frames"]
+    # The tile plays on, its format free again.
+    playing(viewer, WEBCAM)
+    assert section.find_element(By.CSS_SELECTOR, "select.format").is_enabled()
+
+
+def test_cameras_in_sync_show_their_skew_to_the_first_on_their_tiles(browser, tmp_path):
+    with open(sim.sample_path("stereo.json")) as f:
+        rig = json.load(f)
+    rig["trigger"]["jitter"] = 0.002  # each camera up to 2 ms after each tick
+    (tmp_path / "stereo.json").write_text(json.dumps(rig))
+    process = ViewerProcess("--record-dir", str(tmp_path),
+                            env=dict(os.environ, LENTRASDK_SIM=str(tmp_path / "stereo.json")))
+    try:
+        browser.get(process.url)
+        wait_for(lambda: len(browser.find_elements(By.CSS_SELECTOR, "section.tile")) == 2,
+                 "tiles")
+        for index in (0, 1):
+            picture(browser, process, index)
+        skews = [tile(browser, i).find_element(By.CSS_SELECTOR, ".skew") for i in (0, 1)]
+        assert not any(shown.is_displayed() for shown in skews)  # free-running
+        for index in (0, 1):
+            assert process.request("PUT", "/api/cameras/%d/controls/trigger_mode" % index,
+                                   {"value": 1})[0] == 200
+        wait_for(lambda: skews[0].text == "in Sync: first of the group", "the first's label")
+        text = wait_for(lambda: re.fullmatch(r"skew [+-]\d\.\d{3} ms to camera 0",
+                                             skews[1].text), "the second's skew").group(0)
+        assert abs(float(text.split()[1])) <= 2.0 + 1e-3
+    finally:
+        browser.get("about:blank")
+        process.stop()
 
 
 class _ForeignPage(http.server.BaseHTTPRequestHandler):

@@ -1,6 +1,6 @@
 """lxctl view from outside: its one line, its exit, and its HTTP interface with a plain client:
-the checks that keep other sites and people out, and bad requests that must never reach a
-camera."""
+the checks that keep other sites and people out, bad requests that must never reach a camera,
+recordings (each file decoded with PyAV) and the skew of cameras in Sync."""
 import argparse
 import asyncio
 import concurrent.futures
@@ -26,15 +26,20 @@ import pylentrasdk as lx  # noqa: E402
 from pylentrasdk import frames, sim  # noqa: E402
 from pylentrasdk.cli.view import listening_address  # noqa: E402
 from pylentrasdk.viewer import is_loopback  # noqa: E402
-from pylentrasdk.viewer.hub import CameraError, Device, Hub  # noqa: E402
+from pylentrasdk.viewer.hub import CameraError, Device, Hub, recording_name  # noqa: E402
 from viewer_process import HOST, ViewerProcess  # noqa: E402
 
 KAVL, KAVN, WEBCAM = 0, 1, 2
 
 
 @pytest.fixture(scope="module")
-def viewer():
-    process = ViewerProcess()
+def recordings(tmp_path_factory):
+    return tmp_path_factory.mktemp("recordings")
+
+
+@pytest.fixture(scope="module")
+def viewer(recordings):
+    process = ViewerProcess("--record-dir", str(recordings))
     yield process
     process.stop()
 
@@ -46,8 +51,8 @@ def _stopped_cleanly(process, number):
 
 
 @pytest.mark.parametrize("number", [signal.SIGINT, signal.SIGTERM])
-def test_a_signal_stops_every_stream_closes_the_cameras_and_exits_0(number):
-    process = ViewerProcess()
+def test_a_signal_stops_every_stream_closes_the_cameras_and_exits_0(number, tmp_path):
+    process = ViewerProcess("--record-dir", str(tmp_path))
     assert process.first_line.startswith("Viewer at http://127.0.0.1:")
     assert len(process.token) >= 22  # at least 128 bits, URL-safe
     # A camera streams for a viewer that is still reading when the signal comes.
@@ -57,8 +62,12 @@ def test_a_signal_stops_every_stream_closes_the_cameras_and_exits_0(number):
                        "\r\n\r\n".format(process.token, process.port).encode())
     assert b"image/jpeg" in connection.recv(65536) + connection.recv(65536)
     assert process.sim("state", KAVN) == {"open": True, "mode": "WORK"}
+    # Another records: its file is finished, and plays.
+    status, started = _record(process, WEBCAM, "start")
+    _recorded(process, WEBCAM, 3)
     _stopped_cleanly(process, number)
     connection.close()
+    assert _decoded(started["path"])[0] >= 3
 
 
 def test_on_the_ipv6_loopback_the_address_is_bracketed_and_no_warning_is_given():
@@ -384,7 +393,8 @@ def test_a_stream_that_cannot_start_leaves_no_viewer_counted(viewer):
     assert status == 503 and "LX_STATUS_IO_ERROR" in json.loads(body)["error"]
     assert viewer.json("/api/cameras/2/status") == {
         "streaming": False, "viewers": 0, "format": 0, "fps": 0.0, "dropped": 0,
-        "frames": viewer.json("/api/cameras/2/status")["frames"], "error": "LX_STATUS_IO_ERROR"}
+        "frames": viewer.json("/api/cameras/2/status")["frames"], "error": "LX_STATUS_IO_ERROR",
+        "record": None, "skew": None}
     assert viewer.sim("state", WEBCAM) == {"open": False, "mode": None}
 
 
@@ -644,3 +654,228 @@ def test_a_live_connection_without_the_token_or_from_another_origin_is_refused(v
             asyncio.run(_live(viewer, work, **headers))
         assert refused.value.status == 403, headers
     assert viewer.sim("call_count", "LxStartStreaming") == started
+
+
+# -- recording -----------------------------------------------------------------------------------
+def _record(viewer, camera, action, query="", **keywords):
+    """(status, JSON answer) of starting or stopping a camera's recording."""
+    status, _, body = viewer.request("POST", "/api/cameras/{}/record/{}{}".format(
+        camera, action, query), **keywords)
+    return status, json.loads(body) if body else None
+
+
+def _recorded(viewer, camera, more_than):
+    """The recording's status once it has written more than `more_than` frames."""
+    def status():
+        return viewer.json("/api/cameras/%d/status" % camera)["record"]
+    deadline = time.monotonic() + 30
+    while status()["frames"] <= more_than:
+        assert status()["recording"], status()
+        assert time.monotonic() < deadline, "the recording wrote no frames"
+        time.sleep(0.05)
+    return status()
+
+
+def _wait(condition, what):
+    deadline = time.monotonic() + 30
+    while not condition():
+        assert time.monotonic() < deadline, what
+        time.sleep(0.05)
+
+
+def _decoded(path):
+    """(pictures, (width, height), their times) of a recording's file, decoded with PyAV."""
+    av = pytest.importorskip("av")
+    with av.open(path) as container:
+        pictures = [(f.width, f.height, float(f.time)) for f in container.decode(video=0)]
+    sizes = {(width, height) for width, height, _ in pictures}
+    assert len(sizes) <= 1, sizes
+    return len(pictures), sizes.pop() if sizes else None, [t for _, _, t in pictures]
+
+
+def test_a_recording_holds_its_camera_and_its_file_holds_every_frame_it_counted(
+        viewer, recordings):
+    # H.264 from the webcam's YUY2, the KAVL's MJPG frames as they came; neither streams yet.
+    for camera, fmt, other, size in ((WEBCAM, 1, 0, (1280, 720)), (KAVL, 0, 1, (640, 480))):
+        status, started = _record(viewer, camera, "start", "?format=%d" % fmt)
+        assert status == 200 and started["recording"] and started["error"] is None
+        assert os.path.dirname(started["path"]) == str(recordings)
+        assert started["path"].endswith(".mkv")
+        assert _record(viewer, camera, "start")[0] == 409  # once at a time
+        frames = _recorded(viewer, camera, 3)["frames"]
+        # A viewer comes and goes: the recording goes on, and the camera with it.
+        parts = _Parts(viewer, camera, fmt)
+        assert parts.picture_size() == size  # the frames are shared (read-only) and shown
+        parts.close()
+        _wait(lambda camera=camera: viewer.json("/api/cameras/%d/status" % camera)["viewers"] == 0,
+              "the viewer's leaving")
+        frames = _recorded(viewer, camera, frames + 3)["frames"]
+        # A file holds one picture size: no other format while the camera records, by
+        # stream or by the page's live connection; a snapshot of its format is taken.
+        assert _status_of(viewer, "/api/cameras/%d/stream.mjpg?format=%d" % (camera, other),
+                          {}) == 409
+
+        async def switch(live, camera=camera, other=other):
+            await live.send_json({"watch": camera, "format": other})
+            return await asyncio.wait_for(live.receive_json(), 10)
+        refused = asyncio.run(_live(viewer, switch))
+        assert (refused["refused"], refused["format"]) == (True, fmt)
+        status, _, png = viewer.request("GET", "/api/cameras/%d/snapshot.png?format=%d" % (
+            camera, fmt))
+        assert status == 200 and Image.open(io.BytesIO(png)).size == size
+        frames = _recorded(viewer, camera, frames)["frames"]  # it goes on
+        status, stopped = _record(viewer, camera, "stop")
+        assert status == 200 and not stopped["recording"] and stopped["error"] is None
+        assert stopped["path"] == started["path"] and stopped["frames"] >= frames
+        count, shape, times = _decoded(stopped["path"])
+        assert (count, shape) == (stopped["frames"], size)
+        assert all(b > a for a, b in zip(times, times[1:]))
+        assert stopped["seconds"] > times[-1] > 0
+        # Nobody watches it any more: the camera is closed.
+        _wait(lambda camera=camera: not viewer.sim("state", camera)["open"], "the camera closed")
+        assert _record(viewer, camera, "stop")[0] == 409
+
+
+def test_a_recording_that_ends_with_its_camera_failing_says_why_and_its_file_plays(viewer):
+    status, started = _record(viewer, WEBCAM, "start", "?format=0")
+    assert status == 200
+    _recorded(viewer, WEBCAM, 3)
+    try:
+        viewer.sim("inject", "LxGetImage", result=int(lx.LX_CAPTURE_RESULT.LX_BUFFER_CORRUPTED),
+                   count=1000)
+        _wait(lambda: not viewer.json("/api/cameras/2/status")["record"]["recording"],
+              "the recording's end")
+    finally:
+        viewer.sim("clear_faults")
+    ended = viewer.json("/api/cameras/2/status")
+    assert ended["error"] == "LX_BUFFER_CORRUPTED"
+    assert "LX_BUFFER_CORRUPTED" in ended["record"]["error"]
+    assert _decoded(started["path"])[0] == ended["record"]["frames"] > 3
+    _wait(lambda: not viewer.sim("state", WEBCAM)["open"], "the camera closed")
+
+
+def test_a_recording_never_replaces_a_file(viewer, recordings):
+    # The names the next seconds would have are taken, and their "-2"s: the file is "-3".
+    name = viewer.json("/api/cameras")[WEBCAM]["name"]
+    now = time.time()
+    taken = []
+    for second in range(-1, 15):
+        stem = recording_name(WEBCAM, name, time.localtime(now + second))
+        for path in (recordings / (stem + ".mkv"), recordings / (stem + "-2.mkv")):
+            path.write_bytes(b"not a recording")
+            taken.append(path)
+    status, started = _record(viewer, WEBCAM, "start")
+    assert status == 200 and started["path"].endswith("-3.mkv"), started
+    _recorded(viewer, WEBCAM, 3)
+    status, stopped = _record(viewer, WEBCAM, "stop")
+    assert status == 200 and _decoded(stopped["path"])[0] == stopped["frames"]
+    assert all(path.read_bytes() == b"not a recording" for path in taken)
+    # A camera's name is no path: its letters and digits alone name the file.
+    when = time.localtime(0)
+    assert recording_name(7, "../../etc/passwd\x00 x", when) == \
+        "camera7-etc-passwd-x-" + time.strftime("%Y%m%d-%H%M%S", when)
+    assert recording_name(1, "///", when).startswith("camera1-camera-")
+
+
+def test_recording_takes_the_token_and_the_viewers_own_origin_and_head_or_get_start_nothing(
+        viewer, recordings):
+    files = sorted(os.listdir(str(recordings)))
+    calls = ("LxOpen", "LxStartStreaming")
+    before = [viewer.sim("call_count", name) for name in calls]
+    start = "/api/cameras/2/record/start"
+    for path, headers in ((start, {"Authorization": None}),
+                          (start + "?token=" + viewer.token[:-1], {"Authorization": None}),
+                          (start, {"Authorization": "Bearer " + viewer.token + "x"}),
+                          (start, {"Origin": "http://127.0.0.1:1"}),
+                          (start, {"Sec-Fetch-Site": "same-site", "Sec-Fetch-Mode": "cors",
+                                   "Origin": viewer.origin})):
+        assert viewer.request("POST", path, headers=headers)[0] == 403, (path, headers)
+    for method in ("HEAD", "GET"):
+        status, _, body = viewer.request(method, start)
+        assert status == 405 and (method == "HEAD" or json.loads(body)["error"])
+    assert _record(viewer, 9, "start")[0] == 404
+    assert viewer.request("POST", start + "?format=99")[0] == 404
+    assert [viewer.sim("call_count", name) for name in calls] == before
+    assert sorted(os.listdir(str(recordings))) == files
+    # The viewer's own page may.
+    status, _ = _record(viewer, WEBCAM, "start", headers={"Origin": viewer.origin})
+    assert status == 200
+    assert _record(viewer, WEBCAM, "stop", headers={"Origin": viewer.origin})[0] == 200
+
+
+def test_without_pyav_or_a_folder_to_write_in_the_viewer_runs_and_says_why_it_cannot_record(
+        tmp_path):
+    (tmp_path / "av.py").write_text("raise ImportError('not installed')\n")
+    process = ViewerProcess("--record-dir", str(tmp_path),
+                            env=dict(os.environ, PYTHONPATH=str(tmp_path)))
+    try:
+        hints = {camera["record_hint"] for camera in process.json("/api/cameras")}
+        assert len(hints) == 1 and "pip install pylentrasdk[video]" in hints.pop()
+        status, answer = _record(process, WEBCAM, "start")
+        assert status == 501 and "pip install pylentrasdk[video]" in answer["error"]
+        assert process.sim("state", WEBCAM)["open"] is False
+    finally:
+        assert process.stop()[0] == 0
+    assert sorted(os.listdir(str(tmp_path))) == ["av.py"]  # nothing written
+    # A folder given must be one to write in; the current folder, when none is given, need not:
+    # the viewer then runs without recording, and says so.
+    (tmp_path / "run").mkdir()
+    for given in (tmp_path / "nothing", tmp_path / "av.py"):
+        code, out, err = _lxctl(tmp_path / "run", "--port", "0", "--record-dir", str(given))
+        assert (code, out) == (2, "") and "--record-dir" in err and str(given) in err
+    process = ViewerProcess(cwd="/proc")
+    try:
+        hints = {camera["record_hint"] for camera in process.json("/api/cameras")}
+        assert len(hints) == 1 and "--record-dir" in hints.pop()
+        assert _record(process, WEBCAM, "start")[0] == 501
+    finally:
+        assert process.stop()[0] == 0
+    assert "does not record" in process.stderr and process.stderr.count("\n") == 1
+
+
+# -- skew of cameras in Sync ---------------------------------------------------------------------
+def test_the_status_carries_the_skew_of_cameras_in_sync_and_none_otherwise(tmp_path):
+    with open(sim.sample_path("stereo.json")) as f:
+        rig = json.load(f)
+    rig["trigger"]["jitter"] = 0.002  # each camera up to 2 ms after each tick
+    (tmp_path / "stereo.json").write_text(json.dumps(rig))
+    process = ViewerProcess(env=dict(os.environ, LENTRASDK_SIM=str(tmp_path / "stereo.json")))
+
+    def skews():
+        return [process.json("/api/cameras/%d/status" % i)["skew"] for i in (0, 1)]
+
+    def trigger_mode(camera, mode):
+        status, _, _ = process.request("PUT", "/api/cameras/%d/controls/trigger_mode" % camera,
+                                       {"value": mode})
+        assert status == 200
+
+    left, right = _Parts(process, 0, 0), _Parts(process, 1, 0)
+    try:
+        for parts in (left, right):
+            parts.picture_size()
+        assert skews() == [None, None]  # free-running cameras (Disable)
+        trigger_mode(0, 1)
+        trigger_mode(1, 1)
+        _wait(lambda: all(s and s["seconds"] is not None for s in skews()), "the skews")
+        seen = []
+        for _ in range(20):
+            first, second = skews()
+            assert first == {"seconds": 0.0, "to": 0, "clock": "line"}
+            assert (second["to"], second["clock"]) == (0, "line")
+            seen.append(second["seconds"])
+            left.picture_size(), right.picture_size()  # a few frames later
+        assert all(abs(s) <= 0.002 + 1e-6 for s in seen) and any(s != 0 for s in seen), seen
+        trigger_mode(0, 2)  # Periodic: one camera in Sync is no group
+        _wait(lambda: skews() == [None, None], "the group's end")
+        trigger_mode(0, 1)
+        _wait(lambda: all(skews()), "the group again")
+        right.close()  # its stream stops, and the group ends before it
+        _wait(lambda: skews() == [None, None] and not process.sim("state", 1)["open"],
+              "the second camera's end")
+        left.picture_size()  # the first one plays on
+    finally:
+        left.close()
+        right.close()
+        status, last = process.stop()
+    assert status == 0 and process.stderr == ""
+    assert all(not s["open"] for s in last["after"])

@@ -16,12 +16,12 @@ LINE = re.compile(r"^Viewer at (http://(127\.0\.0\.1|\[::1\]):(\d+)/\?token=([A-
 
 
 class ViewerProcess:
-    def __init__(self, *arguments, env=None, browser=False):
+    def __init__(self, *arguments, env=None, browser=False, cwd=None):
         self.process = subprocess.Popen(
             [sys.executable, HOST, "view", "--port", "0"] + ([] if browser else ["--no-browser"])
             + list(arguments),
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-            universal_newlines=True, env=env)
+            universal_newlines=True, env=env, cwd=cwd)
         self.lines = queue.Queue()
         self.errors = []  # standard error's lines so far
         threading.Thread(target=self._read, daemon=True).start()

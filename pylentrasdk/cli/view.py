@@ -1,8 +1,11 @@
 """lxctl view: every camera live in the browser (pylentrasdk.viewer).
 
-`lxctl view [--host ADDRESS] [--port PORT] [--no-browser]` starts the viewer's local web server
-and prints one line, `Viewer at http://HOST:PORT/?token=TOKEN`; Ctrl-C or SIGTERM stops every
-stream, closes the cameras and ends with status 0. The web library (aiohttp, the optional extra
+`lxctl view [--host ADDRESS] [--port PORT] [--no-browser] [--record-dir DIR]` starts the viewer's
+local web server and prints one line, `Viewer at http://HOST:PORT/?token=TOKEN`; Ctrl-C or SIGTERM
+stops every recording and stream, closes the cameras and ends with status 0. The page's Record
+buttons write into DIR: a folder given that cannot be written to is refused (status 2); when
+DIR is left out, the current folder, or, when that cannot be written to, no folder: the viewer
+runs without recording, and says so. The web library (aiohttp, the optional extra
 `pip install pylentrasdk[viewer]`) is imported only when the command runs, so lxctl works without
 the extra.
 """
@@ -11,7 +14,10 @@ from __future__ import annotations
 
 import argparse
 import ipaddress
+import os
 import socket
+import sys
+import tempfile
 
 from .common import Refused, Shown, UsageError
 
@@ -47,6 +53,21 @@ def listening_address(text: str) -> str:
         return host.lower()
 
 
+def record_folder(text: str) -> str:
+    """The folder recordings go to, as an absolute path, once a file could be made in it."""
+    folder = os.path.abspath(text)
+    if not os.path.isdir(folder):
+        raise argparse.ArgumentTypeError("{!r} is not a folder".format(text))
+    try:
+        # Made and removed at once: the real test of being allowed to write there.
+        with tempfile.TemporaryFile(dir=folder):
+            pass
+    except OSError as error:
+        raise argparse.ArgumentTypeError("no file can be made in {!r}: {}".format(
+            text, error.strerror or error)) from None
+    return folder
+
+
 def add_view_arguments(parser: argparse.ArgumentParser) -> None:
     parser.add_argument("--host", type=listening_address, default=DEFAULT_HOST,
                         metavar="ADDRESS",
@@ -57,6 +78,8 @@ def add_view_arguments(parser: argparse.ArgumentParser) -> None:
                             DEFAULT_PORT))
     parser.add_argument("--no-browser", action="store_true",
                         help="do not open the viewer in a browser")
+    parser.add_argument("--record-dir", type=record_folder, default=None, metavar="DIR",
+                        help="the folder the Record buttons write to (the current folder)")
 
 
 def run_view(args: argparse.Namespace) -> Shown:
@@ -69,8 +92,16 @@ def run_view(args: argparse.Namespace) -> Shown:
     from ..errors import LentraError
     from ..viewer import ViewerError, run
 
+    folder = args.record_dir
+    if folder is None:
+        try:
+            folder = record_folder(os.curdir)
+        except argparse.ArgumentTypeError as error:
+            # The viewer is for watching first: it runs, its Record buttons say why not.
+            sys.stderr.write("lxctl: warning: the viewer does not record: {} (give "
+                             "--record-dir DIR)\n".format(error))
     try:
-        run(args.host, args.port, open_browser=not args.no_browser)
+        run(args.host, args.port, open_browser=not args.no_browser, record_folder=folder)
     except LentraError as error:  # the cameras could not even be listed
         raise Refused(str(error)) from None
     except ViewerError as error:

@@ -2,11 +2,12 @@
 
 `run(host, port)` serves every camera's picture, its controls and its IMU (aiohttp, the optional
 extra `pip install pylentrasdk[viewer]`) on a local address until Ctrl-C or SIGTERM, then stops
-every stream and closes the cameras. It prints one line, `Viewer at http://HOST:PORT/?token=TOKEN`.
+every recording and stream and closes the cameras. It prints one line, `Viewer at http://HOST:PORT/?token=TOKEN`.
 The page and the HTTP interface are described in docs/viewer.md; the command line is lxctl's
 (pylentrasdk.cli.view).
 
-    hub.py      one Hub per camera: its shared capture, over pylentrasdk.Camera
+    hub.py      one Hub per camera: its shared capture and its recording, over pylentrasdk.Camera
+    skew.py     the cameras in Sync read as a CameraGroup, for the skew shown on their tiles
     server.py   the web application: page files, the HTTP interface, the checks of every request
 """
 
@@ -93,15 +94,16 @@ def _open_browser(uri: str) -> None:
 
 
 async def serve(host: str, port: int, token: str, ready: Callable[[str], None],
-                stop: asyncio.Event) -> None:
+                stop: asyncio.Event, record_folder: str | None = None) -> None:
     """Serves the viewer on `host`:`port` until the event `stop` is set, then stops every
-    stream and closes the cameras. `ready(url)` is called once it listens. Raises OSError
-    when it cannot listen there."""
+    recording and stream and closes the cameras. `ready(url)` is called once it listens.
+    Recordings go to `record_folder` (None: the viewer does not record). Raises OSError when
+    it cannot listen there."""
     from aiohttp import web
 
     from .server import Viewer, server_log
 
-    viewer = Viewer(token, host, port)
+    viewer = Viewer(token, host, port, record_folder)
     runner = web.AppRunner(viewer.app, access_log=None, handle_signals=False,
                            shutdown_timeout=2.0, logger=server_log())
     await runner.setup()
@@ -119,9 +121,11 @@ async def serve(host: str, port: int, token: str, ready: Callable[[str], None],
         await runner.cleanup()
 
 
-def run(host: str, port: int, open_browser: bool = True) -> None:
-    """Serves the viewer until Ctrl-C or SIGTERM. Raises ViewerError when it cannot listen on
-    `host`:`port`, and the camera layer's LentraError when the cameras cannot be listed."""
+def run(host: str, port: int, open_browser: bool = True,
+        record_folder: str | None = None) -> None:
+    """Serves the viewer until Ctrl-C or SIGTERM, recordings going to `record_folder` (None:
+    the viewer does not record). Raises ViewerError when it cannot listen on `host`:`port`, and
+    the camera layer's LentraError when the cameras cannot be listed."""
     token = secrets.token_urlsafe(32)
     redirects: list[RedirectFile] = []
 
@@ -145,7 +149,7 @@ def run(host: str, port: int, open_browser: bool = True) -> None:
                 threading.Thread(target=_open_browser, args=(redirect.uri,),
                                  daemon=True).start()
 
-        await serve(host, port, token, ready, stop)
+        await serve(host, port, token, ready, stop, record_folder)
 
     try:
         asyncio.run(main())

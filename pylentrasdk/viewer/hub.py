@@ -8,6 +8,11 @@ changes the camera's format: its stream goes on in the new one, for every viewer
 camera run one at a time on that camera's own worker thread, so a slow call of one camera never
 holds up the event loop or another camera. The web handlers never call the camera layer
 themselves.
+
+A hub also records its camera into a video file (``Camera.record``) on request. A recording holds
+the camera's stream as a viewer does: viewers may come and go meanwhile, and the stream stops
+when the last of them and the recording are gone. While it records, the camera's format stays as
+it is (a file holds one picture size): a viewer's choice of another format is refused.
 """
 
 from __future__ import annotations
@@ -17,14 +22,16 @@ import collections
 import concurrent.futures
 import io
 import math
+import os
+import re
 import threading
 import time
-from typing import Any, Callable, TypeVar
+from typing import Any, Awaitable, Callable, TypeVar
 
 from .. import control_names, frames
-from ..camera import Camera, CameraStream, cameras
-from ..errors import ControlValueError, LentraError, NotSupportedError, StreamClosedError, \
-    UnknownControlError
+from ..camera import Camera, CameraStream, Recording, cameras
+from ..errors import ControlValueError, LentraError, NotSupportedError, RecordingError, \
+    StreamClosedError, UnknownControlError
 from ..formats import Format
 from ..stream import Frame
 
@@ -33,6 +40,12 @@ READ_TIMEOUT_S = 3.0
 # A camera opened for requests alone (controls, IMU readings, a snapshot) stays open this long
 # after the last one, so that a page polling its IMU does not reopen it ten times a second.
 IDLE_CLOSE_S = 2.0
+# Recordings are Matroska files: a file cut short (a crash, a power cut) still plays.
+RECORDING_EXTENSION = ".mkv"
+# How many names a recording tries ("-2", "-3", ...) before it gives up on a folder.
+_MOST_NAMES = 1000
+# How often a recording is looked at to see whether it ended by itself.
+_RECORDING_CHECK_S = 0.25
 
 _T = TypeVar("_T")
 
@@ -43,6 +56,11 @@ class CameraError(Exception):
     def __init__(self, message: str, status_name: str | None = None) -> None:
         super().__init__(message)
         self.status_name = status_name
+
+
+class Conflict(Exception):
+    """A request that the camera's present state rules out (HTTP 409): recording twice, stopping
+    a recording that does not run, another format while the camera records."""
 
 
 class ControlError(Exception):
@@ -176,6 +194,33 @@ class Device:
         except LentraError as error:  # the SDK refused
             raise ControlError(str(error), 400) from None
 
+    def trigger_mode(self) -> int | None:
+        """The camera's trigger mode (1: Sync), or None when it has none or is not open."""
+        camera = self.camera
+        if camera is None:
+            return None
+        try:
+            controls = camera.controls
+            return controls["trigger_mode"] if "trigger_mode" in controls else None
+        except LentraError:
+            return None
+
+    def record(self, folder: str) -> Recording:
+        """Records the running stream into a new file in `folder`, named after the camera and
+        the time; a name that is taken is never replaced: the next one is tried ("-2", "-3",
+        ...). ImportError without PyAV."""
+        camera = self.open()
+        stem = os.path.join(folder, recording_name(self.index, self.name, time.localtime()))
+        for number in range(1, _MOST_NAMES + 1):
+            path = stem + ("" if number == 1 else "-{}".format(number)) + RECORDING_EXTENSION
+            try:
+                return camera.record(path)
+            except FileExistsError:
+                continue
+            except LentraError as error:
+                raise _camera_error(error) from None
+        raise FileExistsError("{}: {} names are taken already".format(stem, _MOST_NAMES))
+
     def imu_reading(self) -> dict[str, Any]:
         try:
             reading = self.open().imu.read()
@@ -183,6 +228,14 @@ class Device:
             raise _camera_error(error) from None
         return {"acc": list(reading.acceleration), "gyro": list(reading.angular_rate),
                 "temperature": reading.temperature}
+
+
+def recording_name(index: int, name: str, when: time.struct_time) -> str:
+    """A recording's file name without its extension: the camera's index, its name in letters
+    and digits alone (a name from the SDK is no path: "../x" is "x") and the local time, such
+    as "camera1-KAVN-AR0234-MIPI-Camera-20240501-153012"."""
+    words = re.sub(r"[^A-Za-z0-9]+", "-", name).strip("-")[:48].strip("-") or "camera"
+    return "camera{}-{}-{}".format(index, words, time.strftime("%Y%m%d-%H%M%S", when))
 
 
 def discover() -> list[Device]:
@@ -226,6 +279,14 @@ class Hub:
         self.dropped = 0
         self._seq = 0  # frames published, over every stream this hub ran
         self.closed = False
+        # Told before the stream stops, and after it starts, switches or stops: the viewer
+        # takes a camera out of its group of cameras in Sync before its stream goes.
+        self.before_stop: Callable[[Hub], Awaitable[None]] | None = None
+        self.on_change: Callable[[], None] | None = None
+        self._recording: Recording | None = None  # the newest recording, running or ended
+        self._recording_holds = False  # it holds the stream, until the hub has stopped it
+        self._recording_error: str | None = None  # why it ended early, if it did
+        self._recording_watch: asyncio.Task[None] | None = None
 
     async def call(self, function: Callable[..., _T], *args: Any) -> _T:
         """Runs a Device method on this camera's SDK thread."""
@@ -240,7 +301,20 @@ class Hub:
             fps = (len(recent) - 1) / max(recent[-1] - recent[0], 1e-6)
         return {"streaming": self._stream is not None, "viewers": self.viewers,
                 "format": self.format_index, "fps": round(fps, 1), "dropped": self.dropped,
-                "frames": self._seq, "error": self.error}
+                "frames": self._seq, "error": self.error, "record": self.recording_status()}
+
+    def recording_status(self) -> dict[str, Any] | None:
+        """The newest recording: whether it runs, its frames, those dropped, its seconds, its
+        file and why it ended early (None: it did not); None before the first."""
+        recording = self._recording
+        if recording is None:
+            return None
+        error = self._recording_error
+        if error is None and recording.error is not None:
+            error = str(recording.error)
+        return {"recording": self._recording_holds and recording.recording,
+                "frames": recording.frames, "dropped": recording.dropped,
+                "seconds": round(recording.seconds, 3), "path": recording.path, "error": error}
 
     @property
     def streaming(self) -> bool:
@@ -262,6 +336,10 @@ class Hub:
                 if self._stream is None:
                     await self._start(format_index)
                 elif self.format_index != format_index:
+                    if self._recording_holds:
+                        raise Conflict("camera {} is recording in format {}: its format cannot "
+                                       "change until the recording stops".format(
+                                           self.device.index, self.format_index))
                     await self._switch(format_index)
         except BaseException:
             await self.leave()
@@ -270,7 +348,8 @@ class Hub:
     async def leave(self) -> None:
         self.viewers = max(0, self.viewers - 1)
         async with self._lock:
-            if self.viewers == 0 and not self.closed:  # nobody joined again meanwhile
+            # Nobody joined again meanwhile, and no recording holds the stream.
+            if self.viewers == 0 and not self._recording_holds and not self.closed:
                 await self._stop()
 
     async def next_frame(self, after_seq: int, timeout: float) -> Encoded | None:
@@ -314,6 +393,7 @@ class Hub:
                                         name="viewer-capture-{}".format(self.device.index))
         self._reader.start()
         self._notify()
+        self._announce()
 
     async def _switch(self, format_index: int) -> None:
         earlier = self.format_index
@@ -327,6 +407,11 @@ class Hub:
             self.format_index = earlier
             self.error = error.status_name
             raise
+        self._announce()
+
+    def _announce(self) -> None:
+        if self.on_change is not None:
+            self.on_change()
 
     def _read(self, stream: CameraStream) -> None:
         """The capture thread: the newest frame, encoded once, handed to the loop."""
@@ -338,7 +423,8 @@ class Hub:
                     self._call_soon(self._failed, stream, error.status_name or str(error))
                 return
             try:
-                jpeg = encode_jpeg(frame)
+                # A stream held by a recording alone has nobody to show its frames to.
+                jpeg = encode_jpeg(frame) if self.viewers else None
             except ValueError as error:  # a frame that does not decode (a broken JPEG)
                 self._call_soon(self._failed, stream, "bad frame: {}".format(error))
                 return
@@ -351,7 +437,8 @@ class Hub:
         except RuntimeError:  # the loop has ended (the server stopped under the thread)
             pass
 
-    def _publish(self, stream: CameraStream, frame: Frame, jpeg: bytes, dropped: int) -> None:
+    def _publish(self, stream: CameraStream, frame: Frame, jpeg: bytes | None,
+                 dropped: int) -> None:
         if stream is not self._stream:
             return  # a frame of a stream stopped since
         if self.format_index is None or \
@@ -359,7 +446,8 @@ class Hub:
             return  # a frame captured before the format changed
         self._raw = frame
         self._seq += 1
-        self.latest = Encoded(self._seq, jpeg, frame.number, frame.timestamp)
+        self.latest = None if jpeg is None else Encoded(self._seq, jpeg, frame.number,
+                                                       frame.timestamp)
         self.dropped = dropped
         self._published.append(time.monotonic())
         self._notify()
@@ -368,14 +456,20 @@ class Hub:
         if stream is not self._stream:
             return
         self.error = name
-        self.loop.create_task(self.stop())
+        self.loop.create_task(self.stop("the camera failed ({}): the recording was stopped; "
+                                        "the file holds the frames before".format(name)))
 
-    async def stop(self) -> None:
-        """Stops the stream and closes the camera; viewers' waits end."""
+    async def stop(self, failure: str | None = None) -> None:
+        """Stops the stream (a recording first, ended for `failure` when one is given) and
+        closes the camera; viewers' waits end."""
         async with self._lock:
-            await self._stop()
+            await self._stop(failure=failure)
 
-    async def _stop(self, close: bool = True) -> None:
+    async def _stop(self, close: bool = True, failure: str | None = None) -> None:
+        if self._recording_holds:
+            await self._end_recording(failure)
+        if self._stream is not None and self.before_stop is not None:
+            await self.before_stop(self)
         stream, reader = self._stream, self._reader
         self._stream = self._reader = None
         self._raw = None
@@ -386,6 +480,73 @@ class Hub:
         if close:
             await self.call(self.device.close)
         self._notify()
+        if stream is not None:
+            self._announce()
+
+    # -- recording -------------------------------------------------------------------------------
+    async def start_recording(self, format_index: int, folder: str) -> dict[str, Any]:
+        """Records the camera into a new file in `folder`; its status. The camera streams
+        `format_index` for it when it did not stream (Conflict when it streams another, or
+        records already). CameraError when the camera refuses, ImportError without PyAV,
+        OSError when no file can be made in the folder."""
+        async with self._lock:
+            if self.closed:
+                raise CameraError("the viewer is stopping", "stopping")
+            if self._recording_holds:
+                raise Conflict("camera {} is recording already".format(self.device.index))
+            if self._stream is not None and self.format_index != format_index:
+                raise Conflict("camera {} streams format {}; a recording is of that format".format(
+                    self.device.index, self.format_index))
+            started = self._stream is None
+            if started:
+                self._cancel_idle()
+                await self._start(format_index)
+            try:
+                recording = await self.call(self.device.record, folder)
+            except BaseException:
+                if started and self.viewers == 0:
+                    await self._stop()
+                raise
+            self._recording, self._recording_holds = recording, True
+            self._recording_error = None
+            self._recording_watch = self.loop.create_task(self._watch_recording(recording))
+            return self.recording_status() or {}
+
+    async def stop_recording(self) -> dict[str, Any]:
+        """Stops the recording (its file finished) and lets go of the stream; its status.
+        Conflict when none runs."""
+        async with self._lock:
+            if not self._recording_holds:
+                raise Conflict("camera {} is not recording".format(self.device.index))
+            await self._end_recording(None)
+            if self.viewers == 0 and not self.closed:
+                await self._stop()
+            return self.recording_status() or {}
+
+    async def _end_recording(self, failure: str | None) -> None:
+        """Stops the recording, off the event loop (the frames still queued are written first,
+        which may take a second), and lets go of the stream. Under the lock."""
+        recording = self._recording
+        if recording is not None:
+            try:
+                await self.loop.run_in_executor(None, recording.stop)
+            except RecordingError as error:
+                self._recording_error = str(error)
+            if failure is not None and self._recording_error is None:
+                self._recording_error = failure
+        self._recording_holds = False
+
+    async def _watch_recording(self, recording: Recording) -> None:
+        """Waits for a recording to end by itself (its file could not be written, say), then
+        lets go of the stream it held."""
+        while recording.recording:
+            await asyncio.sleep(_RECORDING_CHECK_S)
+        async with self._lock:
+            if self._recording is not recording or not self._recording_holds:
+                return  # stopped by the hub
+            await self._end_recording(None)
+            if self.viewers == 0 and not self.closed:
+                await self._stop()
 
     async def snapshot(self, format_index: int) -> bytes | None:
         """PNG bytes of a frame of `format_index`: the newest of the running stream when it is in
@@ -393,7 +554,7 @@ class Hub:
         if self._stream is not None:
             if self.format_index != format_index:
                 return None
-            frame = self._raw if await self.next_frame(0, READ_TIMEOUT_S) else None
+            frame = await self._newest_raw(READ_TIMEOUT_S)
             if frame is None:
                 raise CameraError("no frame came", self.error or "LX_TIMEOUT")
         else:
@@ -402,6 +563,16 @@ class Hub:
             return await self.loop.run_in_executor(None, encode_png, frame)
         except ValueError as error:  # a frame that does not decode (a broken JPEG)
             raise CameraError("bad frame: {}".format(error), "bad frame") from None
+
+    async def _newest_raw(self, timeout: float) -> Frame | None:
+        """The running stream's newest frame, waiting up to `timeout` for the first one."""
+        deadline = self.loop.time() + timeout
+        while self._raw is None and self._stream is not None and not self.closed:
+            remaining = deadline - self.loop.time()
+            if remaining <= 0:
+                break
+            await asyncio.wait({self._changed}, timeout=remaining)
+        return self._raw
 
     async def query(self, function: Callable[..., _T], *args: Any) -> _T:
         """Calls a Device method that needs the camera open; when nobody watches the camera it
@@ -442,6 +613,8 @@ class Hub:
         closed and its capture thread ended first."""
         self.closed = True
         await self.stop()
+        if self._recording_watch is not None:
+            self._recording_watch.cancel()
         self.sdk.shutdown(wait=True)
 
 

@@ -27,7 +27,8 @@ from aiohttp import WSCloseCode, WSMsgType, web
 from aiohttp.http_exceptions import HttpProcessingError
 from aiohttp.typedefs import Handler
 
-from .hub import CameraError, ControlError, Hub, discover, valid_value
+from .hub import CameraError, Conflict, ControlError, Hub, discover, valid_value
+from .skew import SyncSkew
 
 PAGE_FOLDER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "page")
 _TYPES = {".html": "text/html", ".css": "text/css", ".js": "text/javascript",
@@ -124,17 +125,35 @@ def _host_allowed(header: str, hosts: set[str] | None, port: int) -> bool:
     return True
 
 
+def recording_hint() -> str | None:
+    """Why the viewer cannot record (PyAV is missing: how to install it), or None."""
+    from ..camera.video_file import load_av
+
+    try:
+        load_av()
+    except ImportError as error:
+        return str(error)
+    return None
+
+
 class Viewer:
     """The application and its cameras. `host` and `port` are where it listens (the port once
-    bound; `bind_port` may be called later when it was 0)."""
+    bound; `bind_port` may be called later when it was 0); recordings go to `record_folder`
+    (None: it does not record)."""
 
-    def __init__(self, token: str, host: str, port: int) -> None:
+    def __init__(self, token: str, host: str, port: int,
+                 record_folder: str | None = None) -> None:
         self.token = token.encode("ascii")
         self.host = host
         self.port = port
         self.hosts = allowed_hosts(host, port)
         self.files = _page_files()
+        self.record_folder = record_folder
+        # Why recording is not possible, if it is not (shown by the page's Record buttons).
+        self.record_hint: str | None = None if record_folder is not None else \
+            "the viewer has no folder to record into: start it with --record-dir DIR"
         self.hubs: list[Hub] = []
+        self.sync: SyncSkew | None = None  # the cameras in Sync, once the hubs are made
         self._sockets: set[web.WebSocketResponse] = set()  # the pages' live connections
         # Connections with no request under way: since when (loop time).
         self._idle_since: dict[object, float] = {}
@@ -153,6 +172,8 @@ class Viewer:
             web.get("/api/cameras/{i}/controls", self._controls),
             web.put("/api/cameras/{i}/controls/{name}", self._set_control),
             web.get("/api/cameras/{i}/imu", self._imu),
+            web.post("/api/cameras/{i}/record/start", self._record_start),
+            web.post("/api/cameras/{i}/record/stop", self._record_stop),
             web.get("/{file}", self._file, name=_PAGE + "-file"),
         ])
 
@@ -179,12 +200,19 @@ class Viewer:
     # -- life --------------------------------------------------------------------------------
     async def _start(self, app: web.Application) -> None:
         loop = asyncio.get_running_loop()
+        # Whether PyAV loads is found out beside the cameras' discovery.
+        hint = None if self.record_hint else loop.run_in_executor(None, recording_hint)
         devices = await loop.run_in_executor(None, discover)
+        if hint is not None:
+            self.record_hint = await hint
         self.hubs = [Hub(device, loop) for device in devices]
+        self.sync = SyncSkew(self.hubs, loop)
 
     async def _shutdown(self, app: web.Application) -> None:
-        # Every stream stops and every camera is closed; viewers' responses end with them, and
-        # the pages' live connections are closed.
+        # Every recording and stream stops and every camera is closed; viewers' responses end
+        # with them, and the pages' live connections are closed.
+        if self.sync is not None:
+            await self.sync.close()
         await asyncio.gather(*(hub.shutdown() for hub in self.hubs))
         await asyncio.gather(*(socket.close(code=WSCloseCode.GOING_AWAY, message=b"stopping")
                                for socket in list(self._sockets)))
@@ -283,15 +311,16 @@ class Viewer:
         return int(text)
 
     async def _cameras(self, request: web.Request) -> web.Response:
-        return web.json_response([hub.device.info() for hub in self.hubs],
-                                 headers=_SECURITY_HEADERS)
+        return web.json_response([dict(hub.device.info(), record_hint=self.record_hint)
+                                  for hub in self.hubs], headers=_SECURITY_HEADERS)
 
     async def _status(self, request: web.Request) -> web.Response:
         try:
             hub = self._hub(request)
         except LookupError as error:
             return _error(404, str(error))
-        return web.json_response(hub.status(), headers=_SECURITY_HEADERS)
+        skew = self.sync.of(hub.device.index) if self.sync is not None else None
+        return web.json_response(dict(hub.status(), skew=skew), headers=_SECURITY_HEADERS)
 
     async def _stream(self, request: web.Request) -> web.StreamResponse:
         try:
@@ -304,6 +333,8 @@ class Viewer:
                 "Content-Type": "multipart/x-mixed-replace; boundary=" + BOUNDARY}))
         try:
             await hub.join(format_index)
+        except Conflict as error:
+            return _error(409, str(error))
         except CameraError as error:
             return _error(503, str(error))
         try:
@@ -389,6 +420,11 @@ class Viewer:
             # Joined again in the new format before the earlier watch leaves: the camera
             # switches rather than stopping in between.
             await hub.join(format_index)
+        except Conflict as error:
+            # The camera records: its pictures, if watched, go on in the format they came in.
+            await socket.send_json({"camera": camera, "refused": True, "error": str(error),
+                                    "format": hub.format_index})
+            return
         except CameraError as error:
             await _ended(watches.pop(camera, None))
             await socket.send_json({"camera": camera, "ended": True,
@@ -477,6 +513,8 @@ class Viewer:
             return _error(error.http, str(error))
         except CameraError as error:
             return _error(503, str(error))
+        if self.sync is not None:
+            self.sync.changed()  # a trigger mode may have changed
         return web.json_response({"value": read_back}, headers=_SECURITY_HEADERS)
 
     async def _imu(self, request: web.Request) -> web.Response:
@@ -493,6 +531,44 @@ class Viewer:
                                      headers=_SECURITY_HEADERS)
         except CameraError as error:
             return _error(503, str(error))
+
+
+    # -- recording -----------------------------------------------------------------------------
+    async def _record_start(self, request: web.Request) -> web.Response:
+        """Starts recording the camera (in `format`, when it does not stream) into a new file
+        in the record folder; the recording's status."""
+        try:
+            hub = self._hub(request)
+            format_index = self._format(request, hub)
+        except LookupError as error:
+            return _error(404, str(error))
+        if self.record_hint is not None or self.record_folder is None:
+            return _error(501, self.record_hint or "the viewer does not record")
+        try:
+            answer = await hub.start_recording(format_index, self.record_folder)
+        except Conflict as error:
+            return _error(409, str(error))
+        except CameraError as error:
+            return _error(503, str(error))
+        except ImportError as error:
+            return _error(501, str(error))
+        except OSError as error:  # the folder went, or became read-only, since start-up
+            return _error(503, "no file can be made in {}: {}".format(
+                self.record_folder, error.strerror or error))
+        return web.json_response(answer, headers=_SECURITY_HEADERS)
+
+    async def _record_stop(self, request: web.Request) -> web.Response:
+        """Stops the camera's recording once its file is finished; the recording's status
+        (`error` says why it ended early, if it did)."""
+        try:
+            hub = self._hub(request)
+        except LookupError as error:
+            return _error(404, str(error))
+        try:
+            answer = await hub.stop_recording()
+        except Conflict as error:
+            return _error(409, str(error))
+        return web.json_response(answer, headers=_SECURITY_HEADERS)
 
 
 def _index_below(value: object, limit: int) -> int | None:

@@ -75,6 +75,7 @@ class Live {
       const report = JSON.parse(data);
       const tile = this.tiles.get(report.camera);
       if (tile && report.ended) tile.failed(report.error);
+      else if (tile && report.refused) tile.refused(report);
       return;
     }
     // A line of JSON, then the JPEG.
@@ -110,6 +111,12 @@ class Tile {
     select.addEventListener("change", () => { this.updateSnapshot(); if (this.playing) this.start(); });
     this.find(".start").addEventListener("click", () => this.start());
     this.find(".stop").addEventListener("click", () => this.stop());
+    const record = this.find(".record");
+    record.addEventListener("click", () => this.toggleRecording());
+    // Without PyAV (or a folder to record into) the button stays off and says why.
+    record.disabled = Boolean(camera.record_hint) || !camera.formats.length;
+    if (camera.record_hint) record.title = camera.record_hint;
+    this.recording = false;
     this.playing = false;
     this.url = null; // the object URL of the picture shown
     this.asked = null; // the format asked for, until its pictures come
@@ -197,11 +204,73 @@ class Tile {
     this.showError(error || "the camera's picture could not be shown");
   }
 
+  // A format the camera cannot take now (it records in another): the tile goes on in the
+  // camera's format.
+  refused(report) {
+    this.showError(report.error);
+    this.asked = null;
+    if (report.format !== null) {
+      this.find(".format").value = report.format;
+      this.updateSnapshot();
+      if (this.playing) live.watch(this);
+    }
+  }
+
+  async toggleRecording() {
+    const button = this.find(".record");
+    button.disabled = true;
+    this.showError(null);
+    try {
+      const path = this.recording ? "/record/stop" : `/record/start?format=${this.format}`;
+      this.showRecording(await api(this.base + path, { method: "POST" }));
+    } catch (e) {
+      this.showError(e.message);
+    } finally {
+      button.disabled = false;
+    }
+  }
+
+  // The newest recording's state: the button, and a line with its time, frames and file.
+  showRecording(record) {
+    this.recording = Boolean(record && record.recording);
+    const button = this.find(".record");
+    button.textContent = this.recording ? "Stop recording" : "Record";
+    button.classList.toggle("on", this.recording);
+    // A file holds one picture size: the format stays while the camera records.
+    this.find(".format").disabled = this.recording;
+    const line = this.find(".recording");
+    line.hidden = !record;
+    line.classList.toggle("on", this.recording);
+    if (!record) return;
+    const what = `${record.seconds.toFixed(1)} s, ${record.frames} frames, ${record.dropped} dropped`;
+    line.querySelector(".state").textContent =
+      (this.recording ? "\u25cf Recording " : "Recorded ") + what + (record.error ? ": " + record.error : "");
+    line.querySelector(".file").textContent = record.path;
+  }
+
+  // The skew of this camera's frames to the first camera in Sync with it, if any.
+  showSkew(skew) {
+    const shown = this.find(".skew");
+    shown.hidden = !skew;
+    if (!skew) return;
+    if (skew.to === this.camera.index) {
+      shown.textContent = "in Sync: first of the group";
+    } else if (skew.seconds === null) {
+      shown.textContent = `skew to camera ${skew.to}: waiting`;
+    } else {
+      const ms = skew.seconds * 1000;
+      shown.textContent = `skew ${ms >= 0 ? "+" : ""}${ms.toFixed(3)} ms to camera ${skew.to}` +
+        (skew.clock === "line" ? "" : " (estimated)");
+    }
+  }
+
   async poll() {
     let status;
     try { status = await api(this.base + "/status"); } catch (e) { return; }
     if (this.playing) this.find(".fps").textContent = status.fps.toFixed(1) + " fps";
     this.find(".dropped").textContent = status.dropped + " dropped";
+    this.showRecording(status.record);
+    this.showSkew(status.skew);
   }
 
   async loadControls() {
