@@ -5,10 +5,10 @@ from __future__ import annotations
 
 import argparse
 import os
-from typing import Any, Callable
+from typing import Any, Callable, TypeVar
 
 from .. import frames
-from ..camera import CameraGroup
+from ..camera import CameraGroup, FrameSet
 from ..camera.controls import ControlChange
 from ..formats import Format
 from ..stream import Frame
@@ -16,6 +16,8 @@ from .cameras import choose_format, format_entry
 from .common import Progress, Refused, Shown, UsageError, camera_errors, opened, shown_values, \
     whole
 from .controls import assignment, checked_change
+
+_T = TypeVar("_T")
 
 
 def add_capture_arguments(parser: argparse.ArgumentParser) -> None:
@@ -82,6 +84,22 @@ def save_frame(frame: Frame, path: str) -> None:
         raise Refused("{}: {}".format(path, error)) from None
 
 
+def read_counted(read: Callable[[], _T], skip: int, count: int, what: str,
+                 keep: Callable[[int, _T], None]) -> None:
+    """Reads `skip` times and lets the reads go, then `count` times, each read handed to
+    `keep` with its place from 1 (and let go after it); "frame 3/10" on a terminal meanwhile."""
+    progress = Progress()
+    try:
+        for n in range(skip):
+            progress.show("skipping {} {}/{}".format(what, n + 1, skip))
+            read()
+        for n in range(1, count + 1):
+            progress.show("{} {}/{}".format(what, n, count))
+            keep(n, read())
+    finally:
+        progress.done()
+
+
 def run_capture(args: argparse.Namespace) -> Shown:
     if isinstance(args.device, list):
         return run_group_capture(args)
@@ -101,23 +119,18 @@ def run_capture(args: argparse.Namespace) -> Shown:
             if change is not None:
                 change.apply()
                 controls = {name: camera.controls[name] for name in change.values}
-            progress = Progress()
+
+            def keep(n: int, frame: Frame) -> None:
+                path = name_of(n)
+                save_frame(frame, path)
+                # What the camera gave, and what the file holds: the same for a raw file, a
+                # picture's size for a PNG.
+                saved.append({"path": path, "captured_bytes": int(frame.array.nbytes),
+                              "file_bytes": os.path.getsize(path)})
+
             try:
-                for n in range(args.skip):
-                    progress.show("skipping frame {}/{}".format(n + 1, args.skip))
-                    camera.read(timeout)
-                for n in range(1, args.count + 1):
-                    path = name_of(n)
-                    progress.show("frame {}/{}".format(n, args.count))
-                    frame = camera.read(timeout)
-                    save_frame(frame, path)
-                    # What the camera gave, and what the file holds: the same for a raw file,
-                    # a picture's size for a PNG.
-                    saved.append({"path": path, "captured_bytes": int(frame.array.nbytes),
-                                  "file_bytes": os.path.getsize(path)})
-                    del frame
+                read_counted(lambda: camera.read(timeout), args.skip, args.count, "frame", keep)
             finally:
-                progress.done()
                 camera.stop()
     shown: dict[str, Any] = {"format": format_entry(index, fmt), "files": saved}
     lines = ["{path} ({captured_bytes} bytes captured, {file_bytes} bytes written)".format(**s)
@@ -174,27 +187,19 @@ def run_group_capture(args: argparse.Namespace) -> Shown:
             camera.format = fmt
         for change in changes:
             change.apply()
-        progress = Progress()
-        try:
-            for n in range(args.skip):
-                progress.show("skipping set {}/{}".format(n + 1, args.skip))
-                group.read(timeout)
-            for n in range(1, args.count + 1):
-                progress.show("set {}/{}".format(n, args.count))
-                matched = group.read(timeout)
-                files = []
-                for (device, _, _), frame in zip(chosen, matched):
-                    path = name_of(device, n)
-                    save_frame(frame, path)
-                    files.append({"camera": device, "path": path,
-                                  "number": frame.number,
-                                  "sensor_timestamp": frame.sensor_timestamp,
-                                  "captured_bytes": int(frame.array.nbytes),
-                                  "file_bytes": os.path.getsize(path)})
-                sets.append({"n": n, "skew_ms": round(matched.skew * 1000, 6), "files": files})
-                del matched
-        finally:
-            progress.done()
+
+        def keep(n: int, matched: FrameSet) -> None:
+            files = []
+            for (device, _, _), frame in zip(chosen, matched):
+                path = name_of(device, n)
+                save_frame(frame, path)
+                files.append({"camera": device, "path": path, "number": frame.number,
+                              "sensor_timestamp": frame.sensor_timestamp,
+                              "captured_bytes": int(frame.array.nbytes),
+                              "file_bytes": os.path.getsize(path)})
+            sets.append({"n": n, "skew_ms": round(matched.skew * 1000, 6), "files": files})
+
+        read_counted(lambda: group.read(timeout), args.skip, args.count, "set", keep)
         counts = {"incomplete": group.incomplete, "dropped": group.dropped}
     shown: dict[str, Any] = {"sync": args.sync, "cameras": shown_cameras, "sets": sets}
     shown.update(counts)

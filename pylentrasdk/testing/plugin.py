@@ -25,7 +25,7 @@ from __future__ import annotations
 import inspect
 import threading
 import warnings
-from typing import Iterator
+from typing import Callable, Iterator, TypeVar
 
 import pytest
 
@@ -41,6 +41,7 @@ _SESSION_FAULTS_DROPPED = pytest.StashKey[bool]()
 # How long a thread the test started has, once the test's cameras are closed, to end by itself
 # before it is named.
 _THREAD_GRACE = 1.0
+_C = TypeVar("_C")  # a camera of either kind
 
 
 def pytest_configure(config: pytest.Config) -> None:
@@ -126,24 +127,26 @@ def lentra_rig(request: pytest.FixtureRequest) -> Iterator[LentraRig]:
             warnings.warn(LentraThreadWarning(_thread_left_message(thread)), stacklevel=1)
 
 
+def _first_camera(fixture: str, rig: LentraRig, open_first: Callable[[int], _C]) -> _C:
+    """The rig's first camera, opened by `open_first`; the test's own calls count from zero
+    after it, as with lentra_rig alone."""
+    if not rig.cameras:
+        pytest.fail("{}: the rig has no cameras".format(fixture), pytrace=False)
+    cam = open_first(0)
+    sim.reset_call_counts()
+    return cam
+
+
 @pytest.fixture
 def lentra_camera(lentra_rig: LentraRig) -> LxCamera:
     """The first camera of lentra_rig, opened (an LxCamera); closed after the test."""
-    if not lentra_rig.cameras:
-        pytest.fail("lentra_camera: the rig has no cameras", pytrace=False)
-    cam = lentra_rig.open(0)
-    sim.reset_call_counts()  # the test's own calls count from zero, as with lentra_rig alone
-    return cam
+    return _first_camera("lentra_camera", lentra_rig, lentra_rig.open)
 
 
 @pytest.fixture
 def lentra_cam(lentra_rig: LentraRig) -> Camera:
     """The first camera of lentra_rig as an open pylentrasdk.Camera; closed after the test."""
-    if not lentra_rig.cameras:
-        pytest.fail("lentra_cam: the rig has no cameras", pytrace=False)
-    cam = lentra_rig._camera(0)
-    sim.reset_call_counts()  # the test's own calls count from zero, as with lentra_rig alone
-    return cam
+    return _first_camera("lentra_cam", lentra_rig, lentra_rig._camera)
 
 
 @pytest.fixture
