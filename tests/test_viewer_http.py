@@ -298,7 +298,11 @@ def test_odd_paths_and_bodies_are_4xx_as_json_and_nothing_goes_to_stderr(viewer)
 def _raw(port, text):
     """A request sent on a socket of its own; the socket."""
     connection = socket.create_connection(("127.0.0.1", port), timeout=30)
-    connection.sendall(text.encode())
+    try:
+        connection.sendall(text.encode())
+    except OSError:  # the server closed it at once (it is stopping): no socket left open
+        connection.close()
+        raise
     return connection
 
 
