@@ -3,6 +3,7 @@ the default rig offers; the console tool object driven with scripted menu answer
 lines."""
 import io
 import os
+import signal
 import sys
 
 import inquirer
@@ -10,6 +11,12 @@ import pytest
 
 import pylentrasdk as lx
 from pylentrasdk import pylentractl, sim
+
+# A shell starts a command put in the background (`cmd &`) with Ctrl-C ignored, and the
+# programs it starts inherit that; the tests of Ctrl-C, in this process and in the programs they
+# start, need it as a terminal gives it.
+if signal.getsignal(signal.SIGINT) is signal.SIG_IGN:
+    signal.signal(signal.SIGINT, signal.default_int_handler)
 
 
 @pytest.fixture(autouse=True)

@@ -73,8 +73,13 @@ def test_a_stopped_untriggered_recording_leaves_no_file(tmp_path, sent):
     child = subprocess.Popen([LXCTL, "record", "-f", "0", "--pre", "1", "-o", "event.mkv",
                               "--json"], cwd=str(tmp_path), stdout=subprocess.PIPE,
                              stdin=subprocess.DEVNULL, universal_newlines=True)
-    time.sleep(1.0)
-    child.send_signal(sent)
-    out, _ = child.communicate(timeout=20)
+    try:
+        time.sleep(1.0)
+        child.send_signal(sent)
+        out, _ = child.communicate(timeout=20)
+    finally:
+        if child.poll() is None:  # it did not stop: it is not left running after the test
+            child.kill()
+            child.communicate()
     assert child.returncode == 0 and json.loads(out)["frames"] == 0
     assert os.listdir(str(tmp_path)) == []
