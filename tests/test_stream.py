@@ -276,10 +276,11 @@ class TestWaiting:
         cam, fmt = slow
         stream = FrameStream(cam, fmt, timeout_ms=None)
         stream.read()
-        run_soon(stream.close)
+        closing = run_soon(stream.close)
         with pytest.raises(StreamClosedError):
             stream.read()
         assert stream.closed
+        closing.join()  # close() returns once the camera has stopped streaming
         stream = FrameStream(cam, fmt, timeout_ms=None)
         run_soon(stream.close, 1.5)
         assert len(list(stream)) >= 1  # the loop ends when the stream is closed
