@@ -73,7 +73,8 @@ def test_raw_frames_are_encoded_with_the_cameras_timestamps(tmp_path, camera, fm
     tick = 1 / 30 if name.endswith(".avi") else 1 / 1000
     near = tick + 0.001 if name.endswith(".avi") else tick / 2 + 0.001
     assert [t - times[0] for t in times] == pytest.approx(stamps, abs=near)
-    assert rec.seconds == pytest.approx(stamps[-1] + 1 / 30, abs=tick / 2 + 0.001)
+    # Its length ends a frame after the last frame's time, which in AVI may be a place late too.
+    assert rec.seconds == pytest.approx(stamps[-1] + 1 / 30, abs=near)
     assert psnr(pictures[-1], recorded[-1].to_rgb()) >= 25
 
 
