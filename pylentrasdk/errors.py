@@ -30,7 +30,7 @@ from __future__ import annotations
 
 from typing import SupportsInt
 
-from .status import LxStatus, status_name
+from .status import status_name, status_value
 
 __all__ = ["LentraError", "CameraNotFoundError", "CameraBusyError", "CameraClosedError",
            "NotSupportedError", "ControlValueError", "UnknownControlError", "ControlTypeError",
@@ -148,7 +148,7 @@ class NotAFileError(FileWriteError):
 # The statuses that have an exception of their own; every other failure is a LentraError. Taken
 # by name, so that a build against an SDK header that lists no codes (LxStatus empty) still loads.
 _CLASSES: dict[int, type[LentraError]] = {
-    int(LxStatus[name]): cls
+    value: cls
     for name, cls in (
         ("LX_STATUS_BUSY", CameraBusyError),
         ("LX_STATUS_STREAMING", CameraBusyError),
@@ -157,7 +157,8 @@ _CLASSES: dict[int, type[LentraError]] = {
         ("LX_STATUS_INVALID_ARGUMENT", ControlValueError),
         ("LX_STATUS_READ_ONLY", ControlValueError),
     )
-    if name in LxStatus.__members__
+    for value in (status_value(name),)
+    if value is not None
 }
 
 

@@ -287,8 +287,10 @@ class CameraGroup:
             raw = frame.timestamp if stamp is None else stamp
             with self._cond:
                 member.frames += 1
-                offsets = self._offsets.setdefault(
-                    member.clock, collections.deque(maxlen=_OFFSET_WINDOW))
+                offsets = self._offsets.get(member.clock)
+                if offsets is None:  # the clock's first frame
+                    offsets = self._offsets[member.clock] = collections.deque(
+                        maxlen=_OFFSET_WINDOW)
                 if member.clock != "line" and member.last_raw is not None \
                         and raw < member.last_raw:
                     # The camera's own clock went back: its stream was restarted (a new format,

@@ -30,7 +30,7 @@ from .._files import PathLike
 from ..errors import CameraClosedError, CaptureTimeoutError, RecordingError, \
     StreamClosedError, StreamError
 from ..formats import Format
-from ..frames import PIXEL_FORMATS
+from ..frames import frame_size
 from .sinks import FrameSink
 from .video_file import Packet, VideoFile
 
@@ -58,10 +58,9 @@ class RecordingSource(Protocol):
 
 def _queue_length(fmt: Format) -> int:
     """How many frames wait for the encoder at most: about a second's, within _QUEUE_BYTES."""
-    size = PIXEL_FORMATS[fmt.pixel_format].bytes_per_pixel
-    if size is None:
+    frame_bytes = frame_size(fmt.pixel_format, fmt.width, fmt.height)
+    if frame_bytes is None:
         return _MJPG_QUEUED
-    frame_bytes = int(fmt.width * fmt.height * size)
     return max(2, min(_MOST_QUEUED, _QUEUE_BYTES // max(1, frame_bytes)))
 
 

@@ -61,21 +61,15 @@ def file_namer(pattern: str, count: int) -> Callable[[int], str]:
     return lambda n: pattern.format(n=n)
 
 
-def kind_of(path: str, fmt: Format) -> str:
-    """How a frame is saved at `path`: "png", "jpeg" (the JPEG itself), "npy" or "raw"."""
-    extension = os.path.splitext(path)[1].lower()
-    if extension == ".png":
-        return "png"
-    if extension in (".jpg", ".jpeg"):
-        if fmt.fourcc != "MJPG":
-            raise UsageError("{}: only MJPG frames are JPEG files; name a .png file for a "
-                             "picture of a {} frame".format(path, fmt.fourcc))
-        return "jpeg"
-    return "npy" if extension == ".npy" else "raw"
+def refuse_jpeg_name(path: str, fmt: Format) -> None:
+    """Refuses a .jpg/.jpeg name for frames that are no JPEG, before anything is captured
+    (frames.save decides the file's kind by its extension)."""
+    if os.path.splitext(path)[1].lower() in (".jpg", ".jpeg") and fmt.fourcc != "MJPG":
+        raise UsageError("{}: only MJPG frames are JPEG files; name a .png file for a "
+                         "picture of a {} frame".format(path, fmt.fourcc))
 
 
 def save_frame(frame: Frame, path: str) -> None:
-    # frames.save writes each kind as kind_of names it (the extension decides there too).
     try:
         frames.save(frame, path)
     except OSError as error:
@@ -111,7 +105,7 @@ def run_capture(args: argparse.Namespace) -> Shown:
     timeout = args.timeout / 1000.0
     with opened(args.device) as camera:
         index, fmt = choose_format(camera.formats, args.format)
-        kind_of(args.output, fmt)  # refuses a .jpg name for frames that are no JPEG, first
+        refuse_jpeg_name(args.output, fmt)
         with camera_errors():
             # Every control is checked before the format is set or anything is written.
             change = checked_change(camera, args.set) if args.set else None
@@ -176,7 +170,7 @@ def run_group_capture(args: argparse.Namespace) -> Shown:
         chosen = []
         for device, camera in zip(devices, group.cameras):
             index, fmt = choose_format(camera.formats, args.format)
-            kind_of(args.output, fmt)  # refuses a .jpg name for frames that are no JPEG, first
+            refuse_jpeg_name(args.output, fmt)
             chosen.append((device, camera, fmt))
             shown_cameras.append({"index": device, "name": camera.name,
                                   "format": format_entry(index, fmt)})

@@ -19,6 +19,7 @@ from __future__ import annotations
 
 import asyncio
 import collections
+import contextlib
 import concurrent.futures
 import io
 import math
@@ -26,7 +27,7 @@ import os
 import re
 import threading
 import time
-from typing import Any, Awaitable, Callable, TypeVar
+from typing import Any, Awaitable, Callable, Iterator, TypeVar
 
 from .. import control_names, frames
 from ..camera import Camera, CameraStream, Recording, cameras
@@ -74,6 +75,15 @@ class ControlError(Exception):
 
 def _camera_error(error: LentraError) -> CameraError:
     return CameraError(str(error), error.status_name or type(error).__name__)
+
+
+@contextlib.contextmanager
+def _refused() -> Iterator[None]:
+    """The camera layer's refusal inside the block, as the CameraError the handlers answer."""
+    try:
+        yield
+    except LentraError as error:
+        raise _camera_error(error) from None
 
 
 def encode_jpeg(frame: Frame, quality: int = JPEG_QUALITY) -> bytes:
@@ -127,10 +137,8 @@ class Device:
 
     def open(self) -> Camera:
         if self.camera is None:
-            try:
+            with _refused():
                 self.camera = Camera(self.index)
-            except LentraError as error:
-                raise _camera_error(error) from None
         return self.camera
 
     def close(self) -> None:
@@ -142,39 +150,31 @@ class Device:
         """The camera's stream in latest-frame mode, in the format (a running stream goes on
         in it)."""
         camera = self.open()
-        try:
+        with _refused():
             camera.format = self.formats[format_index]
             return camera.stream(buffers=4, latest=True, timeout=READ_TIMEOUT_S)
-        except LentraError as error:
-            raise _camera_error(error) from None
 
     def switch(self, format_index: int) -> None:
         """The running stream goes on in another format."""
-        try:
+        with _refused():
             self.open().format = self.formats[format_index]
-        except LentraError as error:
-            raise _camera_error(error) from None
 
     def snapshot(self, format_index: int) -> Frame:
         """One frame of the format, captured for it (the camera streams nothing); the stream
         stops after it."""
         camera = self.open()
-        try:
+        with _refused():
             camera.format = self.formats[format_index]
             try:
                 return camera.read(READ_TIMEOUT_S)
             finally:
                 camera.stop()
-        except LentraError as error:
-            raise _camera_error(error) from None
 
     # -- controls ------------------------------------------------------------------------------
     def controls(self) -> list[dict[str, Any]]:
         """The controls as Controls.listing gives them, each with its `label` in words."""
-        try:
+        with _refused():
             listed = self.open().controls.listing()
-        except LentraError as error:
-            raise _camera_error(error) from None
         for entry in listed:
             entry["label"] = control_names.words_of(entry["name"])
         return listed
@@ -214,18 +214,15 @@ class Device:
         for number in range(1, _MOST_NAMES + 1):
             path = stem + ("" if number == 1 else "-{}".format(number)) + RECORDING_EXTENSION
             try:
-                return camera.record(path)
+                with _refused():
+                    return camera.record(path)
             except FileExistsError:
                 continue
-            except LentraError as error:
-                raise _camera_error(error) from None
         raise FileExistsError("{}: {} names are taken already".format(stem, _MOST_NAMES))
 
     def imu_reading(self) -> dict[str, Any]:
-        try:
+        with _refused():
             reading = self.open().imu.read()
-        except LentraError as error:
-            raise _camera_error(error) from None
         return {"acc": list(reading.acceleration), "gyro": list(reading.angular_rate),
                 "temperature": reading.temperature}
 

@@ -15,6 +15,7 @@ const IMU_MS = 100;
 const IMU_HISTORY = 50; // samples: five seconds
 const AXIS_COLOURS = ["#ff6b6b", "#51cf66", "#4dabf7"];
 const TOKEN_KEY = "lxviewer-token";
+const HEAD_TEXT = new TextDecoder(); // each picture's line of JSON
 
 const TOKEN = (() => {
   const given = new URLSearchParams(location.search).get("token");
@@ -81,7 +82,7 @@ class Live {
     // A line of JSON, then the JPEG.
     const bytes = new Uint8Array(data);
     const end = bytes.indexOf(10);
-    const head = JSON.parse(new TextDecoder().decode(bytes.subarray(0, end)));
+    const head = JSON.parse(HEAD_TEXT.decode(bytes.subarray(0, end)));
     const tile = this.tiles.get(head.camera);
     if (tile) tile.show(head, bytes.subarray(end + 1));
   }

@@ -302,8 +302,7 @@ Camera::NextFrame Camera::nextFrameLocked(Clock::time_point now) {
         if (now > next.due + kLineFrameKept) {
             // Made, and gone before anyone took it: counted, and the capture waits for the
             // next pulse.
-            s.clock.delivered(sequence + next.made - 1);
-            s.frameCount = static_cast<uint8_t>(s.frameCount + next.made);
+            countMadeLocked(sequence + next.made - 1, next.made);
             s.pulsesSeen = pulse.count;
             return NextFrame{};
         }
@@ -323,11 +322,15 @@ Camera::NextFrame Camera::nextFrameLocked(Clock::time_point now) {
     return next;
 }
 
+void Camera::countMadeLocked(uint64_t lastSequence, uint64_t made) {
+    // The counter counts the frames the camera made: the last one and those nobody took before.
+    state_.clock.delivered(lastSequence);
+    state_.frameCount = static_cast<uint8_t>(state_.frameCount + made);
+}
+
 void Camera::takeFrameLocked(const NextFrame& frame) {
     State& s = state_;
-    // The counter counts the frames the camera made: this one and those nobody took before it.
-    s.clock.delivered(frame.sequence);
-    s.frameCount = static_cast<uint8_t>(s.frameCount + frame.made);
+    countMadeLocked(frame.sequence, frame.made);
     s.lastFrameAt = Clock::now();
     if (s.triggerMode == kSync) {
         s.nextTick = frame.event + 1;

@@ -134,6 +134,7 @@ private:
         uint64_t event = 0;  // the line's tick (Sync) or pulse count (Non Periodic) it is of
     };
     NextFrame nextFrameLocked(StreamClock::Clock::time_point now);
+    void countMadeLocked(uint64_t lastSequence, uint64_t made);
     void takeFrameLocked(const NextFrame& frame);
     int triggerModeLocked() const;
     void followTriggerModeLocked();

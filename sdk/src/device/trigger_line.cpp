@@ -50,12 +50,6 @@ double TriggerLine::rate() const {
     return rate_;
 }
 
-int64_t TriggerLine::tickAtOrBefore(Clock::time_point t) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (t < ticksFrom_) return -1;
-    return static_cast<int64_t>((t - ticksFrom_) / period_);
-}
-
 uint64_t TriggerLine::tickAtOrAfter(Clock::time_point t) const {
     std::lock_guard<std::mutex> lock(mutex_);
     if (t <= ticksFrom_) return 0;

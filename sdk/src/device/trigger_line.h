@@ -35,9 +35,8 @@ public:
     // Ticks per second.
     double rate() const;
 
-    // The line's ticks: tick k is at ticksFrom + k / rate. The latest tick at or before `t`
-    // (-1 before the first one), the first at or after `t`, and the time of tick k.
-    int64_t tickAtOrBefore(Clock::time_point t) const;
+    // The line's ticks: tick k is at ticksFrom + k / rate. The first tick at or after `t`, and
+    // the time of tick k.
     uint64_t tickAtOrAfter(Clock::time_point t) const;
     Clock::time_point tickTime(uint64_t tick) const;
 
