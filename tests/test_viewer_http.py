@@ -79,7 +79,7 @@ def test_on_the_ipv6_loopback_the_address_is_bracketed_and_no_warning_is_given()
             headers = {"Host": "{}:{}".format(host, process.port)}
             assert process.request("GET", "/api/cameras", headers=headers)[0] == answer, host
     finally:
-        assert process.stop()[0] == 0
+        assert process.stop()[0] == 0, process.stderr
     assert "warning" not in process.stderr
     # Any other address warns (tested without listening on one: the tests use loopback only).
     assert [is_loopback(h) for h in ("127.0.0.2", "::1", "localhost", "192.0.2.1",
@@ -378,7 +378,7 @@ def test_the_address_is_refused_when_empty_and_written_in_its_usual_form(tmp_pat
         assert process.url.startswith("http://127.0.0.1:")
         assert process.request("GET", "/api/cameras")[0] == 200
     finally:
-        assert process.stop()[0] == 0
+        assert process.stop()[0] == 0, process.stderr
 
 
 def test_a_snapshot_of_a_frame_that_does_not_decode_is_503(viewer):
@@ -571,7 +571,7 @@ def test_the_browser_is_opened_on_a_private_file_not_on_the_token(tmp_path):
         # The file sends the browser on to the viewer's address, token and all.
         assert 'url={}"'.format(process.url) in seen["page"]
     finally:
-        assert process.stop()[0] == 0
+        assert process.stop()[0] == 0, process.stderr
     assert not os.path.exists(seen["path"]) and not os.path.exists(os.path.dirname(seen["path"]))
 
 
@@ -819,7 +819,7 @@ def test_without_pyav_or_a_folder_to_write_in_the_viewer_runs_and_says_why_it_ca
         assert status == 501 and "pip install pylentrasdk[video]" in answer["error"]
         assert process.sim("state", WEBCAM)["open"] is False
     finally:
-        assert process.stop()[0] == 0
+        assert process.stop()[0] == 0, process.stderr
     assert sorted(os.listdir(str(tmp_path))) == ["av.py"]  # nothing written
     # A folder given must be one to write in; the current folder, when none is given, need not:
     # the viewer then runs without recording, and says so.
@@ -833,7 +833,7 @@ def test_without_pyav_or_a_folder_to_write_in_the_viewer_runs_and_says_why_it_ca
         assert len(hints) == 1 and "--record-dir" in hints.pop()
         assert _record(process, WEBCAM, "start")[0] == 501
     finally:
-        assert process.stop()[0] == 0
+        assert process.stop()[0] == 0, process.stderr
     assert "does not record" in process.stderr and process.stderr.count("\n") == 1
 
 
