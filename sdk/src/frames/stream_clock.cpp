@@ -31,11 +31,14 @@ void StreamClock::start(Clock::time_point now, double framesPerSecond) {
 
 void StreamClock::setRate(Clock::time_point now, double framesPerSecond) {
     if (framesPerSecond == rate_) return;
-    // Rebase on the next undelivered frame so that numbering continues without a jump.
-    base_ = std::max(dueOf(next_), now);
-    baseSequence_ = next_;
+    // Rebase on the next undelivered frame so that numbering continues without a jump. Frames
+    // made in free run are ahead of the schedule: the next frame comes a period of the new rate
+    // from now at the latest, not when those frames would have been due (seconds away).
+    const Clock::time_point due = dueOf(next_);
     rate_ = framesPerSecond;
     period_ = periodOf(framesPerSecond);
+    base_ = std::max(std::min(due, now + period_), now);
+    baseSequence_ = next_;
 }
 
 void StreamClock::resume(Clock::time_point now) {
